@@ -1,0 +1,107 @@
+#include "utils/single_application.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QWidget>
+#include <QtGlobal>
+
+namespace utils {
+
+namespace {
+
+constexpr int kWaitMs = 500;
+
+// Whether the process at the other end of a local socket runs as this user. A name
+// in the shared temporary folder can be taken by anyone; only our own user's
+// instance may silence a start or raise our window.
+bool PeerIsSameUser(QLocalSocket* socket) {
+#ifdef SO_PEERCRED
+  struct ucred credentials {};
+  socklen_t length = sizeof(credentials);
+  const auto fd = static_cast<int>(socket->socketDescriptor());
+  if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return false;
+  return credentials.uid == ::geteuid();
+#else
+  Q_UNUSED(socket);
+  return true;
+#endif
+}
+
+}  // namespace
+
+QString SingleApplication::ServerNameFor(const QString& application_name) {
+  return QStringLiteral("%1-%2").arg(application_name).arg(static_cast<qulonglong>(::geteuid()));
+}
+
+SingleApplication::SingleApplication(int& argc, char** argv, bool exit_if_running)
+    : QApplication(argc, argv), server_name_(ServerNameFor(QCoreApplication::applicationName())) {
+  if (NotifyRunningInstance()) {
+    second_instance_ = true;
+    if (exit_if_running) std::exit(-1);
+    return;
+  }
+  Listen();
+}
+
+SingleApplication::~SingleApplication() {
+  delete server_;
+  server_ = nullptr;
+}
+
+void SingleApplication::SetActivationWindow(QWidget* window) { activation_window_ = window; }
+
+bool SingleApplication::NotifyRunningInstance() {
+  auto socket = std::make_unique<QLocalSocket>();
+  socket->connectToServer(server_name_, QIODevice::ReadWrite);
+  if (!socket->waitForConnected(kWaitMs)) return false;
+  if (!PeerIsSameUser(socket.get())) return false;
+  socket->write(server_name_.toLatin1());
+  socket->flush();
+  socket->waitForBytesWritten(kWaitMs);
+  socket->disconnectFromServer();
+  return true;
+}
+
+void SingleApplication::Listen() {
+  server_ = new QLocalServer(this);
+  // Only this user may connect; Qt sets the mode before the socket gets its name.
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  connect(server_, &QLocalServer::newConnection, this, &SingleApplication::OnNewConnection);
+  if (server_->listen(server_name_)) return;
+  if (server_->serverError() == QAbstractSocket::AddressInUseError) {
+    // Left over by an instance that died: nobody answered on it above.
+    QLocalServer::removeServer(server_name_);
+    if (server_->listen(server_name_)) return;
+  }
+  qWarning("single instance server %s not listening: %s", qPrintable(server_name_),
+           qPrintable(server_->errorString()));
+}
+
+void SingleApplication::OnNewConnection() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    if (!PeerIsSameUser(socket)) {
+      socket->abort();
+      socket->deleteLater();
+      continue;
+    }
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, socket, [this, socket]() {
+      // A whole message is the name alone; anything else, or a part, is ignored.
+      if (socket->readAll() != server_name_.toLatin1()) return;
+      QWidget* window = activation_window_.data();
+      if (!window) return;
+      window->show();
+      window->showNormal();
+      window->raise();
+      window->activateWindow();
+    });
+  }
+}
+
+}  // namespace utils

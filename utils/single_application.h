@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QApplication>
+#include <QPointer>
+#include <QString>
+
+class QLocalServer;
+class QWidget;
+
+namespace utils {
+
+// The client's application object: one instance per user. A second start connects
+// to the first one's local server, writes the server name (Latin-1, nothing else)
+// and ends; the first instance then brings its activation window to the front. The
+// same server tells the updater that the client is alive: the updater connects,
+// sends nothing and quits when the connection drops.
+//
+// The server is per user: its name carries the user id, its socket is open to this
+// user alone, and a peer of another user is neither obeyed nor believed.
+class SingleApplication : public QApplication {
+  Q_OBJECT
+
+ public:
+  // With exit_if_running set, a start that finds another instance ends the process
+  // at once with status -1 (255). With it clear, the object is built without a
+  // server and IsSecondInstance() is true.
+  SingleApplication(int& argc, char** argv, bool exit_if_running);
+  ~SingleApplication() override;
+
+  // The window a later start brings to the front (shown, restored, raised,
+  // activated). Not owned; a window destroyed first is simply forgotten.
+  void SetActivationWindow(QWidget* window);
+
+  bool IsSecondInstance() const { return second_instance_; }
+  const QString& server_name() const { return server_name_; }
+
+  // The local server's name for an application name: "<name>-<user id>". The
+  // updater finds the client by it.
+  static QString ServerNameFor(const QString& application_name);
+
+ public slots:
+  void OnNewConnection();
+
+ private:
+  // True when another instance answered on the server name.
+  bool NotifyRunningInstance();
+  void Listen();
+
+  QLocalServer* server_ = nullptr;
+  QString server_name_;
+  QPointer<QWidget> activation_window_;
+  bool second_instance_ = false;
+};
+
+}  // namespace utils
