@@ -42,6 +42,13 @@ function(castora_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
                        ENVIRONMENT "CASTORA_PLATFORM=sim;QT_QPA_PLATFORM=offscreen;APPDATA=${CMAKE_BINARY_DIR}/test-appdata")
+  if(CASTORA_SANITIZE STREQUAL "address")
+    # Full stacks so that the suppressions (libraries' own leaks, not ours) match.
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0"
+      "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  endif()
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
