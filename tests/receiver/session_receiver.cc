@@ -454,14 +454,16 @@ class SessionReceiver::Impl {
     message.body = text;
     LOG_INFO("[{}] Received seq {} id {}: {}", conn->number, conn->header.sequence_num, body.id,
              text);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      messages_.push_back(message);
-    }
-    changed_.notify_all();
     Emit(ReceiverEvent::Kind::kMessage, conn->number,
          fmt::format("seq {} id {}: {}", conn->header.sequence_num, body.id, text));
+    // Recorded after it was handled, so that a waiter that sees the message also sees
+    // its answer sent, its handler called and its faults recorded.
     Dispatch(conn, message);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      messages_.push_back(std::move(message));
+    }
+    changed_.notify_all();
     ReadHeader(conn);
   }
 
@@ -495,20 +497,17 @@ class SessionReceiver::Impl {
     std::error_code ec;
     conn->socket.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
     conn->socket.close(ec);
-    bool newest = conn == newest_;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (newest) {
-        newest_closed_ = true;
-        // The client's heart beat goes with its session.
-        beat_sending_ = false;
-      }
-    }
-    changed_.notify_all();
     auto launched = std::move(conn->launched);
     conn->launched.clear();
     for (auto& handler : launched) handler->OnConnectionClosed(conn->number);
     Emit(kind, conn->number, why);
+    if (conn == newest_) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      newest_closed_ = true;
+      // The client's heart beat goes with its session.
+      beat_sending_ = false;
+    }
+    changed_.notify_all();
   }
 
   bool WriteOnIo(const std::shared_ptr<Conn>& conn, const std::vector<uint8_t>& bytes) {
