@@ -6,6 +6,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <asio.hpp>
@@ -41,6 +42,40 @@ nlohmann::json ApplyScript(nlohmann::json built, const AnswerScript& script) {
     for (const auto& name : script.omit) built.erase(name);
   }
   return built;
+}
+
+// The client's handshake request carries exactly these members:
+//   "authKey" string, "heartBeatPort" unsigned 16-bit, "key" "tolv", "uuid" string,
+//   "version" integer 0, "version_name" string.
+std::vector<std::string> CheckHandshakeRequest(const nlohmann::json& request) {
+  std::vector<std::string> faults;
+  if (!request.is_object()) return {"not an object"};
+  auto string_member = [&](const char* name) {
+    auto it = request.find(name);
+    if (it == request.end() || !it->is_string())
+      faults.push_back(fmt::format("\"{}\" missing or not a string", name));
+    return it;
+  };
+  string_member("version_name");
+  string_member("uuid");
+  string_member("authKey");
+  auto key = string_member("key");
+  if (key != request.end() && key->is_string() && *key != "tolv")
+    faults.push_back("\"key\" is not \"tolv\"");
+  auto version = request.find("version");
+  if (version == request.end() || !version->is_number_integer() || *version != 0)
+    faults.push_back("\"version\" missing or not the integer 0");
+  auto port = request.find("heartBeatPort");
+  if (port == request.end() || !port->is_number_unsigned() || port->get<uint64_t>() > 0xFFFF)
+    faults.push_back("\"heartBeatPort\" missing or not an unsigned 16-bit number");
+  for (auto it = request.begin(); it != request.end(); ++it) {
+    static const char* const kKnown[] = {"authKey", "heartBeatPort", "key",
+                                         "uuid",    "version",       "version_name"};
+    bool known = false;
+    for (const char* name : kKnown) known = known || it.key() == name;
+    if (!known) faults.push_back(fmt::format("unexpected member \"{}\"", it.key()));
+  }
+  return faults;
 }
 
 }  // namespace
@@ -186,11 +221,13 @@ class SessionReceiver::Impl {
     return changed_.wait_for(lock, timeout, [&] { return stopped_ || accepted_ > 0; }) &&
            accepted_ > 0;
   }
-  bool WaitForClosed(Milliseconds timeout) {
+  bool WaitForClosed(Milliseconds timeout, int connection) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout,
-                             [&] { return stopped_ || (accepted_ > 0 && newest_closed_); }) &&
-           accepted_ > 0 && newest_closed_;
+    auto closed = [&] {
+      if (connection == 0) return accepted_ > 0 && newest_closed_;
+      return closed_.count(connection) > 0;
+    };
+    return changed_.wait_for(lock, timeout, [&] { return stopped_ || closed(); }) && closed();
   }
   int ConnectionCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -201,22 +238,30 @@ class SessionReceiver::Impl {
     return accepted_ > 0 && !newest_closed_;
   }
 
-  bool SendMessage(uint16_t id, const nlohmann::json& content) {
-    return RunOnIo([this, id, content] { return newest_ && SendOnIo(newest_, id, content); });
+  bool SendMessage(uint16_t id, const nlohmann::json& content, int connection) {
+    return RunOnIo([this, id, content, connection] {
+      auto conn = Find(connection);
+      return conn && SendOnIo(conn, id, content);
+    });
   }
-  bool SendRaw(const std::vector<uint8_t>& bytes) {
-    return RunOnIo([this, bytes] { return newest_ && WriteOnIo(newest_, bytes); });
+  bool SendRaw(const std::vector<uint8_t>& bytes, int connection) {
+    return RunOnIo([this, bytes, connection] {
+      auto conn = Find(connection);
+      return conn && WriteOnIo(conn, bytes);
+    });
   }
-  void SetNextSequence(uint32_t sequence) {
-    RunOnIo([this, sequence] {
-      if (!newest_) return false;
-      newest_->next_send_seq = sequence;
+  void SetNextSequence(uint32_t sequence, int connection) {
+    RunOnIo([this, sequence, connection] {
+      auto conn = Find(connection);
+      if (!conn) return false;
+      conn->next_send_seq = sequence;
       return true;
     });
   }
-  void CloseConnection() {
-    RunOnIo([this] {
-      if (newest_) CloseOnIo(newest_, ReceiverEvent::Kind::kClosedHere, "closed by the receiver");
+  void CloseConnection(int connection) {
+    RunOnIo([this, connection] {
+      auto conn = Find(connection);
+      if (conn) CloseOnIo(conn, ReceiverEvent::Kind::kClosedHere, "closed by the receiver");
       return true;
     });
   }
@@ -302,6 +347,13 @@ class SessionReceiver::Impl {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped_ = true;
     return false;
+  }
+
+  // 0 names the newest connection.
+  std::shared_ptr<Conn> Find(int connection) const {
+    if (connection == 0) return newest_;
+    auto it = conns_.find(connection);
+    return it == conns_.end() ? nullptr : it->second;
   }
 
   void RunIo() {
@@ -501,6 +553,10 @@ class SessionReceiver::Impl {
     conn->launched.clear();
     for (auto& handler : launched) handler->OnConnectionClosed(conn->number);
     Emit(kind, conn->number, why);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_.insert(conn->number);
+    }
     if (conn == newest_) {
       std::lock_guard<std::mutex> lock(mutex_);
       newest_closed_ = true;
@@ -540,6 +596,7 @@ class SessionReceiver::Impl {
         OnLaunchService(conn, message.content);
         break;
       case wire::kHello: {
+        if (!message.content.is_null()) RecordFormatFault(conn, "hello is not null", message.content);
         bool answer = false;
         {
           std::lock_guard<std::mutex> lock(mutex_);
@@ -584,9 +641,8 @@ class SessionReceiver::Impl {
         }
       }
     }
-    if (!request.is_object() || !request.contains("heartBeatPort") ||
-        !request["heartBeatPort"].is_number_unsigned())
-      RecordFormatFault(conn, "handshake request without an unsigned \"heartBeatPort\"", request);
+    for (const auto& fault : CheckHandshakeRequest(request))
+      RecordFormatFault(conn, "handshake request: " + fault, request);
     if (script.reply == Reply::kClose) {
       CloseOnIo(conn, ReceiverEvent::Kind::kClosedHere, "scripted close on handshake");
       return;
@@ -776,6 +832,7 @@ class SessionReceiver::Impl {
   std::function<void(const ReceiverEvent&)> observer_;
   int accepted_ = 0;
   bool newest_closed_ = false;
+  std::set<int> closed_;
   std::vector<ReceivedMessage> messages_;
   std::vector<ProtocolError> errors_;
   std::vector<ReceivedHeartBeat> heart_beats_;
@@ -820,21 +877,29 @@ nlohmann::json SessionReceiver::BuildHandshakeAnswer() const {
 bool SessionReceiver::WaitForConnection(Milliseconds timeout) {
   return impl_->WaitForConnection(timeout);
 }
-bool SessionReceiver::WaitForClosed(Milliseconds timeout) { return impl_->WaitForClosed(timeout); }
+bool SessionReceiver::WaitForClosed(Milliseconds timeout, int connection) {
+  return impl_->WaitForClosed(timeout, connection);
+}
 int SessionReceiver::ConnectionCount() const { return impl_->ConnectionCount(); }
 bool SessionReceiver::IsConnected() const { return impl_->IsConnected(); }
-bool SessionReceiver::SendMessage(uint16_t id, const nlohmann::json& content) {
-  return impl_->SendMessage(id, content);
+bool SessionReceiver::SendMessage(uint16_t id, const nlohmann::json& content, int connection) {
+  return impl_->SendMessage(id, content, connection);
 }
 bool SessionReceiver::SendServiceMessage(const std::string& client_service_id,
-                                         const std::string& message) {
+                                         const std::string& message, int connection) {
   return impl_->SendMessage(wire::kServiceMessage,
-                            wire::MakeServiceMessage(client_service_id, message));
+                            wire::MakeServiceMessage(client_service_id, message), connection);
 }
-bool SessionReceiver::SendHello() { return impl_->SendMessage(wire::kHello, nullptr); }
-bool SessionReceiver::SendRaw(const std::vector<uint8_t>& bytes) { return impl_->SendRaw(bytes); }
-void SessionReceiver::SetNextSequence(uint32_t sequence) { impl_->SetNextSequence(sequence); }
-void SessionReceiver::CloseConnection() { impl_->CloseConnection(); }
+bool SessionReceiver::SendHello(int connection) {
+  return impl_->SendMessage(wire::kHello, nullptr, connection);
+}
+bool SessionReceiver::SendRaw(const std::vector<uint8_t>& bytes, int connection) {
+  return impl_->SendRaw(bytes, connection);
+}
+void SessionReceiver::SetNextSequence(uint32_t sequence, int connection) {
+  impl_->SetNextSequence(sequence, connection);
+}
+void SessionReceiver::CloseConnection(int connection) { impl_->CloseConnection(connection); }
 
 std::optional<ReceivedMessage> SessionReceiver::WaitForMessage(uint16_t id, Milliseconds timeout,
                                                                size_t nth) {

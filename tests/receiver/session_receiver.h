@@ -121,22 +121,26 @@ class SessionReceiver {
   // The handshake answer and launch answer the current script would send.
   nlohmann::json BuildHandshakeAnswer() const;
 
-  // --- Control connection (acts on the newest connection). ---
+  // --- Control connection. ---
+  // Connections are numbered 1, 2, ... in accept order; `connection` 0 (the default)
+  // names the newest one.
   bool WaitForConnection(Milliseconds timeout);
-  // True once the newest connection is closed (by either side).
-  bool WaitForClosed(Milliseconds timeout);
+  // True once the connection is closed (by either side).
+  bool WaitForClosed(Milliseconds timeout, int connection = 0);
   int ConnectionCount() const;
-  bool IsConnected() const;
-  // Sends a message with the connection's next sequence number. False on no
-  // connection or a write error.
-  bool SendMessage(uint16_t id, const nlohmann::json& content);
-  bool SendServiceMessage(const std::string& client_service_id, const std::string& message);
-  bool SendHello();
+  bool IsConnected() const;  // the newest connection is open
+  // Sends a message with the connection's next sequence number. False on no such open
+  // connection or a write error. Safe from service handlers (they run on the io thread).
+  bool SendMessage(uint16_t id, const nlohmann::json& content, int connection = 0);
+  // Addressed by the client's service id (e.g. "remote_input.r").
+  bool SendServiceMessage(const std::string& client_service_id, const std::string& message,
+                          int connection = 0);
+  bool SendHello(int connection = 0);
   // Writes bytes unframed; the connection's sequence counter is not touched.
-  bool SendRaw(const std::vector<uint8_t>& bytes);
+  bool SendRaw(const std::vector<uint8_t>& bytes, int connection = 0);
   // The sequence number the next SendMessage uses (starts at 1 per connection).
-  void SetNextSequence(uint32_t sequence);
-  void CloseConnection();
+  void SetNextSequence(uint32_t sequence, int connection = 0);
+  void CloseConnection(int connection = 0);
 
   // --- Records. ---
   // The `nth` (0-based) message with this id on any connection, waiting up to `timeout`.

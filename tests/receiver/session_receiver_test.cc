@@ -254,6 +254,7 @@ TEST_F(SessionReceiverTest, AnswersTheHandshakeWithAWellFramedDefaultAnswer) {
                            {"version_name", "R.9.1.2.3"}};
   EXPECT_EQ(answer->body, json({{"content", expected_content}, {"id", 100}}).dump());
   EXPECT_EQ(receiver_->BuildHandshakeAnswer(), expected_content);
+  EXPECT_TRUE(receiver_->ProtocolErrors().empty());
 }
 
 TEST_F(SessionReceiverTest, HandshakeScriptsAlterTheAnswer) {
@@ -404,6 +405,36 @@ TEST_F(SessionReceiverTest, FramingFaultsAreRecordedAndCloseTheConnection) {
     EXPECT_NE(recorded.back().what.find(c.what), std::string::npos) << recorded.back().what;
   }
   EXPECT_TRUE(receiver_->Messages().empty());
+}
+
+TEST_F(SessionReceiverTest, FaultsInTheHandshakeRequestAreRecordedButAnswered) {
+  struct Case {
+    const char* name;
+    std::function<void(json&)> spoil;
+    const char* what;
+  };
+  const Case cases[] = {
+      {"no uuid", [](json& r) { r.erase("uuid"); }, "\"uuid\""},
+      {"string port", [](json& r) { r["heartBeatPort"] = "7386"; }, "\"heartBeatPort\""},
+      {"port beyond 16 bits", [](json& r) { r["heartBeatPort"] = 70000; }, "\"heartBeatPort\""},
+      {"other key", [](json& r) { r["key"] = "TOLV"; }, "\"key\""},
+      {"version 1", [](json& r) { r["version"] = 1; }, "\"version\""},
+      {"extra member", [](json& r) { r["extra"] = true; }, "unexpected member \"extra\""},
+  };
+  size_t errors = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HandClient client(receiver_->Port());
+    json request = HandshakeRequest(udp_.port());
+    c.spoil(request);
+    ASSERT_TRUE(client.SendMessage(0, request));
+    auto answer = client.Read();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->parsed["id"], 100);
+    auto recorded = receiver_->ProtocolErrors();
+    ASSERT_EQ(recorded.size(), ++errors);
+    EXPECT_NE(recorded.back().what.find(c.what), std::string::npos) << recorded.back().what;
+  }
 }
 
 TEST_F(SessionReceiverTest, OtherVersionHeadersFollowTheirOwnRule) {
