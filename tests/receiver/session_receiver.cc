@@ -147,6 +147,11 @@ class SessionReceiver::Impl {
   }
 
   void Stop() {
+    if (io_.get_executor().running_in_this_thread()) {
+      // The io thread cannot join itself; the owner's Stop or destructor does it.
+      LOG_ERROR("Stop called from the receiver's own io thread, ignored");
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!started_ || stopped_) {

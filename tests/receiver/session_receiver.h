@@ -30,6 +30,9 @@
 //                                         <- id 103 (null)
 //   id 202 {"message","serviceId"}    <->
 //
+// A late answer (to race the client's time-out or cancel) is scripted as kSilent and then
+// sent by hand: SendMessage(100, BuildHandshakeAnswer()); SetHeartBeatSending(true).
+//
 // Service names: each offered service has the client's id (listed in "services", the
 // key of the launch answer, the "serviceId" of messages this receiver sends) and the
 // receiver's own name (the key in the client's launch request and the "serviceId" of
@@ -70,7 +73,10 @@ struct ReceivedHeartBeat {
   uint16_t from_port = 0;
 };
 
-// A framing or format fault of the client; the receiver closes that connection.
+// A fault of the client. Framing faults (illegal or out-of-sequence header, a length
+// beyond the bound, a body that is not JSON or has no unsigned "id") close that
+// connection; content faults (a malformed handshake request, launch request, hello or
+// service message) are recorded and the connection stays up.
 struct ProtocolError {
   int connection = 0;
   std::string what;

@@ -487,6 +487,54 @@ TEST_F(SessionReceiverTest, ServiceMessagesBothWays) {
             R"({"content":{"message":"{\"id\":100}","serviceId":"remote_input.r"},"id":202})");
 }
 
+// Answers every service message from inside its callback, on the receiver's io thread.
+class EchoService : public ServiceHandler {
+ public:
+  explicit EchoService(SessionReceiver* receiver) : receiver_(receiver) {}
+  std::optional<std::string> OnLaunch(int, const std::string&) override { return "{}"; }
+  void OnServiceMessage(int connection, const std::string& message) override {
+    receiver_->SendServiceMessage("device_info_offer", "echo " + message, connection);
+  }
+
+ private:
+  SessionReceiver* receiver_;
+};
+
+TEST_F(SessionReceiverTest, HandlersAnswerOnTheirOwnConnection) {
+  receiver_->OfferService(
+      {"device_info_offer", "device_info_offer", "", std::make_shared<EchoService>(receiver_.get())});
+  auto first = Connect();
+  HandClient second(receiver_->Port());
+  ASSERT_TRUE(second.connected());
+  ASSERT_TRUE(first->SendMessage(202, {{"serviceId", "device_info_offer"}, {"message", "one"}}));
+  auto echo = first->Read();
+  ASSERT_TRUE(echo);
+  EXPECT_EQ(echo->parsed["content"]["message"], "echo one");
+  ASSERT_TRUE(receiver_->WaitForConnection(kWait));
+
+  ASSERT_TRUE(second.SendMessage(202, {{"serviceId", "device_info_offer"}, {"message", "two"}}));
+  auto echo_two = second.Read();
+  ASSERT_TRUE(echo_two);
+  EXPECT_EQ(echo_two->parsed["content"]["message"], "echo two");
+  EXPECT_EQ(Be32(echo_two->header.data()), 1u);  // numbered per connection
+
+  ASSERT_TRUE(receiver_->WaitForMessage(202, kWait, 1));  // recorded once handled
+  auto messages = receiver_->Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].connection, 1);
+  EXPECT_EQ(messages[1].connection, 2);
+
+  // The first connection stays addressable after the second arrived.
+  ASSERT_TRUE(receiver_->SendHello(1));
+  auto hello = first->Read();
+  ASSERT_TRUE(hello);
+  EXPECT_EQ(hello->parsed["id"], 1);
+  receiver_->CloseConnection(1);
+  EXPECT_TRUE(first->ReadEndOfStream());
+  EXPECT_TRUE(receiver_->WaitForClosed(kWait, 1));
+  EXPECT_TRUE(receiver_->IsConnected());  // the newest, the second, is still open
+}
+
 TEST_F(SessionReceiverTest, HeartBeatsBothWays) {
   auto client = Connect();
   ASSERT_TRUE(client->SendMessage(0, HandshakeRequest(udp_.port())));
