@@ -27,9 +27,6 @@ constexpr size_t kReceiveBufferSize = 1500;
 // Transient errors in a row after which the loop gives up instead of spinning.
 constexpr int kMaxConsecutiveErrors = 100;
 
-// Errors after which another receive can succeed: an ICMP answer to an earlier send,
-// a truncated datagram, a short lack of buffers. Anything else (a closed or broken
-// descriptor) would only repeat at once, so the loop ends on it.
 bool IsTransientReceiveError(const std::error_code& ec) {
   return ec == asio::error::message_size || ec == asio::error::connection_refused ||
          ec == asio::error::connection_reset || ec == asio::error::network_unreachable ||
@@ -78,6 +75,7 @@ class InputDataReceiver::Impl {
   }
 
   bool Listen(uint32_t range) {
+    if (io_.get_executor().running_in_this_thread()) return DoListen(range);
     auto task = std::make_shared<std::packaged_task<bool()>>([this, range] { return DoListen(range); });
     std::future<bool> result = task->get_future();
     asio::post(io_, [task] { (*task)(); });
@@ -176,7 +174,7 @@ class InputDataReceiver::Impl {
     if (ec) {
       if (platform::IsOperationAborted(ec) || stopped_) return;
       LOG_ERROR("fail to receive data, {}", ec.message());
-      if (!IsTransientReceiveError(ec) || ++consecutive_errors_ >= kMaxConsecutiveErrors) {
+      if (InputDataReceiver::IsFatalReceiveError(ec) || ++consecutive_errors_ >= kMaxConsecutiveErrors) {
         LOG_ERROR("Stop receiving input data after error {}", ec.message());
         return;
       }
@@ -244,6 +242,10 @@ class InputDataReceiver::Impl {
   std::map<uint32_t, int> allowed_peers_;
   std::thread thread_;
 };
+
+bool InputDataReceiver::IsFatalReceiveError(const std::error_code& ec) {
+  return !IsTransientReceiveError(ec);
+}
 
 InputDataReceiver::InputDataReceiver(Callback callback, std::string bind_address)
     : impl_(std::make_unique<Impl>(std::move(callback), std::move(bind_address))) {}

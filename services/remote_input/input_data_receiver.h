@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "services/remote_input/input_event.h"
@@ -50,6 +51,12 @@ class InputDataReceiver {
   // withdrawals. False when `address` is not an IPv4 address.
   bool AllowPeer(const std::string& address);
   void DisallowPeer(const std::string& address);
+
+  // Receive errors after which another receive can succeed are transient: an ICMP
+  // answer to an earlier send, a truncated datagram, a short lack of buffers. Any other
+  // (a closed or broken descriptor) would repeat at once, so the loop ends on it; it
+  // also ends after 100 transient errors in a row.
+  static bool IsFatalReceiveError(const std::error_code& ec);
 
  private:
   class Impl;

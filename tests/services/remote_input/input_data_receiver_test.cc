@@ -133,6 +133,15 @@ TEST(InputDataReceiver, BadBindAddressFailsListen) {
   EXPECT_FALSE(receiver.Listen());
 }
 
+TEST(InputDataReceiver, FatalReceiveErrorsEndTheLoop) {
+  EXPECT_TRUE(InputDataReceiver::IsFatalReceiveError(asio::error::bad_descriptor));
+  EXPECT_TRUE(InputDataReceiver::IsFatalReceiveError(asio::error::not_socket));
+  EXPECT_TRUE(InputDataReceiver::IsFatalReceiveError(asio::error::invalid_argument));
+  EXPECT_FALSE(InputDataReceiver::IsFatalReceiveError(asio::error::connection_refused));
+  EXPECT_FALSE(InputDataReceiver::IsFatalReceiveError(asio::error::message_size));
+  EXPECT_FALSE(InputDataReceiver::IsFatalReceiveError(asio::error::no_buffer_space));
+}
+
 TEST(InputDataReceiver, DefaultRangeIsTheConfiguredOne) {
   EXPECT_EQ(InputDataReceiver::kDefaultPortRange, (7435u << 16) | 7386u);
 }
