@@ -10,6 +10,7 @@
 #include "platform/input/uinput_touch_bus.h"
 #include "platform/input/window_system.h"
 #include "platform/input/xtest_mouse_injector.h"
+#include "tests/services/remote_input/log_capture.h"
 
 namespace platform::input {
 namespace {
@@ -56,6 +57,19 @@ TEST(SimBackend, FactoriesGiveTheSimulatedFacilities) {
   auto windows = CreateWindowSystem();
   EXPECT_TRUE(windows->IsWindow(windows->DesktopWindow()));
   EXPECT_FALSE(windows->IsWindow(77));
+}
+
+TEST(SimBackend, WritesWhatItReceivesToTheLog) {
+  testing_support::LogCapture log;
+  auto bus = CreateHidBus();
+  HidResult result;
+  auto device = bus->Open((*bus->Enumerate())[0].path, result);
+  ASSERT_NE(device, nullptr);
+  const uint8_t report[] = {0x40, 0x16, 0x01, 0x07};
+  EXPECT_TRUE(device->SendOutputReport(report, sizeof report).ok);
+  EXPECT_TRUE(log.Contains("touch report to sim:hid/touch: 40 16 01 07 ")) << log.Text();
+  CreateMouseInjector()->Inject(mouse_flags::kMove, 3, -4, 0);
+  EXPECT_TRUE(log.Contains("mouse input, flags: 0x0001, dx: 3, dy: -4, data: 0")) << log.Text();
 }
 
 TEST(LinuxBackend, TouchBusListsTheDeviceOnlyWithWritableUinput) {
