@@ -1,0 +1,81 @@
+#include "platform/input/touch_report_translator.h"
+
+#include <linux/input-event-codes.h>
+
+#include <algorithm>
+
+namespace platform::input {
+
+namespace {
+constexpr size_t kContactOffsets[2] = {3, 13};
+constexpr size_t kCountOffset = 23;
+constexpr uint8_t kStatusTouching = 7;
+constexpr uint8_t kStatusReleased = 4;
+
+int32_t ReadLe16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+}  // namespace
+
+std::vector<TouchInputEvent> TouchReportTranslator::Translate(const uint8_t* report, size_t size) {
+  std::vector<TouchInputEvent> out;
+  if (report == nullptr || size != kReportSize || report[0] != kReportId) return out;
+
+  const uint8_t count = report[kCountOffset];
+  if (count > 0) {
+    if (remaining_ > 0) EndFrame(out);  // the rest of the last frame never came
+    remaining_ = count;
+  }
+  size_t in_report;
+  if (remaining_ > 0) {
+    in_report = std::min<size_t>(2, remaining_);
+  } else {
+    // A report outside any frame: take what it holds and end it as a frame of its own.
+    in_report = 0;
+    for (size_t offset : kContactOffsets) in_report += report[offset] != 0 ? 1 : 0;
+  }
+
+  for (size_t i = 0; i < in_report; ++i) {
+    const uint8_t* contact = report + kContactOffsets[i];
+    const uint8_t status = contact[0];
+    const int slot = contact[1];
+    if (status == kStatusTouching) {
+      out.push_back({EV_ABS, ABS_MT_SLOT, slot});
+      if (tracking_ids_[slot] < 0) {
+        tracking_ids_[slot] = next_tracking_id_;
+        next_tracking_id_ = (next_tracking_id_ + 1) & 0xFFFF;
+        out.push_back({EV_ABS, ABS_MT_TRACKING_ID, tracking_ids_[slot]});
+      }
+      x_[slot] = std::min(ReadLe16(contact + 2), kMaxCoordinate);
+      y_[slot] = std::min(ReadLe16(contact + 4), kMaxCoordinate);
+      out.push_back({EV_ABS, ABS_MT_POSITION_X, x_[slot]});
+      out.push_back({EV_ABS, ABS_MT_POSITION_Y, y_[slot]});
+    } else if (status == kStatusReleased && tracking_ids_[slot] >= 0) {
+      out.push_back({EV_ABS, ABS_MT_SLOT, slot});
+      out.push_back({EV_ABS, ABS_MT_TRACKING_ID, -1});
+      tracking_ids_[slot] = -1;
+    }
+  }
+  remaining_ -= std::min(remaining_, in_report);
+  if (remaining_ == 0) EndFrame(out);
+  return out;
+}
+
+void TouchReportTranslator::EndFrame(std::vector<TouchInputEvent>& out) {
+  remaining_ = 0;
+  int lowest = -1;
+  for (int slot = 0; slot < kSlots && lowest < 0; ++slot)
+    if (tracking_ids_[slot] >= 0) lowest = slot;
+  const bool touching = lowest >= 0;
+  if (touching != touching_) {
+    out.push_back({EV_KEY, BTN_TOUCH, touching ? 1 : 0});
+    touching_ = touching;
+  }
+  if (touching) {
+    // The single-touch axes follow the lowest touching slot, for readers that only
+    // know one pointer.
+    if (x_[lowest] != last_x_) out.push_back({EV_ABS, ABS_X, last_x_ = x_[lowest]});
+    if (y_[lowest] != last_y_) out.push_back({EV_ABS, ABS_Y, last_y_ = y_[lowest]});
+  }
+  out.push_back({EV_SYN, SYN_REPORT, 0});
+}
+
+}  // namespace platform::input

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace platform::input {
+
+// One event for a Linux input device (type, code, value; the kernel stamps the time).
+struct TouchInputEvent {
+  uint16_t type = 0;
+  uint16_t code = 0;
+  int32_t value = 0;
+};
+inline bool operator==(const TouchInputEvent& a, const TouchInputEvent& b) {
+  return a.type == b.type && a.code == b.code && a.value == b.value;
+}
+inline bool operator!=(const TouchInputEvent& a, const TouchInputEvent& b) { return !(a == b); }
+
+// Turns the 65-byte output reports of the virtual touch device into multi-touch
+// protocol B events. A report holds up to two 10-byte contacts at offsets 3 and 13
+// (status 7 touching or 4 released, id = slot, x, y, w, h; u16 little-endian) and at
+// offset 23 the frame's contact count in the first report of a frame (0 in the
+// later ones). A frame ends, with BTN_TOUCH, ABS_X/ABS_Y of the lowest touching slot
+// and SYN_REPORT, once all of its contacts arrived; a new first report ends a frame
+// that was cut short.
+class TouchReportTranslator {
+ public:
+  static constexpr size_t kReportSize = 65;
+  static constexpr uint8_t kReportId = 0x40;
+  static constexpr int kSlots = 256;
+  static constexpr int32_t kMaxCoordinate = 32767;
+
+  // The events for one report; empty for a buffer that is not a touch report.
+  std::vector<TouchInputEvent> Translate(const uint8_t* report, size_t size);
+
+ private:
+  void EndFrame(std::vector<TouchInputEvent>& out);
+
+  std::array<int32_t, kSlots> tracking_ids_ = MakeInactive();
+  std::array<int32_t, kSlots> x_{};
+  std::array<int32_t, kSlots> y_{};
+  int32_t next_tracking_id_ = 0;
+  size_t remaining_ = 0;  // contacts of the current frame still to come
+  bool touching_ = false;
+  int32_t last_x_ = -1;
+  int32_t last_y_ = -1;
+
+  static std::array<int32_t, kSlots> MakeInactive() {
+    std::array<int32_t, kSlots> a{};
+    a.fill(-1);
+    return a;
+  }
+};
+
+}  // namespace platform::input
