@@ -17,8 +17,13 @@ endif()
 
 # Warnings for the project's own code only (dependencies come in as system headers).
 function(castora_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
-                         -Wnon-virtual-dtor -Wno-unused-parameter)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+                         -Wno-unused-parameter)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  else()
+    target_compile_options(${target} PRIVATE -Wshadow-uncaptured-local)
+  endif()
   if(CASTORA_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
