@@ -8,6 +8,9 @@ namespace crcp::video {
 
 // Largest body the video links accept (10 MiB, inclusive).
 constexpr uint32_t kVideoMaxBodyLength = 0xA00000;
+// Largest body the audio command link accepts (16 MiB): it reads bodies beyond the
+// video limit, but a length from the wire is still bounded before it is allocated.
+constexpr uint32_t kAudioMaxBodyLength = 0x1000000;
 
 // What differs between the media-packet links that share `Connection`: the video
 // command and data connections use the defaults; the audio command connection

@@ -148,8 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LimitCase{"VideoAtLimit", kVideoMaxBodyLength, 0xA00000, true},
                       LimitCase{"VideoOneAbove", kVideoMaxBodyLength, 0xA00001, false},
                       LimitCase{"VideoHuge", kVideoMaxBodyLength, 0xFFFFFFFF, false},
-                      LimitCase{"AudioAcceptsAboveVideo", 0x1000000, 0xA00001, true},
-                      LimitCase{"AudioOneAbove", 0x1000000, 0x1000001, false}),
+                      LimitCase{"AudioAcceptsAboveVideo", kAudioMaxBodyLength, 0xA00001, true},
+                      LimitCase{"AudioOneAbove", kAudioMaxBodyLength, 0x1000001, false}),
     [](const ::testing::TestParamInfo<LimitCase>& p) { return p.param.name; });
 
 TEST_F(ConnectionTest, PeerClosingMidBodyIsAnError) {

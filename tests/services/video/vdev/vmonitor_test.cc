@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/display/linux_virtual_display_driver.h"
 #include "platform/display/sim_virtual_display_driver.h"
 #include "platform/display/virtual_display_names.h"
 #include "services/video/vdev/virtual_screen.h"
@@ -355,6 +356,30 @@ TEST(VirtualScreenTest, CountsTheMonitorAndResolvesTheHelperInTheProgramFolder) 
   EXPECT_EQ(screen.Close(), VirtualScreen::kOk);
   EXPECT_EQ(screen.ExpectedMonitorCount(), -1);
   EXPECT_EQ(screen.Close(), VirtualScreen::kOk);
+}
+
+TEST(VirtualScreenTest, LinuxHasNoVirtualDisplayAndTheShareGoesOnWithoutIt) {
+  VirtualScreen screen(std::make_shared<pd::LinuxVirtualDisplayDriver>());
+  EXPECT_EQ(screen.Open(), VirtualScreen::kUnsupported);
+  EXPECT_EQ(screen.ExpectedMonitorCount(), -1);
+  EXPECT_EQ(screen.Close(), VirtualScreen::kOk);
+}
+
+TEST(VirtualScreenTest, SimulatedRunPlugsTheMonitorIntoTheSharedDriver) {
+  // castora_test runs with CASTORA_PLATFORM=sim: the default screen uses the shared
+  // simulated driver, whose default system can switch the monitor on.
+  const auto shared = Sim::Shared();
+  std::vector<bool> plugged;
+  shared->SetMonitorPlugCallback([&](bool on) { plugged.push_back(on); });
+  {
+    VirtualScreen screen;
+    EXPECT_EQ(screen.Open(), VirtualScreen::kOk);
+    EXPECT_TRUE(shared->virtual_monitor_on());
+    EXPECT_EQ(screen.Close(), VirtualScreen::kOk);
+  }
+  shared->SetMonitorPlugCallback(nullptr);
+  EXPECT_EQ(plugged, (std::vector<bool>{true, false}));
+  EXPECT_EQ(shared->record().open_handles, 0);
 }
 
 }  // namespace
