@@ -222,8 +222,14 @@ void ClientCommandSession::ClientCommandSessionImpl::SetVideoSender(
     sender->SetTcpInfoCallback([this](uint32_t score, uint32_t bandwidth, uint32_t rto,
                                       uint32_t rtt) { OnTcpInfoNotify(score, bandwidth, rto, rtt); });
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  sender_ = std::move(sender);
+  std::shared_ptr<IVideoSender> replaced;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    replaced = std::exchange(sender_, std::move(sender));
+    if (replaced == sender_) replaced.reset();
+  }
+  // A sender that is no longer this session's must not call back into it.
+  if (replaced) replaced->SetTcpInfoCallback({});
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::Notify(

@@ -70,6 +70,7 @@ class Connection {
 
   // Tear-down: stops reading, closes the socket, joins the worker and then calls the
   // listener's OnDisconnect. The destructor runs it; a second call does nothing.
+  // Never from a listener call: that runs on the worker this joins.
   void Disconnect();
 
   const ConnectionOptions& options() const { return options_; }

@@ -20,7 +20,8 @@ class IVideoSender {
   // Stops the provider; the TCP sender then runs dry and stops itself.
   virtual void Pause() = 0;
   virtual void RequestKeyFrame() = 0;
-  // Replaces the callback; an empty one removes it.
+  // Replaces the callback; an empty one removes it. It may be called while the
+  // provider's monitor thread runs, so the sender guards the callback it calls.
   virtual void SetTcpInfoCallback(TcpInfoCallback callback) = 0;
 };
 

@@ -347,6 +347,15 @@ TEST_F(CommandSessionTest, AspectAndLinkStatisticsBodies) {
   ExpectSent(kCommandLinkStatistics, R"({"bandwidth":4000000000,"rto":3,"rtt":2,"score":7})");
 }
 
+TEST_F(CommandSessionTest, ReplacedSenderLosesItsCallback) {
+  auto other = std::make_shared<FakeSender>();
+  session_->SetVideoSender(other);
+  EXPECT_FALSE(sender_->callback());
+  EXPECT_TRUE(other->callback());
+  session_->SetVideoSender(other);  // the same sender again keeps it
+  EXPECT_TRUE(other->callback());
+}
+
 TEST_F(CommandSessionTest, SendPacketBuildsTheCommandBytes) {
   const std::vector<uint8_t> expected = {0, 0, 0x54, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, '{', '}'};
   EXPECT_EQ(session_->SendPacket(0x5400, "{}"), expected);
