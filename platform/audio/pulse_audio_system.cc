@@ -27,6 +27,7 @@ struct SinkInfo {
   pa_cvolume volume{};
   bool muted = false;
   bool hw_volume = false;
+  uint32_t owner_module = PA_INVALID_INDEX;
 };
 
 float VolumeScalar(const pa_cvolume& v) {
@@ -63,6 +64,7 @@ SinkInfo FromPa(const pa_sink_info* i) {
   s.volume = i->volume;
   s.muted = i->mute != 0;
   s.hw_volume = (i->flags & PA_SINK_HW_VOLUME_CTRL) != 0;
+  s.owner_module = i->owner_module;
   return s;
 }
 
@@ -147,6 +149,30 @@ void OnSinkInfo(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
   (*holder)->Finish(eol > 0);
   delete holder;
 }
+
+void OnModuleLoaded(pa_context*, uint32_t index, void* userdata) {
+  auto* holder = static_cast<Holder<uint32_t>*>(userdata);
+  {
+    std::lock_guard<std::mutex> lock((*holder)->mutex);
+    (*holder)->value = index;
+  }
+  (*holder)->Finish(index != PA_INVALID_INDEX);
+  delete holder;
+}
+
+void OnSinkInputInfo(pa_context*, const pa_sink_input_info* i, int eol, void* userdata) {
+  auto* holder = static_cast<Holder<std::vector<std::pair<uint32_t, uint32_t>>>*>(userdata);
+  if (eol == 0 && i != nullptr) {
+    std::lock_guard<std::mutex> lock((*holder)->mutex);
+    (*holder)->value.emplace_back(i->index, i->sink);
+    return;
+  }
+  (*holder)->Finish(eol > 0);
+  delete holder;
+}
+
+// The sink that stands in for a muted output while its sound is still captured.
+const char* const kMutedSinkName = "castora_muted_output";
 
 }  // namespace
 
@@ -299,7 +325,22 @@ class PulseAudioSystem::Connection {
     if (op != nullptr) pa_operation_unref(op);
   }
 
+  // The default sink as the system shows it: while an output is muted by diversion
+  // the server's default is the stand-in sink, but the endpoint is still the output.
   AudioResult DefaultSinkName(std::string* name) {
+    AudioResult r = RealDefaultSinkName(name);
+    if (r != AudioResult::kOk) return r;
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    if (!diverted_sink_.empty() && *name == kMutedSinkName) *name = diverted_sink_;
+    return AudioResult::kOk;
+  }
+
+  bool IsDiverted(const std::string& sink) {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    return !diverted_sink_.empty() && diverted_sink_ == sink;
+  }
+
+  AudioResult RealDefaultSinkName(std::string* name) {
     auto request = std::make_shared<Request<std::string>>();
     {
       Locked lock(this);
@@ -369,10 +410,130 @@ class PulseAudioSystem::Connection {
     return request->Wait();
   }
 
+  // Muting an output whose monitor is taken after the mute (any sink with software mute)
+  // would silence the capture too. Instead the output's streams are moved to a null
+  // sink of the same format, which becomes the server's default: nothing reaches the
+  // speakers, and the loopback records the null sink's monitor. Unmuting moves the
+  // streams back and removes the null sink.
+  AudioResult Divert(const SinkInfo& sink) {
+    std::lock_guard<std::mutex> op(divert_op_mutex_);
+    if (IsDiverted(sink.name)) return AudioResult::kOk;
+    const std::string args = std::string("sink_name=") + kMutedSinkName + " rate=" + std::to_string(sink.spec.rate) +
+                             " channels=" + std::to_string(sink.spec.channels) + " format=" +
+                             pa_sample_format_to_string(sink.spec.format) +
+                             " sink_properties=device.description=Castora-muted-output";
+    uint32_t module = PA_INVALID_INDEX;
+    AudioResult r = LoadModule("module-null-sink", args, &module);
+    if (r != AudioResult::kOk) return r;
+    {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      diverted_sink_ = sink.name;
+      module_ = module;
+    }
+    r = Call([&](pa_context* ctx, void* holder) {
+      return pa_context_set_default_sink(ctx, kMutedSinkName, &OnSuccess, holder);
+    });
+    if (r == AudioResult::kOk) r = MoveInputs(sink.index, kMutedSinkName);
+    if (r != AudioResult::kOk) {
+      UndivertLocked();
+      return r;
+    }
+    notifier_->Post(Event{true, sink.name, true, VolumeScalar(sink.volume)});
+    return AudioResult::kOk;
+  }
+
+  AudioResult Undivert() {
+    std::lock_guard<std::mutex> op(divert_op_mutex_);
+    return UndivertLocked();
+  }
+
   pa_context* context() { return context_; }
   pa_threaded_mainloop* loop() { return loop_; }
 
  private:
+  AudioResult UndivertLocked() {
+    std::string sink;
+    uint32_t module;
+    {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      sink = diverted_sink_;
+      module = module_;
+    }
+    if (sink.empty()) return AudioResult::kOk;
+    std::string real;
+    if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) {
+      Call([&](pa_context* ctx, void* holder) {
+        return pa_context_set_default_sink(ctx, sink.c_str(), &OnSuccess, holder);
+      });
+    }
+    std::vector<SinkInfo> muted;
+    if (Sinks(kMutedSinkName, &muted) == AudioResult::kOk && !muted.empty()) MoveInputs(muted.front().index, sink);
+    // Unloading moves whatever is left on the null sink to the default.
+    AudioResult r = UnloadModule(module);
+    {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      diverted_sink_.clear();
+      module_ = PA_INVALID_INDEX;
+    }
+    std::vector<SinkInfo> restored;
+    if (Sinks(sink, &restored) == AudioResult::kOk && !restored.empty()) {
+      notifier_->Post(Event{true, sink, restored.front().muted, VolumeScalar(restored.front().volume)});
+    }
+    return r;
+  }
+
+  AudioResult LoadModule(const std::string& name, const std::string& args, uint32_t* index) {
+    auto request = std::make_shared<Request<uint32_t>>();
+    {
+      Locked lock(this);
+      auto* holder = NewHolder(request);
+      pa_operation* op = pa_context_load_module(context_, name.c_str(), args.c_str(), &OnModuleLoaded, holder);
+      if (op == nullptr) {
+        delete holder;
+        return AudioResult::kFailed;
+      }
+      Unref(op);
+    }
+    AudioResult r = request->Wait();
+    std::lock_guard<std::mutex> lock(request->mutex);
+    *index = request->value;
+    return r;
+  }
+
+  AudioResult UnloadModule(uint32_t index) {
+    if (index == PA_INVALID_INDEX) return AudioResult::kOk;
+    return Call([&](pa_context* ctx, void* holder) { return pa_context_unload_module(ctx, index, &OnSuccess, holder); });
+  }
+
+  // Moves every stream playing on the sink of that index to the named sink.
+  AudioResult MoveInputs(uint32_t from, const std::string& to) {
+    auto request = std::make_shared<Request<std::vector<std::pair<uint32_t, uint32_t>>>>();
+    {
+      Locked lock(this);
+      auto* holder = NewHolder(request);
+      pa_operation* op = pa_context_get_sink_input_info_list(context_, &OnSinkInputInfo, holder);
+      if (op == nullptr) {
+        delete holder;
+        return AudioResult::kFailed;
+      }
+      Unref(op);
+    }
+    AudioResult r = request->Wait();
+    if (r != AudioResult::kOk) return r;
+    std::vector<std::pair<uint32_t, uint32_t>> inputs;
+    {
+      std::lock_guard<std::mutex> lock(request->mutex);
+      inputs = request->value;
+    }
+    for (const auto& input : inputs) {
+      if (input.second != from) continue;
+      Call([&](pa_context* ctx, void* holder) {
+        return pa_context_move_sink_input_by_name(ctx, input.first, to.c_str(), &OnSuccess, holder);
+      });
+    }
+    return AudioResult::kOk;
+  }
+
   static void OnState(pa_context* c, void* userdata) {
     auto* self = static_cast<Connection*>(userdata);
     std::lock_guard<std::mutex> lock(self->state_mutex_);
@@ -395,6 +556,10 @@ class PulseAudioSystem::Connection {
     auto* self = static_cast<Connection*>(userdata);
     if (i == nullptr || i->default_sink_name == nullptr) return;
     std::string name = i->default_sink_name;
+    {
+      std::lock_guard<std::mutex> lock(self->alias_mutex_);
+      if (!self->diverted_sink_.empty() && name == kMutedSinkName) name = self->diverted_sink_;
+    }
     if (self->have_default_ && name == self->default_sink_) return;
     bool first = !self->have_default_;
     self->have_default_ = true;
@@ -406,7 +571,7 @@ class PulseAudioSystem::Connection {
     auto* self = static_cast<Connection*>(userdata);
     if (eol != 0 || i == nullptr || i->name == nullptr) return;
     // Sinks report many kinds of change; only mute and volume are passed on.
-    std::pair<bool, float> now(i->mute != 0, VolumeScalar(i->volume));
+    std::pair<bool, float> now(i->mute != 0 || self->IsDiverted(i->name), VolumeScalar(i->volume));
     auto it = self->last_volume_.find(i->index);
     if (it != self->last_volume_.end() && it->second == now) return;
     self->last_volume_[i->index] = now;
@@ -420,6 +585,12 @@ class PulseAudioSystem::Connection {
   std::mutex state_mutex_;
   std::condition_variable state_cv_;
   pa_context_state_t state_ = PA_CONTEXT_UNCONNECTED;
+  // Serialises Divert and Undivert, which wait on the server.
+  std::mutex divert_op_mutex_;
+  // The diverted output and the null sink's module; read by the loop thread too.
+  std::mutex alias_mutex_;
+  std::string diverted_sink_;
+  uint32_t module_ = PA_INVALID_INDEX;
   // Loop thread only.
   bool have_default_ = false;
   std::string default_sink_;
@@ -539,6 +710,8 @@ PulseAudioSystem::PulseAudioSystem() : notifier_(std::make_shared<Notifier>()) {
 
 PulseAudioSystem::~PulseAudioSystem() {
   std::lock_guard<std::mutex> lock(connect_mutex_);
+  // The output's streams go back to it before the server forgets who moved them.
+  if (connection_ != nullptr && connection_->Alive()) connection_->Undivert();
   connection_.reset();
 }
 
@@ -552,6 +725,15 @@ std::shared_ptr<PulseAudioSystem::Connection> PulseAudioSystem::Connect(AudioRes
   auto connection = std::make_shared<Connection>(notifier_);
   *result = connection->Open();
   if (*result != AudioResult::kOk) return nullptr;
+  // A stand-in sink left behind by an earlier connection (or a crash) would keep the
+  // output silent: remove it, and the server moves its streams to the default.
+  std::vector<SinkInfo> stale;
+  if (connection->Sinks(kMutedSinkName, &stale) == AudioResult::kOk && !stale.empty()) {
+    const uint32_t module = stale.front().owner_module;
+    connection->Call([&](pa_context* ctx, void* holder) {
+      return pa_context_unload_module(ctx, module, &OnSuccess, holder);
+    });
+  }
   connection_ = connection;
   return connection_;
 }
@@ -597,7 +779,7 @@ AudioResult PulseAudioSystem::GetMute(bool* muted) {
   if (!c) return r;
   SinkInfo sink;
   r = c->DefaultSink(&sink);
-  if (r == AudioResult::kOk) *muted = sink.muted;
+  if (r == AudioResult::kOk) *muted = sink.muted || c->IsDiverted(sink.name);
   return r;
 }
 
@@ -608,8 +790,13 @@ AudioResult PulseAudioSystem::SetMute(bool muted) {
   SinkInfo sink;
   r = c->DefaultSink(&sink);
   if (r != AudioResult::kOk) return r;
+  if (muted) return c->Divert(sink);
+  if (c->IsDiverted(sink.name)) {
+    r = c->Undivert();
+    if (r != AudioResult::kOk || !sink.muted) return r;
+  }
   return c->Call([&](pa_context* ctx, void* holder) {
-    return pa_context_set_sink_mute_by_name(ctx, sink.name.c_str(), muted ? 1 : 0, &OnSuccess, holder);
+    return pa_context_set_sink_mute_by_name(ctx, sink.name.c_str(), 0, &OnSuccess, holder);
   });
 }
 
@@ -677,8 +864,11 @@ AudioResult PulseAudioSystem::OpenLoopback(std::unique_ptr<LoopbackStream>* stre
   spec.channels = static_cast<uint8_t>(std::min<uint32_t>(spec.channels, 8));
   format.sample_rate = spec.rate;
   format.channels = spec.channels;
-  auto s = std::make_unique<Stream>(c, format, !sink.hw_volume);
-  r = s->Open(sink.monitor, spec);
+  // A diverted output's sound is on the stand-in sink, at full volume: the capture
+  // scales it by the output's volume itself.
+  const bool diverted = c->IsDiverted(sink.name);
+  auto s = std::make_unique<Stream>(c, format, diverted ? false : !sink.hw_volume);
+  r = s->Open(diverted ? std::string(kMutedSinkName) + ".monitor" : sink.monitor, spec);
   if (r != AudioResult::kOk) return r;
   *stream = std::move(s);
   return AudioResult::kOk;

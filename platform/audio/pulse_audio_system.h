@@ -17,10 +17,16 @@ namespace platform::audio {
 // is the server's default sink; loopback records that sink's monitor source in the
 // sink's own sample format, rate and channel count.
 //
-// The monitor taps the sink's mix after the sink's software volume and soft mute: on a
-// sink without hardware volume the captured sound is already scaled (the stream says so
-// through AppliesEndpointVolume) and a muted sink records silence. Sinks with hardware
-// volume and mute record the full mix whatever the local output does.
+// The monitor taps the sink's mix after the sink's software volume and mute (measured:
+// a null sink at volume 0.5 records the tone at 1/8 of its amplitude, muted it records
+// silence). So a stream of a sink without hardware volume says that it already carries
+// the volume (AppliesEndpointVolume), and muting is not done with the sink's own mute,
+// which would silence the capture as well: SetMute(true) moves the output's streams to
+// a null sink of the same format ("castora_muted_output") that becomes the server's
+// default, the loopback then records that sink's monitor at full volume, and nothing
+// reaches the speakers. The stand-in is invisible through this interface (the output
+// stays the default endpoint and reads as muted); SetMute(false) moves the streams back
+// and removes it, and a stand-in left over from an earlier run is removed on connect.
 //
 // The server is connected on first use and again after it went away; without a server
 // every call fails with kNoServer at once (no autospawn).
