@@ -109,6 +109,35 @@ TEST_F(CaptureTest, BlocksAreScaledByTheMasterVolume) {
   }
 }
 
+TEST_F(CaptureTest, VolumeChangeDuringCaptureScalesTheBlocksThatFollow) {
+  auto capture = MakeCapture();
+  capture->Start();
+  ASSERT_TRUE(sim_->WaitOpenAttempts(1, 10s));
+  QueueRamp(0, 1920);
+  ASSERT_TRUE(blocks_.WaitFor(1));
+  sim_->UserSetVolume(0.5f);
+  QueueRamp(1920, 1920);
+  ASSERT_TRUE(blocks_.WaitFor(2));
+  capture->Stop();
+  auto blocks = blocks_.Blocks();
+  EXPECT_EQ(FirstFrameOf(blocks[0]), 0.0f);
+  EXPECT_EQ(FirstFrameOf(blocks[1], 0.5f), 960.0f);
+}
+
+// One packet far longer than any buffer of the converter (a second at 44.1 kHz) comes
+// out whole: 48000 frames less the resampler's delay, in 1920-frame blocks.
+TEST_F(CaptureTest, LongPacketThroughTheConverterIsNeitherOverrunNorCut) {
+  sim_->ClearEndpoints();
+  const MixFormat format{44100, 2, SampleType::kFloat32};
+  sim_->AddEndpoint("speaker", "hda#speaker", format);
+  std::vector<float> samples(44100 * 2, 0.25f);
+  std::vector<uint8_t> bytes(samples.size() * sizeof(float));
+  std::memcpy(bytes.data(), samples.data(), bytes.size());
+  sim_->QueuePacket(bytes, 44100);
+  auto blocks = CaptureQueued(24);
+  EXPECT_EQ(blocks.size(), 24u);  // 46080 of the 48000 frames; the rest is in the filter
+}
+
 // More than 100 ms between two packets drops the partly filled block; 100 ms exactly
 // does not.
 TEST_F(CaptureTest, PauseLongerThanHundredMillisecondsDiscardsThePartialBlock) {
