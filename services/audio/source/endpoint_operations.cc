@@ -29,7 +29,7 @@ float GetMasterVolume(AudioSystem& system, bool* ok) {
   float volume = 1.0f;
   AudioResult r = system.GetMasterVolume(&volume);
   if (r != AudioResult::kOk) {
-    PrintFailure("endpoint_volume->GetMasterVolumeLevelScalar(&volume)", r);
+    PrintFailure("system.GetMasterVolume(&volume)", r);
     volume = 1.0f;
   }
   if (ok != nullptr) *ok = r == AudioResult::kOk;
@@ -46,7 +46,7 @@ void SetMute(AudioSystem& system, bool mute) { system.SetMute(mute); }
 
 void SetVolume(AudioSystem& system, float volume) {
   AudioResult r = system.SetMasterVolume(volume);
-  if (r != AudioResult::kOk) PrintFailure("endpoint_volume->SetMasterVolumeLevelScalar(volume)", r);
+  if (r != AudioResult::kOk) PrintFailure("system.SetMasterVolume(volume)", r);
 }
 
 bool SetDefaultEndpoint(AudioSystem& system, const std::string& id) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/audio/pulse_audio_system.h"
 #include "platform/audio/sim_audio_system.h"
 #include "tests/services/audio/block_collector.h"
 
@@ -251,6 +252,22 @@ TEST_F(CaptureTest, SecondStartIsIgnoredAndStopTwiceIsHarmless) {
   capture->Stop();
   capture->Stop();
   EXPECT_EQ(sim_->OpenAttempts(), 1);
+}
+
+// The real back-end with no sound server (as in CI): the capture starts, keeps failing
+// to open an endpoint without spinning, and stops at once.
+TEST(CaptureWithoutSoundServerTest, StartsAndStopsCleanly) {
+  ::setenv("PULSE_SERVER", "unix:/nonexistent/castora-test/native", 1);
+  auto system = std::make_shared<platform::audio::PulseAudioSystem>();
+  BlockCollector blocks;
+  RawAudioCaptureWin capture(system);
+  capture.SetCallback(blocks.Callback());
+  capture.SetRetryDelay(std::chrono::hours(1));
+  capture.Start();
+  auto stopped = std::async(std::launch::async, [&] { capture.Stop(); });
+  EXPECT_EQ(stopped.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(blocks.Count(), 0u);
+  ::unsetenv("PULSE_SERVER");
 }
 
 }  // namespace
