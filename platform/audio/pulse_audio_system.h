@@ -1,0 +1,73 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/audio/audio_system.h"
+
+namespace platform::audio {
+
+// The sound system of a PulseAudio (or compatible) server. The default render endpoint
+// is the server's default sink; loopback records that sink's monitor source in the
+// sink's own sample format, rate and channel count.
+//
+// The monitor taps the sink's mix after the sink's software volume and mute (measured:
+// a null sink at volume 0.5 records the tone at 1/8 of its amplitude, muted it records
+// silence). So a stream of a sink without hardware volume says that it already carries
+// the volume (AppliesEndpointVolume), and muting is not done with the sink's own mute,
+// which would silence the capture as well: SetMute(true) moves the output's streams to
+// a null sink of the same format ("castora_muted_output") that becomes the server's
+// default, the loopback then records that sink's monitor at full volume, and nothing
+// reaches the speakers. The stand-in is invisible through this interface (the output
+// stays the default endpoint and reads as muted); SetMute(false) moves the streams back
+// and removes it, and a stand-in left over from an earlier run is removed on connect.
+//
+// The server is connected on first use and again after it went away; without a server
+// every call fails with kNoServer at once (no autospawn).
+class PulseAudioSystem : public AudioSystem {
+ public:
+  PulseAudioSystem();
+  ~PulseAudioSystem() override;
+
+  std::chrono::steady_clock::time_point Now() override;
+  AudioResult GetDefaultEndpoint(Endpoint* endpoint) override;
+  AudioResult ActiveEndpoints(std::vector<Endpoint>* endpoints) override;
+  AudioResult SetDefaultEndpoint(const std::string& id) override;
+  AudioResult GetMute(bool* muted) override;
+  AudioResult SetMute(bool muted) override;
+  AudioResult GetMasterVolume(float* volume) override;
+  AudioResult SetMasterVolume(float volume) override;
+  std::unique_ptr<Subscription> SubscribeEndpointChanges(EndpointObserver* observer) override;
+  std::unique_ptr<Subscription> SubscribeVolume(EndpointObserver* observer) override;
+  AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) override;
+
+  // Notifications queued by the server connection, delivered on a thread of their own
+  // so that observers may call back into the system. Public for the connection's use.
+  struct Event {
+    bool volume = false;  // else: default sink changed
+    std::string sink;
+    bool muted = false;
+    float volume_level = 1.0f;
+  };
+  class Notifier;
+
+ private:
+  class Connection;
+  class Stream;
+  class PulseSubscription;
+
+  // The live connection, made or remade as needed; empty without a server.
+  std::shared_ptr<Connection> Connect(AudioResult* result);
+
+  std::mutex connect_mutex_;
+  std::shared_ptr<Connection> connection_;
+  std::shared_ptr<Notifier> notifier_;
+};
+
+}  // namespace platform::audio

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+// A sound server for the tests that need a real one: the server PULSE_SERVER names
+// when it answers, else a private server started from the `pulseaudio` program with
+// two null sinks ("castora_speaker", 44.1 kHz 16-bit stereo, the default, and
+// "castora_usb", which claims to be one of the maker's USB devices). Without either
+// the tests skip.
+class PulseTestServer {
+ public:
+  PulseTestServer() = default;
+  ~PulseTestServer();
+  PulseTestServer(const PulseTestServer&) = delete;
+  PulseTestServer& operator=(const PulseTestServer&) = delete;
+
+  // True when a server answers; sets PULSE_SERVER for this process. *why says why not.
+  bool Start(std::string* why);
+  bool Private() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string dir_;
+};
+
+// Plays a 1 kHz tone (44.1 kHz 16-bit stereo, amplitude 10000) to the default sink
+// from a thread of its own, with a short buffer so that it sounds at once.
+class TonePlayer {
+ public:
+  TonePlayer();
+  ~TonePlayer();
+  bool ok() const { return ok_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> ok_{false};
+  std::thread thread_;
+};
+
+// Peak of the 16-bit samples recorded from a source for `ms` milliseconds, or -1.
+int RecordPeak(const std::string& source, int ms);
+
+// libpulse is not built for ThreadSanitizer: its lock-free pools and ring channels show
+// up as races inside the library, so the live tests do not run in that build.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kPulseUnderThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kPulseUnderThreadSanitizer = true;
+#else
+constexpr bool kPulseUnderThreadSanitizer = false;
+#endif
+#else
+constexpr bool kPulseUnderThreadSanitizer = false;
+#endif
