@@ -36,19 +36,19 @@ struct ConnectPage::Form {
 
     loading_label = new QLabel(page);
     loading_label->setObjectName(QStringLiteral("loading_label_"));
-    loading_label->setFixedSize(80, 80);
+    loading_label->setFixedSize(96, 96);
     loading_label->setScaledContents(true);
     layout->addWidget(loading_label, 0, Qt::AlignHCenter);
     layout->addStretch(1);
 
     cancel_btn = new QPushButton(page);
     cancel_btn->setObjectName(QStringLiteral("cancel_btn_"));
-    cancel_btn->setFixedSize(280, 54);
+    cancel_btn->setFixedSize(280, 56);
     cancel_btn->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(cancel_btn, 0, Qt::AlignHCenter);
-    // The same height below the button as the pin-code page's check box row takes,
-    // so that the buttons of the pages sit in one place.
-    layout->addSpacing(54);
+    // As much room below the button as the pin-code page's check box row takes, so
+    // that the buttons of all pages sit in one place.
+    layout->addSpacing(38);
 
     status_label->setText(QCoreApplication::translate("ConnectPage", "Device connecting"));
     tips_label->setText(QCoreApplication::translate("ConnectPage", "Configuring, please wait"));

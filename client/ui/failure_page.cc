@@ -44,10 +44,10 @@ struct FailurePage::Form {
 
     retry_btn = new QPushButton(page);
     retry_btn->setObjectName(QStringLiteral("retry_btn_"));
-    retry_btn->setFixedSize(280, 54);
+    retry_btn->setFixedSize(280, 56);
     retry_btn->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(retry_btn, 0, Qt::AlignHCenter);
-    layout->addSpacing(54);
+    layout->addSpacing(38);
 
     status_label->setText(QCoreApplication::translate("FailurePage", "Connection failed"));
     retry_btn->setText(QCoreApplication::translate("FailurePage", "Retry"));

@@ -36,10 +36,10 @@ struct MirrorPage::Form {
 
     stop_btn = new QPushButton(page);
     stop_btn->setObjectName(QStringLiteral("stop_btn_"));
-    stop_btn->setFixedSize(280, 54);
+    stop_btn->setFixedSize(280, 56);
     stop_btn->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(stop_btn, 0, Qt::AlignHCenter);
-    layout->addSpacing(54);
+    layout->addSpacing(38);
 
     status_label->setText(QCoreApplication::translate("MirrorPage", "Sharing"));
     stop_btn->setText(QCoreApplication::translate("MirrorPage", "Stop sharing"));

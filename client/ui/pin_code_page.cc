@@ -82,7 +82,7 @@ struct PinCodePage::Form {
 
     connect_btn = new QPushButton(page);
     connect_btn->setObjectName(QStringLiteral("connect_btn_"));
-    connect_btn->setFixedSize(280, 54);
+    connect_btn->setFixedSize(280, 56);
     connect_btn->setFocusPolicy(Qt::NoFocus);
     connect_btn->setEnabled(false);
     layout->addWidget(connect_btn, 0, Qt::AlignHCenter);

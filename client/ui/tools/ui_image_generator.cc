@@ -202,10 +202,6 @@ void InputBoxes() {
       p.setPen(QPen(QColor(0xD4, 0xDF, 0xEA), 3));
       p.setBrush(QColor(0xF7, 0xFA, 0xFD));
       p.drawRoundedRect(cell, 8, 8);
-      // a soft blue underline marks each position
-      p.setPen(Qt::NoPen);
-      p.setBrush(QColor(0x38, 0xA8, 0xFC, 70));
-      p.drawRoundedRect(QRectF(cell.left() + 24, cell.bottom() - 20, cell.width() - 48, 4), 2, 2);
     }
     p.end();
     Save(image, QStringLiteral("input_box_%1.png").arg(n));
@@ -244,15 +240,23 @@ void SingleStarFrames() {
     p.setBrush(kPaleBlue);
     p.drawEllipse(QPointF(kW / 2.0, kH / 2.0 + 6), 150, 118);
     const QRectF screen = Monitor(p, QRectF(78, 48, 244, 178));
-    // the shared desktop sweeps across the display from the left
-    const double reveal = 0.35 + 0.65 * Ease(t * 1.6);
-    p.fillRect(screen, QColor(0x2A, 0x31, 0x3C));
-    QRectF shown = screen;
-    shown.setWidth(screen.width() * reveal);
-    p.save();
-    p.setClipRect(shown);
     Desktop(p, screen);
-    p.restore();
+    // a light sweep runs across the display as it takes over the laptop's desktop
+    if (t > 0 && t < 0.7) {
+      p.save();
+      p.setClipRect(screen);
+      const double x = screen.left() - 70 + (t / 0.7) * (screen.width() + 140);
+      QPainterPath band;
+      band.moveTo(x, screen.bottom());
+      band.lineTo(x + 40, screen.top());
+      band.lineTo(x + 76, screen.top());
+      band.lineTo(x + 36, screen.bottom());
+      band.closeSubpath();
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(255, 255, 255, 110));
+      p.drawPath(band);
+      p.restore();
+    }
     const QRectF lap = Laptop(p, QRectF(36, 172, 116, 82));
     Desktop(p, lap);
     Sparkle(p, QPointF(332, 58), Twinkle(t, 0.15, 20, 13), kStar);

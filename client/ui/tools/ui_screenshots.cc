@@ -10,7 +10,9 @@
 #include <QEvent>
 #include <QFile>
 #include <QKeyEvent>
+#include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QMovie>
 #include <QPixmap>
 #include <QPushButton>
@@ -30,6 +32,7 @@
 #include "client/ui/pin_code_page.h"
 #include "client/ui/resource_bundle.h"
 #include "utils/dpi_scale.h"
+#include "utils/style_sheet.h"
 
 namespace {
 
@@ -147,5 +150,63 @@ int main(int argc, char** argv) {
   panel = Panel(new MirrorPage);
   ok &= Grab(panel, folder, QStringLiteral("4_mirror") + suffix);
   delete panel;
+
+  // Previews of the resources the main window's menus and overlays use (those widgets
+  // are not built here): a menu with the shadow-menu sheet, an interruption overlay.
+  QMenu menu;
+  menu.setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
+  menu.setAttribute(Qt::WA_TranslucentBackground);
+  utils::ApplyScaledStyleSheet(&menu, utils::LoadStyleSheet(QStringLiteral("shadow_menu.qss")));
+  for (const char* text : {"Enable touch", "Enable extented screen"}) {
+    QAction* action = menu.addAction(QCoreApplication::translate("Castora", text));
+    action->setCheckable(true);
+    action->setChecked(true);
+  }
+  menu.actions().at(0)->setEnabled(false);
+  QMenu* advanced = menu.addMenu(QCoreApplication::translate("Castora", "Advanced options"));
+  advanced->addAction(QStringLiteral("x"));
+  menu.addSeparator();
+  menu.addAction(QCoreApplication::translate("Castora", "About Davuvu Veriv"));
+  menu.popup(QPoint(100, 100));
+  Settle(300);
+  ok &= Grab(&menu, folder, QStringLiteral("5_menu") + suffix);
+  menu.hide();
+
+  auto* frame = new QFrame;
+  frame->setObjectName(QStringLiteral("preview_"));
+  frame->setFixedSize(800, 600);
+  auto* dialog = new QFrame(frame);
+  dialog->setObjectName(QStringLiteral("InterruptDialog"));
+  dialog->setGeometry(0, 0, 800, 600);
+  // A QFrame subclass named InterruptDialog is what the sheet's first rule selects;
+  // the preview stands in with an object-name rule of the same colours.
+  QString sheet = utils::LoadStyleSheet(QStringLiteral("interrupt_dialog.qss"));
+  sheet.replace(QStringLiteral("InterruptDialog {"), QStringLiteral("QFrame#InterruptDialog {"));
+  auto* inner = new QWidget(dialog);
+  inner->setObjectName(QStringLiteral("interrupt_dialog_"));
+  inner->setAttribute(Qt::WA_StyledBackground);
+  inner->setGeometry(220, 200, 360, 200);
+  auto* layout = new QVBoxLayout(inner);
+  layout->setObjectName(QStringLiteral("dialog_layout_"));
+  auto* close = new QPushButton(inner);
+  close->setObjectName(QStringLiteral("close_btn_"));
+  layout->addWidget(close, 0, Qt::AlignRight);
+  auto* icon = new QLabel(inner);
+  icon->setObjectName(QStringLiteral("icon_label_"));
+  layout->addWidget(icon, 0, Qt::AlignHCenter);
+  auto* tip = new QLabel(QCoreApplication::translate("InterruptPage", "InterruptQuitTips"), inner);
+  tip->setObjectName(QStringLiteral("tip_label_"));
+  layout->addWidget(tip, 0, Qt::AlignHCenter);
+  auto* okay = new QPushButton(QCoreApplication::translate("InterruptPage", "OK"), inner);
+  okay->setObjectName(QStringLiteral("ok_btn_"));
+  layout->addWidget(okay, 0, Qt::AlignHCenter);
+  utils::ApplyScaledStyleSheet(dialog, sheet);
+  utils::ScaleWidgetTree(frame);
+  inner->setGeometry(utils::DpiScaled(220), utils::DpiScaled(200), utils::DpiScaled(360), utils::DpiScaled(200));
+  dialog->setGeometry(0, 0, frame->width(), frame->height());
+  frame->show();
+  Settle(300);
+  ok &= Grab(frame, folder, QStringLiteral("6_interrupt_overlay") + suffix);
+  delete frame;
   return ok ? 0 : 1;
 }

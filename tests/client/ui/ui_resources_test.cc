@@ -75,7 +75,7 @@ TEST(UiResourcesTest, PageSheetsAreScaledOnceEvenUnderTreeScaling) {
   utils::ScaleWidgetTree(&page);
   EXPECT_TRUE(page.styleSheet().contains(QStringLiteral("border-radius: 41px")));
   EXPECT_FALSE(page.styleSheet().contains(QStringLiteral("border-radius: 27px")));
-  EXPECT_EQ(page.findChild<QPushButton*>(QStringLiteral("stop_btn_"))->maximumSize(), QSize(420, 81));
+  EXPECT_EQ(page.findChild<QPushButton*>(QStringLiteral("stop_btn_"))->maximumSize(), QSize(420, 84));
 
   PinCodePage pin;
   utils::ScaleWidgetTree(&pin);
