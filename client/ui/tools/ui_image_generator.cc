@@ -288,8 +288,18 @@ void JoinStarFrames() {
     for (int i = 0; i < 4; ++i) {
       // at rest (frame 0) two quarters are filled; hovering brings in the other two
       const double appear = i < 2 ? 1.0 : Ease((t - 0.15 - (i - 2) * 0.25) / 0.3);
-      if (appear <= 0) continue;
       const QRectF full(screen.left() + gap + (i % 2) * (tw + gap), screen.top() + gap + (i / 2) * (th + gap), tw, th);
+      if (appear < 1) {
+        // a free place, waiting for one more device
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(0x6A, 0x75, 0x84), 2, Qt::DashLine));
+        p.drawRoundedRect(full.adjusted(2, 2, -2, -2), 4, 4);
+        p.setPen(QPen(QColor(0x6A, 0x75, 0x84), 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(full.center() - QPointF(8, 0), full.center() + QPointF(8, 0));
+        p.drawLine(full.center() - QPointF(0, 8), full.center() + QPointF(0, 8));
+        p.setPen(Qt::NoPen);
+      }
+      if (appear <= 0) continue;
       QRectF r(0, 0, full.width() * appear, full.height() * appear);
       r.moveCenter(full.center());
       p.setBrush(tiles[i]);

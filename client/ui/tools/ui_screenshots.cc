@@ -6,6 +6,7 @@
 // ":/language/<lang>.qm" first.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Castora"));
   InitUiResources();
+  // Out of the way, so that no card is hovered by the real pointer of the X server.
+  QCursor::setPos(2000, 2000);
   QTranslator translator;
   if (argc >= 4 && translator.load(QStringLiteral(":/language/%1.qm").arg(QString::fromLocal8Bit(argv[3]))))
     QCoreApplication::installTranslator(&translator);

@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Trennen</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>Keine Antwort von ZORVAX, bitte versuchen Sie es erneut</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Mauszeiger anzeigen</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Erweiterten Bildschirm aktivieren</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Seitenverhältnis beibehalten</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Touch aktivieren</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>Hohe Bildqualität</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Hardwarebeschleunigung</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Schwaches Netzwerk</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Über Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Erweiterte Optionen</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Hardwarebeschleunigung aktiviert</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>Wenn aktiviert, kann die Leistung höher sein. Deaktivieren Sie diese Option, falls Probleme auftreten</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Hardwarebeschleunigung deaktiviert</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>Wenn deaktiviert, ist die Leistung etwas geringer, die Kompatibilität aber höher</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Modus für schwaches Netzwerk aktiviert</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Weniger Unterbrechungen in einer schlechten Netzwerkumgebung</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Modus für schwaches Netzwerk deaktiviert</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>In einer schlechten Netzwerkumgebung kann es zu Unterbrechungen kommen</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Über Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Disconnect</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>No response from ZORVAX, please try again</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Show cursor</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Enable extented screen</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Keep aspect ratio</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Enable touch</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>High Image Quality</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Hardware Acceleration</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Weak Network</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>About Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Advanced options</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Hardware Acceleration enabled</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>When enable, may have higher performace, try disable this option if you encounter any issues</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Hardware Acceleration disabled</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>When disabled, may have a bit lower performace but more higher compatibility</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Weak Network Mode enabled</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Reduce interruptions in a poor network environment</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Weak Network Mode disabled</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>Interruptions may happen while in poor network environment</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>About Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

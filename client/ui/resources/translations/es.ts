@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Desconectar</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>Sin respuesta de ZORVAX, inténtelo de nuevo</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Salir</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Mostrar cursor</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Activar pantalla extendida</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Mantener relación de aspecto</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Activar táctil</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>Alta calidad de imagen</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Aceleración por hardware</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Red débil</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Acerca de Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Opciones avanzadas</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Aceleración por hardware activada</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>Al activarla, el rendimiento puede ser mayor; desactive esta opción si encuentra algún problema</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Aceleración por hardware desactivada</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>Al desactivarla, el rendimiento puede ser algo menor, pero la compatibilidad es mayor</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Modo de red débil activado</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Reduce las interrupciones en redes de mala calidad</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Modo de red débil desactivado</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>Pueden producirse interrupciones en redes de mala calidad</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Acerca de Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

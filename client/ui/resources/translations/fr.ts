@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Déconnecter</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>Aucune réponse de ZORVAX, veuillez réessayer</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quitter</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Afficher le curseur</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Activer l'écran étendu</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Conserver les proportions</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Activer le tactile</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>Haute qualité d'image</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Accélération matérielle</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Réseau faible</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>À propos de Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Options avancées</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Accélération matérielle activée</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>Une fois activée, les performances peuvent être meilleures ; désactivez cette option en cas de problème</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Accélération matérielle désactivée</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>Une fois désactivée, les performances peuvent être un peu moindres mais la compatibilité est meilleure</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Mode réseau faible activé</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Réduit les interruptions lorsque le réseau est de mauvaise qualité</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Mode réseau faible désactivé</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>Des interruptions peuvent survenir lorsque le réseau est de mauvaise qualité</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>À propos de Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Disconnetti</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>Nessuna risposta da ZORVAX, riprova</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Esci</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Mostra cursore</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Abilita schermo esteso</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Mantieni proporzioni</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Abilita tocco</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>Alta qualità dell'immagine</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Accelerazione hardware</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Rete debole</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Informazioni su Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Opzioni avanzate</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Accelerazione hardware abilitata</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>Se abilitata, le prestazioni possono essere migliori; disabilita questa opzione in caso di problemi</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Accelerazione hardware disabilitata</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>Se disabilitata, le prestazioni possono essere leggermente inferiori ma la compatibilità è maggiore</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Modalità rete debole abilitata</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Riduce le interruzioni con una rete di scarsa qualità</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Modalità rete debole disabilitata</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>Con una rete di scarsa qualità possono verificarsi interruzioni</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Informazioni su Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>切断</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>ZORVAXから応答がありません。もう一度お試しください</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>カーソルを表示</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>拡張画面を有効にする</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>アスペクト比を維持</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>タッチを有効にする</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>高画質</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>ハードウェアアクセラレーション</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>低速ネットワーク</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Davuvu Verivについて</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>詳細オプション</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>ハードウェアアクセラレーションが有効になりました</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>有効にするとパフォーマンスが向上する場合があります。問題が発生した場合はこのオプションを無効にしてください</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>ハードウェアアクセラレーションが無効になりました</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>無効にするとパフォーマンスは少し低下しますが、互換性が高くなります</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>低速ネットワークモードが有効になりました</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>ネットワーク環境が悪い場合の中断を減らします</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>低速ネットワークモードが無効になりました</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>ネットワーク環境が悪い場合、中断が発生することがあります</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Davuvu Verivについて</translation>
     </message>
     <message>
         <source>OK</source>

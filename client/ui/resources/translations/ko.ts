@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>연결 끊기</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>ZORVAX에서 응답이 없습니다. 다시 시도해 주세요</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>종료</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>커서 표시</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>확장 화면 사용</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>화면 비율 유지</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>터치 사용</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>고화질</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>하드웨어 가속</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>약한 네트워크</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Davuvu Veriv 정보</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>고급 옵션</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>하드웨어 가속이 켜졌습니다</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>켜면 성능이 향상될 수 있습니다. 문제가 발생하면 이 옵션을 꺼 보세요</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>하드웨어 가속이 꺼졌습니다</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>끄면 성능은 조금 낮아질 수 있지만 호환성이 높아집니다</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>약한 네트워크 모드가 켜졌습니다</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>네트워크 환경이 좋지 않을 때 끊김을 줄입니다</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>약한 네트워크 모드가 꺼졌습니다</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>네트워크 환경이 좋지 않으면 끊길 수 있습니다</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Davuvu Veriv 정보</translation>
     </message>
     <message>
         <source>OK</source>

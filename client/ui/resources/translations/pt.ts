@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Desconectar</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>Sem resposta do ZORVAX, tente novamente</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Sair</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Mostrar cursor</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Ativar tela estendida</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Manter proporção</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Ativar toque</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>Alta qualidade de imagem</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Aceleração de hardware</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Rede fraca</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Sobre o Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Opções avançadas</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Aceleração de hardware ativada</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>Quando ativada, o desempenho pode ser maior; desative esta opção se encontrar algum problema</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Aceleração de hardware desativada</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>Quando desativada, o desempenho pode ser um pouco menor, mas a compatibilidade é maior</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Modo de rede fraca ativado</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Reduz interrupções em redes de baixa qualidade</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Modo de rede fraca desativado</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>Podem ocorrer interrupções em redes de baixa qualidade</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>Sobre o Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>Отключить</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>ZORVAX не отвечает, попробуйте ещё раз</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Выход</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>Показывать курсор</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>Включить расширенный экран</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>Сохранять пропорции</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>Включить сенсорное управление</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>Высокое качество изображения</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>Аппаратное ускорение</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>Слабая сеть</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>О программе Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>Дополнительные параметры</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>Аппаратное ускорение включено</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>Когда включено, производительность может быть выше; при проблемах попробуйте отключить этот параметр</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>Аппаратное ускорение отключено</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>Когда отключено, производительность может быть немного ниже, зато выше совместимость</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>Режим слабой сети включён</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>Меньше обрывов при плохом качестве сети</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>Режим слабой сети отключён</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>При плохом качестве сети возможны обрывы</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>О программе Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

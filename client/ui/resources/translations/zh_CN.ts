@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>断开连接</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>ZORVAX无响应，请重试</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>显示光标</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>开启扩展屏</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>保持宽高比</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>开启触控</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>高清画质</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>硬件加速</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>弱网模式</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>关于Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>高级选项</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>已开启硬件加速</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>开启后性能可能更高，如遇问题请尝试关闭此选项</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>已关闭硬件加速</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>关闭后性能可能略低，但兼容性更好</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>已开启弱网模式</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>在网络环境较差时减少中断</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>已关闭弱网模式</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>网络环境较差时可能出现中断</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>关于Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>

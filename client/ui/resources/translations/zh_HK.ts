@@ -106,6 +106,82 @@
         <source>Disconnect</source>
         <translation>中斷連接</translation>
     </message>
+    <message>
+        <source>No response from ZORVAX, please try again</source>
+        <translation>ZORVAX無回應，請重試</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Show cursor</source>
+        <translation>顯示游標</translation>
+    </message>
+    <message>
+        <source>Enable extented screen</source>
+        <translation>開啟延伸屏幕</translation>
+    </message>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>保持長寬比</translation>
+    </message>
+    <message>
+        <source>Enable touch</source>
+        <translation>開啟觸控</translation>
+    </message>
+    <message>
+        <source>High Image Quality</source>
+        <translation>高清畫質</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration</source>
+        <translation>硬件加速</translation>
+    </message>
+    <message>
+        <source>Weak Network</source>
+        <translation>弱網絡模式</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>關於Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>Advanced options</source>
+        <translation>進階選項</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration enabled</source>
+        <translation>已開啟硬件加速</translation>
+    </message>
+    <message>
+        <source>When enable, may have higher performace, try disable this option if you encounter any issues</source>
+        <translation>開啟後效能可能更高，如遇問題請嘗試關閉此選項</translation>
+    </message>
+    <message>
+        <source>Hardware Acceleration disabled</source>
+        <translation>已關閉硬件加速</translation>
+    </message>
+    <message>
+        <source>When disabled, may have a bit lower performace but more higher compatibility</source>
+        <translation>關閉後效能可能略低，但兼容性更好</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode enabled</source>
+        <translation>已開啟弱網絡模式</translation>
+    </message>
+    <message>
+        <source>Reduce interruptions in a poor network environment</source>
+        <translation>在網絡環境較差時減少中斷</translation>
+    </message>
+    <message>
+        <source>Weak Network Mode disabled</source>
+        <translation>已關閉弱網絡模式</translation>
+    </message>
+    <message>
+        <source>Interruptions may happen while in poor network environment</source>
+        <translation>網絡環境較差時可能出現中斷</translation>
+    </message>
 </context>
 <context>
     <name>Castora</name>
@@ -199,6 +275,10 @@
     <message>
         <source>Davuvu Veriv</source>
         <translation>Davuvu Veriv</translation>
+    </message>
+    <message>
+        <source>About Davuvu Veriv</source>
+        <translation>關於Davuvu Veriv</translation>
     </message>
     <message>
         <source>OK</source>
