@@ -209,19 +209,19 @@ void InputBoxes() {
 }
 
 void LoadingFrames() {
-  constexpr int kFrames = 24, kSize = 160;
+  constexpr int kFrames = 24, kSize = 192;  // 2x of the 96 x 96 label
   for (int f = 0; f < kFrames; ++f) {
     QImage image = Canvas(kSize, kSize, true);
     QPainter p(&image);
     Prepare(p);
-    const QRectF ring(20, 20, kSize - 40, kSize - 40);
-    p.setPen(QPen(kPaleBlue, 12, Qt::SolidLine, Qt::RoundCap));
+    const QRectF ring(24, 24, kSize - 48, kSize - 48);
+    p.setPen(QPen(kPaleBlue, 14, Qt::SolidLine, Qt::RoundCap));
     p.drawEllipse(ring);
     // the arc breathes between 40 and 160 degrees while it turns
     const double phase = static_cast<double>(f) / kFrames;
     const double span = 100 + 60 * std::sin(phase * 2 * M_PI);
     const double start = -phase * 360 * 16;
-    p.setPen(QPen(kBlue, 12, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(kBlue, 14, Qt::SolidLine, Qt::RoundCap));
     p.drawArc(ring, static_cast<int>(start), static_cast<int>(span * 16));
     p.end();
     Save(image, QStringLiteral("frames/pic_loading_%1.png").arg(f, 2, 10, QLatin1Char('0')));
