@@ -7,6 +7,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "client/ui/connect_page.h"
@@ -14,6 +17,7 @@
 #include "client/ui/function_page.h"
 #include "client/ui/mirror_button.h"
 #include "client/ui/mirror_page.h"
+#include "client/ui/pin_code_page.h"
 #include "utils/dpi_scale.h"
 
 namespace {
@@ -36,6 +40,33 @@ void ExpectButtonEmits(const char* button_name, Signal signal) {
   QSignalSpy spy(&page, signal);
   button->click();
   EXPECT_EQ(spy.count(), 1) << button_name;
+}
+
+// The object names are what the style sheets and the main window key on.
+TEST(PagesTest, FormsCarryTheirObjectNames) {
+  PinCodePage pin;
+  ConnectPage connecting;
+  FailurePage failure;
+  FunctionPage function;
+  MirrorPage mirror;
+  const std::pair<QWidget*, std::vector<const char*>> forms[] = {
+      {&pin,
+       {"status_label_", "tips_label_", "stackedWidget", "pin_edit_6_", "pin_edit_8_", "error_info_label_",
+        "switch_edit_btn_", "connect_btn_", "auto_mirror_checkbox_"}},
+      {&connecting, {"status_label_", "tips_label_", "loading_label_", "cancel_btn_"}},
+      {&failure, {"status_label_", "tips_label_", "pc_label_", "retry_btn_"}},
+      {&function, {"status_label_", "tips_label_", "single_mirror_btn_", "join_mirror_btn_", "Form", "gif_label_",
+                   "name_label_"}},
+      {&mirror, {"mirror_label_", "status_label_", "stop_btn_"}},
+  };
+  for (const auto& [page, names] : forms) {
+    for (const char* name : names) {
+      EXPECT_NE(page->findChild<QWidget*>(QString::fromLatin1(name)), nullptr)
+          << page->metaObject()->className() << " " << name;
+    }
+  }
+  EXPECT_TRUE(pin.findChild<QWidget*>(QStringLiteral("error_info_label_"))->isHidden());
+  EXPECT_EQ(failure.findChild<QLabel*>(QStringLiteral("status_label_"))->text(), QStringLiteral("Connection failed"));
 }
 
 TEST(PagesTest, EachPageButtonEmitsItsSignal) {
