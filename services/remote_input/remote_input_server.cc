@@ -152,8 +152,7 @@ class RemoteInputServer::RemoteInputServerImpl {
     if (receiver_.GetPort() == 0) {
       // The configured range (7386..7435 by default), not the raw stored value.
       const auto ports = crcp::Config::Instance().GetPorts();
-      if (!receiver_.Listen(InputDataReceiver::MakePortRange(ports.first, ports.second)))
-        return 0;
+      if (!receiver_.Listen(InputDataReceiver::MakePortRange(ports.first, ports.second))) return 0;
     }
     return receiver_.GetPort();
   }

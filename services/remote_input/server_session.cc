@@ -1,8 +1,8 @@
 #include "services/remote_input/server_session.h"
 
 #include <climits>
-#include <optional>
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include <asio/post.hpp>
@@ -16,8 +16,7 @@ namespace {
 const char* const kLogTag = "REMOTE_INPUT::server session";
 }  // namespace
 
-ServerSession::ServerSession(std::string session_id, std::shared_ptr<IDataSink> sink,
-                             Sender sender)
+ServerSession::ServerSession(std::string session_id, std::shared_ptr<IDataSink> sink, Sender sender)
     : session_id_(std::move(session_id)),
       sink_(std::move(sink)),
       sender_(std::move(sender)),
@@ -98,8 +97,7 @@ void ServerSession::OnStart(const nlohmann::json& content) {
   // does not take that back.
   const auto result = content.is_object() ? content.find("result") : content.end();
   if (!content.is_object() || result == content.end() || !result->is_boolean()) {
-    LOG_ERROR("Bad message content: {}: {}", content.dump(),
-              "\"result\" must be a boolean member");
+    LOG_ERROR("Bad message content: {}: {}", content.dump(), "\"result\" must be a boolean member");
     ReportError(kErrorIllegalMessage);
     return;
   }
@@ -122,8 +120,7 @@ void ServerSession::OnErrorMessage(const nlohmann::json& content) {
     if (member != content.end()) code = JsonToInteger(*member, INT_MIN, INT_MAX);
   }
   if (!code) {
-    LOG_ERROR("Bad message content: {}: {}", content.dump(),
-              "\"code\" must be an integer member");
+    LOG_ERROR("Bad message content: {}: {}", content.dump(), "\"code\" must be an integer member");
     ReportError(kErrorIllegalMessage);
     return;
   }

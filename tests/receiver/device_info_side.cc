@@ -53,8 +53,7 @@ std::optional<std::string> DeviceInfoSide::OnLaunch(int connection,
 
 void DeviceInfoSide::OnServiceMessage(int connection, const std::string& message) {
   std::lock_guard<std::mutex> lock(mutex_);
-  faults_.push_back("unexpected service message on " + std::to_string(connection) + ": " +
-                    message);
+  faults_.push_back("unexpected service message on " + std::to_string(connection) + ": " + message);
 }
 
 bool DeviceInfoSide::SendProperties(const nlohmann::json& properties, int connection) {

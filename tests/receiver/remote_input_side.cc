@@ -79,8 +79,7 @@ bool RemoteInputSide::SendControl(uint16_t id, const nlohmann::json& content, in
   return receiver_->SendServiceMessage(kClientServiceId, message.dump(), connection);
 }
 
-bool RemoteInputSide::SendInputEvents(const std::vector<wire::TouchEvent>& events,
-                                      int connection) {
+bool RemoteInputSide::SendInputEvents(const std::vector<wire::TouchEvent>& events, int connection) {
   auto bytes = wire::EncodeInputDatagram(events);
   return bytes && SendDatagram(*bytes, connection);
 }

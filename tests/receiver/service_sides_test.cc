@@ -81,14 +81,18 @@ class ClientSession : public std::enable_shared_from_this<ClientSession> {
     if (!connection || !*connection) return false;
     connection_ = *connection;
     std::weak_ptr<crcp::Connection> weak = connection_;
-    manager_->SetMessageSender([weak](const std::string&, const std::string& service_id,
-                                      const std::string& message) {
-      if (auto c = weak.lock()) c->SendMessage(202, {{"message", message}, {"serviceId", service_id}});
-    });
+    manager_->SetMessageSender(
+        [weak](const std::string&, const std::string& service_id, const std::string& message) {
+          if (auto c = weak.lock())
+            c->SendMessage(202, {{"message", message}, {"serviceId", service_id}});
+        });
     Read();
 
-    connection_->SendMessage(0, {{"authKey", "ABC123"}, {"heartBeatPort", 0}, {"key", "tolv"},
-                                 {"uuid", "client-1"}, {"version", 0},
+    connection_->SendMessage(0, {{"authKey", "ABC123"},
+                                 {"heartBeatPort", 0},
+                                 {"key", "tolv"},
+                                 {"uuid", "client-1"},
+                                 {"version", 0},
                                  {"version_name", "R.5.5.8.41"}});
     auto answer = replies_.Wait();
     if (!answer || answer->first != 100) return false;
@@ -96,8 +100,7 @@ class ClientSession : public std::enable_shared_from_this<ClientSession> {
     json launch = json::object();
     for (const auto& name : answer->second.at("services")) {
       const std::string id = name.get<std::string>();
-      const std::string context =
-          manager_->Init(session_id_, connection_->GetRemoteAddress(), id);
+      const std::string context = manager_->Init(session_id_, connection_->GetRemoteAddress(), id);
       if (!context.empty()) launch[manager_->GetPeerServiceId(id)] = context;
       launched_.push_back(id);
     }
@@ -291,10 +294,9 @@ TEST_F(ServiceSidesTest, TouchDatagramsBecomeReports) {
   ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, -1, 0, 0}}, 11)));
   ASSERT_TRUE(hid_->WaitForReports(2, kWait));
 
-  std::vector<uint8_t> down = {0x40, 0x16, 0x01,
-                               0x07, 0x00, 0xF4, 0x01, 0x2C, 0x01, 0x14, 0x00, 0x1E, 0x00,
-                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                               0x01};
+  std::vector<uint8_t> down = {0x40, 0x16, 0x01, 0x07, 0x00, 0xF4, 0x01, 0x2C,
+                               0x01, 0x14, 0x00, 0x1E, 0x00, 0,    0,    0,
+                               0,    0,    0,    0,    0,    0,    0,    0x01};
   down.resize(65, 0);
   const auto reports = hid_->Reports();
   ASSERT_EQ(reports.size(), 2u);
@@ -317,7 +319,8 @@ TEST_F(ServiceSidesTest, DeviceInfoOfferAnswerAndLaterMessage) {
 
   // A later message: the new member is added, a known one keeps its first value.
   ASSERT_TRUE(info_side_->SendProperties({{"deviceName", "Renamed"}, {"userName", "Front desk"}}));
-  for (int i = 0; i < 500 && info_->GetPeerProperties(session_->session_id()).user_name.empty(); ++i)
+  for (int i = 0; i < 500 && info_->GetPeerProperties(session_->session_id()).user_name.empty();
+       ++i)
     std::this_thread::sleep_for(milliseconds(10));
   peer = info_->GetPeerProperties(session_->session_id());
   EXPECT_EQ(peer.user_name, "Front desk");

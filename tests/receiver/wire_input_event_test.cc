@@ -8,9 +8,9 @@ namespace receiver::wire {
 namespace {
 
 TEST(WireInputEvent, DatagramLayout) {
-  const auto bytes = EncodeInputDatagram(
-      {{0x01020304, 0x0A0B0C0D, input::kEvAbs, input::kAbsMtTrackingId, -1},
-       {7, 0, input::kEvSyn, input::kSynReport, 0x12345678}});
+  const auto bytes =
+      EncodeInputDatagram({{0x01020304, 0x0A0B0C0D, input::kEvAbs, input::kAbsMtTrackingId, -1},
+                           {7, 0, input::kEvSyn, input::kSynReport, 0x12345678}});
   ASSERT_TRUE(bytes);
   const std::vector<uint8_t> expected = {
       0x00, 0xFF, 0x00, 0x20,                          // type 0, its complement, 32 bytes
@@ -41,7 +41,7 @@ TEST(WireInputEvent, TypeOneEmptyAndBounds) {
 TEST(WireInputEvent, TouchFrameIsProtocolB) {
   const auto frame = TouchFrame({{0, 5, 1000, 600}, {1, -1, 0, 0}}, 10, 1);
   const std::vector<std::pair<uint16_t, int32_t>> expected = {
-      {input::kAbsMtSlot, 0},       {input::kAbsMtTrackingId, 5}, {input::kAbsMtPositionX, 1000},
+      {input::kAbsMtSlot, 0},        {input::kAbsMtTrackingId, 5}, {input::kAbsMtPositionX, 1000},
       {input::kAbsMtPositionY, 600}, {input::kAbsMtSlot, 1},       {input::kAbsMtTrackingId, -1},
       {input::kSynReport, 0}};
   ASSERT_EQ(frame.size(), expected.size());

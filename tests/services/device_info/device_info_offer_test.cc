@@ -61,7 +61,8 @@ TEST(DeviceInfoOffer, ParseTable) {
     Map expected;
   };
   const std::vector<Case> cases = {
-      {R"({"deviceName":"Room 1","version":"R.1"})", {{"deviceName", "Room 1"}, {"version", "R.1"}}},
+      {R"({"deviceName":"Room 1","version":"R.1"})",
+       {{"deviceName", "Room 1"}, {"version", "R.1"}}},
       {R"({"free":"x"})", {{"free", "x"}}},
       {R"({})", {}},
       // Walked in name order: the number stops the walk after "deviceName".

@@ -169,8 +169,10 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
     Record<Sent> sent;
     RemoteInputServer server(sink);
     server.SetListener(listener);
-    server.SetMessageSender([&sent](const std::string& session, const std::string& service,
-                                    const std::string& text) { sent.Add({session, service, text}); });
+    server.SetMessageSender(
+        [&sent](const std::string& session, const std::string& service, const std::string& text) {
+          sent.Add({session, service, text});
+        });
     server.InitConnection("s1", "127.0.0.1");
     server.HandleMsg("s1", c.message);
     ASSERT_TRUE(listener->events.WaitFor(1));
@@ -235,7 +237,8 @@ void SendFrom(const char* from, uint16_t to_port, uint32_t sec) {
   asio::io_context io;
   udp::socket socket(io, udp::endpoint(asio::ip::make_address_v4(from), 0));
   const auto bytes = Serialize({{sec, 0, 0, 0, 0}});
-  socket.send_to(asio::buffer(bytes), udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), to_port));
+  socket.send_to(asio::buffer(bytes),
+                 udp::endpoint(asio::ip::make_address_v4("127.0.0.1"), to_port));
 }
 
 // Only the peers of the sessions known to the server reach the sink.
