@@ -48,13 +48,22 @@ void SetReceiveTimeout(asio::ip::tcp::socket& socket, int timeout_ms) {
   ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
 }
 
+// Plain recv: SO_RCVTIMEO bounds it (asio's own read would poll on).
+bool RecvAll(asio::ip::tcp::socket& peer, uint8_t* out, size_t n) {
+  size_t done = 0;
+  while (done < n) {
+    ssize_t got = ::recv(peer.native_handle(), out + done, n - done, 0);
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  return true;
+}
+
 ReadFrame ReadOneFrame(asio::ip::tcp::socket& peer, int timeout_ms) {
   SetReceiveTimeout(peer, timeout_ms);
   ReadFrame frame;
   uint8_t header[64];
-  std::error_code ec;
-  asio::read(peer, asio::buffer(header, 64), ec);
-  if (ec) return frame;
+  if (!RecvAll(peer, header, 64)) return frame;
   auto be32 = [&](int at) {
     return (uint32_t(header[at]) << 24) | (uint32_t(header[at + 1]) << 16) |
            (uint32_t(header[at + 2]) << 8) | uint32_t(header[at + 3]);
@@ -63,8 +72,7 @@ ReadFrame ReadOneFrame(asio::ip::tcp::socket& peer, int timeout_ms) {
   uint32_t len = be32(4);
   if (len > (1u << 24)) return frame;
   frame.body.resize(len);
-  asio::read(peer, asio::buffer(frame.body.data(), len), ec);
-  frame.ok = !ec;
+  frame.ok = RecvAll(peer, reinterpret_cast<uint8_t*>(frame.body.data()), len);
   return frame;
 }
 

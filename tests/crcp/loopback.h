@@ -43,6 +43,8 @@ struct ReadFrame {
 };
 ReadFrame ReadOneFrame(asio::ip::tcp::socket& peer, int timeout_ms = 5000);
 void SetReceiveTimeout(asio::ip::tcp::socket& socket, int timeout_ms);
+// Reads exactly n bytes, bounded by the socket's receive time-out.
+bool RecvAll(asio::ip::tcp::socket& peer, uint8_t* out, size_t n);
 
 // A thread-safe queue that tests wait on, always bounded.
 template <typename T>
