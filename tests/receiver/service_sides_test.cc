@@ -1,6 +1,5 @@
-// The receiver's remote-input and device-info sides against the client's real services.
-// A small stand-in for the client's session (handshake, launch, service messages) is
-// built here from the session protocol's connection and service registry.
+// The receiver's remote-input and device-info sides against the client's real services,
+// connected by the session-protocol client on loopback.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,10 +16,8 @@
 #include <nlohmann/json.hpp>
 
 #include "crcp/config.h"
-#include "crcp/connection.h"
-#include "crcp/runtime.h"
+#include "crcp/crcp.h"
 #include "crcp/service_manager.h"
-#include "crcp/tcp_client.h"
 #include "platform/input/recording_mouse.h"
 #include "platform/input/sim_hid_bus.h"
 #include "platform/input/sim_window_system.h"
@@ -62,92 +59,6 @@ class Slot {
   std::mutex mutex_;
   std::condition_variable cv_;
   std::optional<T> value_;
-};
-
-// The client's side of one session, reduced to what the services need: the handshake
-// (id 0 / 100), the launch (id 4 / 101) and service messages (id 202) both ways, each
-// delivered to the registry on the session protocol's task thread.
-class ClientSession : public std::enable_shared_from_this<ClientSession> {
- public:
-  explicit ClientSession(std::shared_ptr<crcp::ServiceManager> manager)
-      : manager_(std::move(manager)) {}
-
-  bool Open(uint16_t port) {
-    auto client = std::make_shared<crcp::TcpClient>();
-    Slot<std::shared_ptr<crcp::Connection>> connected;
-    client->Connect("127.0.0.1", port,
-                    [&connected](std::shared_ptr<crcp::Connection> c) { connected.Set(c); });
-    auto connection = connected.Wait();
-    if (!connection || !*connection) return false;
-    connection_ = *connection;
-    std::weak_ptr<crcp::Connection> weak = connection_;
-    manager_->SetMessageSender(
-        [weak](const std::string&, const std::string& service_id, const std::string& message) {
-          if (auto c = weak.lock())
-            c->SendMessage(202, {{"message", message}, {"serviceId", service_id}});
-        });
-    Read();
-
-    connection_->SendMessage(0, {{"authKey", "ABC123"},
-                                 {"heartBeatPort", 0},
-                                 {"key", "tolv"},
-                                 {"uuid", "client-1"},
-                                 {"version", 0},
-                                 {"version_name", "R.5.5.8.41"}});
-    auto answer = replies_.Wait();
-    if (!answer || answer->first != 100) return false;
-    session_id_ = answer->second.at("uuid").get<std::string>();
-    json launch = json::object();
-    for (const auto& name : answer->second.at("services")) {
-      const std::string id = name.get<std::string>();
-      const std::string context = manager_->Init(session_id_, connection_->GetRemoteAddress(), id);
-      if (!context.empty()) launch[manager_->GetPeerServiceId(id)] = context;
-      launched_.push_back(id);
-    }
-    connection_->SendMessage(4, launch);
-    auto launched = replies_.Wait();
-    if (!launched || launched->first != 101) return false;
-    for (auto it = launched->second.begin(); it != launched->second.end(); ++it)
-      manager_->Setup(session_id_, it.key(), it.value().get<std::string>());
-    return true;
-  }
-
-  void Close() {
-    if (connection_) connection_->Close();
-    for (const auto& id : launched_) manager_->Stop(session_id_, id);
-    launched_.clear();
-  }
-
-  const std::string& session_id() const { return session_id_; }
-
- private:
-  void Read() {
-    std::weak_ptr<ClientSession> weak = shared_from_this();
-    connection_->ReadMessage(
-        [weak](uint16_t id, const json& content) {
-          auto self = weak.lock();
-          if (!self) return;
-          if (id == 202) {
-            const std::string service = content.value("serviceId", "");
-            const std::string message = content.value("message", "");
-            auto manager = self->manager_;
-            const std::string session = self->session_id_;
-            crcp::Runtime::PostTask("deliver", [manager, session, service, message] {
-              manager->Deliver(session, service, message);
-            });
-          } else {
-            self->replies_.Set({id, content});
-          }
-          self->Read();
-        },
-        [](int) {});
-  }
-
-  std::shared_ptr<crcp::ServiceManager> manager_;
-  std::shared_ptr<crcp::Connection> connection_;
-  std::string session_id_;
-  std::vector<std::string> launched_;
-  Slot<std::pair<uint16_t, json>> replies_;
 };
 
 class Listener : public crcp::ril::IServerListener {
@@ -205,7 +116,6 @@ class ServiceSidesTest : public ::testing::Test {
     // The receiver offers both services.
     SessionReceiver::Options options;
     options.uuid = "display-7";
-    options.auto_heart_beat = false;
     receiver_ = std::make_unique<SessionReceiver>(options);
     remote_side_ = std::make_shared<RemoteInputSide>(receiver_.get(), RemoteInputSide::Options{});
     info_side_ = std::make_shared<DeviceInfoSide>(receiver_.get());
@@ -213,13 +123,22 @@ class ServiceSidesTest : public ::testing::Test {
     receiver_->OfferService(DeviceInfoSide::Offer(info_side_));
     ASSERT_TRUE(receiver_->Start());
 
-    session_ = std::make_shared<ClientSession>(manager_);
-    ASSERT_TRUE(session_->Open(receiver_->Port()));
-    ASSERT_EQ(session_->session_id(), "display-7");
+    client_ = std::make_unique<crcp::Crcp>("client-uuid", manager_);
+    client_->SetAuthKey("ABC123");
+    Slot<std::pair<std::string, int>> connected;
+    ASSERT_TRUE(client_->Connect("127.0.0.1", receiver_->Port(),
+                                 [&connected](const std::string& id, int code) {
+                                   connected.Set({id, code});
+                                 }));
+    auto result = connected.Wait();
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->second, crcp::Crcp::kConnected);
+    session_id_ = result->first;
+    ASSERT_EQ(session_id_, "display-7");
   }
 
   void TearDown() override {
-    if (session_) session_->Close();
+    client_.reset();  // closes the session: its services are stopped
     if (receiver_) receiver_->Stop();
     if (input_) input_->Shutdown();
     crcp::Config::Instance().SetBindAddress("");
@@ -237,7 +156,8 @@ class ServiceSidesTest : public ::testing::Test {
   std::unique_ptr<SessionReceiver> receiver_;
   std::shared_ptr<RemoteInputSide> remote_side_;
   std::shared_ptr<DeviceInfoSide> info_side_;
-  std::shared_ptr<ClientSession> session_;
+  std::unique_ptr<crcp::Crcp> client_;
+  std::string session_id_;
 };
 
 TEST_F(ServiceSidesTest, RemoteInputControlBothWays) {
@@ -274,6 +194,7 @@ TEST_F(ServiceSidesTest, RemoteInputControlBothWays) {
   ASSERT_TRUE(remote_side_->SendControl(7));
   EXPECT_EQ(listener_->Next(), "error -3006");
   EXPECT_TRUE(remote_side_->Faults().empty());
+  EXPECT_TRUE(receiver_->ProtocolErrors().empty());
 }
 
 // A touch from the receiver's script becomes the touch device's exact report; the same
@@ -311,7 +232,7 @@ TEST_F(ServiceSidesTest, DeviceInfoOfferAnswerAndLaterMessage) {
             "\"version\":\"R.2.2.6.26\"}");
   EXPECT_TRUE(info_side_->Faults().empty());
 
-  crcp::info::DeviceInfo peer = info_->GetPeerProperties(session_->session_id());
+  crcp::info::DeviceInfo peer = info_->GetPeerProperties(session_id_);
   EXPECT_EQ(peer.device_name, "Room 1");
   EXPECT_EQ(peer.os_name, "Android");
   EXPECT_EQ(peer.version, "R.2.2.6.26");
@@ -319,12 +240,31 @@ TEST_F(ServiceSidesTest, DeviceInfoOfferAnswerAndLaterMessage) {
 
   // A later message: the new member is added, a known one keeps its first value.
   ASSERT_TRUE(info_side_->SendProperties({{"deviceName", "Renamed"}, {"userName", "Front desk"}}));
-  for (int i = 0; i < 500 && info_->GetPeerProperties(session_->session_id()).user_name.empty();
-       ++i)
+  for (int i = 0; i < 500 && info_->GetPeerProperties(session_id_).user_name.empty(); ++i)
     std::this_thread::sleep_for(milliseconds(10));
-  peer = info_->GetPeerProperties(session_->session_id());
+  peer = info_->GetPeerProperties(session_id_);
   EXPECT_EQ(peer.user_name, "Front desk");
   EXPECT_EQ(peer.device_name, "Room 1");
+}
+
+// Closing the session ends both services' part of it: the store is gone and the peer's
+// datagrams no longer reach the touch device.
+TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
+  ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+  ASSERT_TRUE(remote_side_->RequestStart());
+  EXPECT_EQ(listener_->Next(), "start");
+  client_->CloseSession(session_id_);
+  ASSERT_TRUE(receiver_->WaitForClosed(kWait));
+  for (int i = 0; i < 500 && input_->SetupConnection(session_id_, ""); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_FALSE(input_->SetupConnection(session_id_, ""));
+  EXPECT_EQ(info_->GetPeerProperties(session_id_).device_name, "");
+
+  // Injection is still on (nobody stopped it), yet the former peer is not heard.
+  ASSERT_TRUE(simulator_->IsEnabled());
+  ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 12)));
+  EXPECT_FALSE(hid_->WaitForReports(1, milliseconds(300)));
+  EXPECT_TRUE(receiver_->ProtocolErrors().empty());
 }
 
 }  // namespace
