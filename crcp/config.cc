@@ -3,8 +3,9 @@
 namespace crcp {
 
 Config& Config::Instance() {
-  static Config config;
-  return config;
+  // Never destroyed: workers that stop at process exit may still read it.
+  static Config* config = new Config();
+  return *config;
 }
 
 std::pair<uint16_t, uint16_t> Config::GetPorts() const {

@@ -1,5 +1,6 @@
 #include "crcp/service_manager.h"
 
+#include <exception>
 #include <vector>
 
 #include "utils/logger.h"
@@ -93,7 +94,15 @@ void ServiceManager::Stop(const std::string& session_id, const std::string& name
     LOG_WARN("Fail to stop service {}, not found", name);
     return;
   }
-  service->Disconnect(session_id);
+  // Stop runs from session destructors and failure paths: a throwing service must
+  // neither end the process nor keep the other services of the session running.
+  try {
+    service->Disconnect(session_id);
+  } catch (const std::exception& e) {
+    LOG_ERROR("Service {} threw when stopped: {}", name, e.what());
+  } catch (...) {
+    LOG_ERROR("Service {} threw when stopped", name);
+  }
 }
 
 std::string ServiceManager::GetPeerServiceId(const std::string& name) {

@@ -32,6 +32,7 @@ class ServiceManager {
                    const std::string& name);
   bool Setup(const std::string& session_id, const std::string& name,
              const std::string& context);
+  // Calls the service's Disconnect; an exception from it is logged, not passed on.
   void Stop(const std::string& session_id, const std::string& name);
   std::string GetPeerServiceId(const std::string& name);
   // The registered services' peer names, ascending.

@@ -192,6 +192,28 @@ TEST_F(CrcpClientTest, BadLaunchAnswerFailsAndStopsEveryLaunchedService) {
   EXPECT_EQ(audio_->Count("Disconnect:peer-uuid"), 1u);  // launched only, stopped at once
 }
 
+// A service whose slots throw: the handshake fails cleanly instead of the process.
+class ThrowingService : public test::FakeService {
+ public:
+  ThrowingService() : FakeService("ghost.c", "ghost.s") {}
+  std::string InitConnection(const std::string&, const std::string&) override {
+    throw std::runtime_error("init failed");
+  }
+  void Disconnect(const std::string&) override { throw std::runtime_error("stop failed"); }
+};
+
+TEST_F(CrcpClientTest, ThrowingServiceFailsTheHandshakeAndTheOthersAreStopped) {
+  registry_->AddService(std::make_shared<ThrowingService>());
+  PeerRead();
+  PeerSend(100, GoodAnswer());  // lists video, audio, then ghost
+  auto got = established_->Pop();
+  ASSERT_TRUE(got);
+  EXPECT_FALSE(got->session);
+  EXPECT_EQ(video_->Count("Disconnect:peer-uuid"), 1u);
+  EXPECT_EQ(audio_->Count("Disconnect:peer-uuid"), 1u);
+  EXPECT_EQ(LogCapture::Get().Count("OnShakeHand: fail to launch services, init failed"), 1u);
+}
+
 TEST_F(CrcpClientTest, SilenceAfterTheLaunchTimesOutAndStopsTheLaunched) {
   PeerRead();
   PeerSend(100, GoodAnswer());

@@ -46,7 +46,13 @@ class HeartBeatTest : public ::testing::Test {
     heart_beat_->SetLoseHandler([this] { losses_++; });
     LogCapture::Get().Clear();
   }
-  void TearDown() override { heart_beat_->Close(); }
+  void TearDown() override {
+    if (heart_beat_) heart_beat_->Close();
+  }
+  bool WaitForLosses(int n) {
+    for (int i = 0; i < 400 && losses_.load() < n; ++i) std::this_thread::sleep_for(20ms);
+    return losses_.load() == n;
+  }
 
   void StartBeating() {
     heart_beat_->SetPeer("127.0.0.1", peer_.local_endpoint().port());
@@ -129,8 +135,7 @@ TEST_F(HeartBeatTest, RetryResumesAndTakesTheNextDatagramAsNewBase) {
   PeerSend(901);
   ASSERT_TRUE(LogCapture::Get().WaitFor("Receive No.901 heart beat"));
   EXPECT_EQ(LogCapture::Get().Count("is more than 60s"), 0u);
-  ASSERT_TRUE(LogCapture::Get().WaitFor("fail to receive heart beat from"));
-  EXPECT_EQ(losses_.load(), 2);
+  EXPECT_TRUE(WaitForLosses(2));
 }
 
 TEST_F(HeartBeatTest, CloseStopsSendingAndTheLoseHandler) {
@@ -151,18 +156,33 @@ TEST_F(HeartBeatTest, CloseStopsSendingAndTheLoseHandler) {
 TEST_F(HeartBeatTest, TakenPortsAreSkippedAndAFullRangeThrows) {
   heart_beat_->Close();
   heart_beat_.reset();
-  std::vector<std::unique_ptr<asio::ip::udp::socket>> taken;
-  for (uint16_t port = kFirstPort; port < kFirstPort + 2; ++port) {
-    taken.push_back(std::make_unique<asio::ip::udp::socket>(context_));
-    taken.back()->open(asio::ip::udp::v4());
-    taken.back()->bind({asio::ip::make_address("127.0.0.1"), port});
+  // Takes two ports itself and gives the heart beat a range starting with them.
+  auto take = [this](uint16_t port) {
+    auto socket = std::make_unique<asio::ip::udp::socket>(context_);
+    socket->open(asio::ip::udp::v4());
+    std::error_code ec;
+    socket->bind({asio::ip::make_address("127.0.0.1"), port}, ec);
+    return ec ? nullptr : std::move(socket);
+  };
+  bool checked = false;
+  for (uint16_t first = kFirstPort + 2; first + 2 <= kLastPort && !checked; ++first) {
+    auto a = take(first);
+    auto b = take(first + 1);
+    if (!a || !b) continue;
+    Config::Instance().SetPorts(first, first + 2);
+    std::shared_ptr<HeartBeat> third;
+    try {
+      third = std::make_shared<HeartBeat>();
+    } catch (const std::system_error&) {
+      continue;  // the third port is busy too
+    }
+    EXPECT_EQ(third->GetPort(), first + 2);
+    Config::Instance().SetPorts(first, first + 1);
+    EXPECT_THROW(HeartBeat(), std::system_error);
+    checked = true;
   }
-  auto third = std::make_shared<HeartBeat>();
-  EXPECT_EQ(third->GetPort(), kFirstPort + 2);
-  Config::Instance().SetPorts(kFirstPort, kFirstPort + 1);
-  EXPECT_THROW(HeartBeat(), std::system_error);
+  EXPECT_TRUE(checked);
   Config::Instance().SetPorts(kFirstPort, kLastPort);
-  heart_beat_ = std::make_shared<HeartBeat>();
 }
 
 }  // namespace
