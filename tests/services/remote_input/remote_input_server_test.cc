@@ -21,6 +21,7 @@
 
 #include "crcp/config.h"
 #include "services/remote_input/input_event_codec.h"
+#include "tests/services/remote_input/log_capture.h"
 
 namespace crcp::ril {
 namespace {
@@ -144,26 +145,36 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
     const char* answer;  // nullptr: nothing sent
     const char* report;
     bool enabled_after;
+    const char* log;  // a line piece the case must log
   };
   const std::vector<Case> cases = {
-      {R"({"id":0})", R"({"id":100})", "start", true},
-      {R"({"id":2})", R"({"id":102})", "stop", false},
-      {R"({"id":100,"content":{"result":true}})", nullptr, "start", false},
-      {R"({"id":100,"content":{"result":false}})", nullptr, "error -3007", false},
-      {R"({"id":100})", nullptr, "error -3001", false},
-      {R"({"id":100,"content":{"result":1}})", nullptr, "error -3001", false},
-      {R"({"id":102})", nullptr, "stop", false},
-      {R"({"id":65535,"content":{"code":-5}})", nullptr, "error -5", false},
-      {R"({"id":65535})", nullptr, "error -3001", false},
-      {R"({"id":65535,"content":{"code":"x"}})", nullptr, "error -3001", false},
-      {R"({"id":65535,"content":{"code":4294967296}})", nullptr, "error -3001", false},
-      {R"({"id":7})", nullptr, "error -3006", false},
-      {R"({"id":65536})", nullptr, "error -3001", false},  // must not wrap to a start
-      {R"({"content":{}})", nullptr, "error -3001", false},
-      {"not json", nullptr, "error -3001", false},
+      {R"({"id":0})", R"({"id":100})", "start", true, "receive start request from client"},
+      {R"({"id":2})", R"({"id":102})", "stop", false, "receive stop request from client"},
+      {R"({"id":100,"content":{"result":true}})", nullptr, "start", false,
+       R"(dispatch message 100 with content: {"result":true})"},
+      {R"({"id":100,"content":{"result":false}})", nullptr, "error -3007", false,
+       "received start response from client"},
+      {R"({"id":100})", nullptr, "error -3001", false, "Bad message content: null: "},
+      {R"({"id":100,"content":{"result":1}})", nullptr, "error -3001", false,
+       R"(Bad message content: {"result":1}: )"},
+      {R"({"id":102})", nullptr, "stop", false, "received stop response from client"},
+      {R"({"id":65535,"content":{"code":-5}})", nullptr, "error -5", false,
+       "dispatch message 65535"},
+      {R"({"id":65535})", nullptr, "error -3001", false, "Bad message content: null: "},
+      {R"({"id":65535,"content":{"code":"x"}})", nullptr, "error -3001", false,
+       "Bad message content"},
+      {R"({"id":65535,"content":{"code":4294967296}})", nullptr, "error -3001", false,
+       "Bad message content"},
+      {R"({"id":7})", nullptr, "error -3006", false, "unknown message id: 7"},
+      {R"({"id":65536})", nullptr, "error -3001", false,
+       R"(Illegal message {"id":65536}: )"},  // must not wrap to a start
+      {R"({"content":{}})", nullptr, "error -3001", false, R"(Illegal message {"content":{}}: )"},
+      {"not json", nullptr, "error -3001", false, "Illegal message not json: "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
+    // Added before the server's threads exist and removed after they have ended.
+    testing_support::LogCapture log;
     auto sink = std::make_shared<RecordingSink>();
     auto listener = std::make_shared<RecordingListener>();
     Record<Sent> sent;
@@ -182,6 +193,8 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
     if (c.answer) expected.emplace_back("s1", "remote_input.s", c.answer);
     EXPECT_EQ(sent.Items(), expected);
     EXPECT_EQ(sink->enabled(), c.enabled_after);
+    server.Shutdown();
+    EXPECT_TRUE(log.Contains(c.log)) << log.Text();
   }
 }
 
