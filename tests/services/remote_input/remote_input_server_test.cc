@@ -178,22 +178,22 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
     auto sink = std::make_shared<RecordingSink>();
     auto listener = std::make_shared<RecordingListener>();
     Record<Sent> sent;
-    RemoteInputServer server(sink);
-    server.SetListener(listener);
-    server.SetMessageSender(
+    auto server = std::make_unique<RemoteInputServer>(sink);
+    server->SetListener(listener);
+    server->SetMessageSender(
         [&sent](const std::string& session, const std::string& service, const std::string& text) {
           sent.Add({session, service, text});
         });
-    server.InitConnection("s1", "127.0.0.1");
-    server.HandleMsg("s1", c.message);
+    server->InitConnection("s1", "127.0.0.1");
+    server->HandleMsg("s1", c.message);
     ASSERT_TRUE(listener->events.WaitFor(1));
-    server.Disconnect("s1");  // joins the worker: everything it would do is done
+    server->Disconnect("s1");  // joins the worker: everything it would do is done
     EXPECT_EQ(listener->events.Items(), std::vector<std::string>{c.report});
     std::vector<Sent> expected;
     if (c.answer) expected.emplace_back("s1", "remote_input.s", c.answer);
     EXPECT_EQ(sent.Items(), expected);
     EXPECT_EQ(sink->enabled(), c.enabled_after);
-    server.Shutdown();
+    server.reset();  // every thread that logs has ended
     EXPECT_TRUE(log.Contains(c.log)) << log.Text();
   }
 }
