@@ -3,16 +3,26 @@
 // runs until SIGINT or SIGTERM.
 //
 //   reference_receiver_main [port] [--uuid TEXT] [--offer CLIENT_ID:RECEIVER_ID[:CONTEXT]]...
+//                           [--device-info] [--remote-input] [--touch X,Y]
+//
+// --device-info offers the device-info side and prints the client's offer. --remote-input
+// offers the remote-input side; with --touch it asks the client to start injection once
+// the service is launched and then sends one touch (down and up) at X,Y.
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <pthread.h>
 
+#include "tests/receiver/device_info_side.h"
+#include "tests/receiver/remote_input_side.h"
 #include "tests/receiver/session_receiver.h"
 #include "utils/logger.h"
 
@@ -41,7 +51,8 @@ const char* KindName(receiver::ReceiverEvent::Kind kind) {
 
 int Usage(const char* argv0) {
   std::fprintf(stderr,
-               "usage: %s [port] [--uuid TEXT] [--offer CLIENT_ID:RECEIVER_ID[:CONTEXT]]...\n",
+               "usage: %s [port] [--uuid TEXT] [--offer CLIENT_ID:RECEIVER_ID[:CONTEXT]]...\n"
+               "          [--device-info] [--remote-input] [--touch X,Y]\n",
                argv0);
   return 2;
 }
@@ -51,9 +62,21 @@ int Usage(const char* argv0) {
 int main(int argc, char** argv) {
   receiver::SessionReceiver::Options options;
   std::vector<receiver::OfferedService> offers;
+  bool device_info = false;
+  bool remote_input = false;
+  bool touch = false;
+  int touch_x = 0;
+  int touch_y = 0;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    if (arg == "--uuid" && i + 1 < argc) {
+    if (arg == "--device-info") {
+      device_info = true;
+    } else if (arg == "--remote-input") {
+      remote_input = true;
+    } else if (arg == "--touch" && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%d,%d", &touch_x, &touch_y) != 2) return Usage(argv[0]);
+      touch = true;
+    } else if (arg == "--uuid" && i + 1 < argc) {
       options.uuid = argv[++i];
     } else if (arg == "--offer" && i + 1 < argc) {
       std::string spec = argv[++i];
@@ -86,6 +109,17 @@ int main(int argc, char** argv) {
 
   receiver::SessionReceiver receiver(options);
   for (auto& offer : offers) receiver.OfferService(offer);
+  std::shared_ptr<receiver::DeviceInfoSide> info_side;
+  if (device_info) {
+    info_side = std::make_shared<receiver::DeviceInfoSide>(&receiver);
+    receiver.OfferService(receiver::DeviceInfoSide::Offer(info_side));
+  }
+  std::shared_ptr<receiver::RemoteInputSide> input_side;
+  if (remote_input) {
+    input_side = std::make_shared<receiver::RemoteInputSide>(&receiver,
+                                                             receiver::RemoteInputSide::Options{});
+    receiver.OfferService(receiver::RemoteInputSide::Offer(input_side));
+  }
   uint64_t beats = 0;
   receiver.SetEventObserver([&beats](const receiver::ReceiverEvent& event) {
     // Heart beats come four times a second; print the first few and then every 40th.
@@ -103,8 +137,39 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   LOG_INFO("Reference receiver runs on port {}", receiver.Port());
 
+  // Between signals, the scripted steps: print the client's offer, start input, touch.
+  bool offer_printed = false;
+  bool start_requested = false;
+  bool touched = false;
   int signal = 0;
-  sigwait(&signals, &signal);
+  const timespec step = {0, 100 * 1000 * 1000};
+  for (;;) {
+    signal = sigtimedwait(&signals, nullptr, &step);
+    if (signal > 0) break;
+    if (info_side && !offer_printed) {
+      if (auto offer = info_side->ClientOfferText()) {
+        std::printf("client's device info: %s\n", offer->c_str());
+        for (const auto& fault : info_side->Faults()) std::printf("  fault: %s\n", fault.c_str());
+        std::fflush(stdout);
+        offer_printed = true;
+      }
+    }
+    if (input_side && touch && !start_requested && input_side->DataPort()) {
+      std::printf("client's data port %u, asking it to start input\n", *input_side->DataPort());
+      std::fflush(stdout);
+      start_requested = input_side->RequestStart();
+    }
+    if (input_side && start_requested && !touched &&
+        input_side->WaitForControl(100, std::chrono::milliseconds(0))) {
+      using receiver::wire::TouchFrame;
+      const auto now = static_cast<uint32_t>(std::time(nullptr));
+      const bool down = input_side->SendInputEvents(TouchFrame({{0, 1, touch_x, touch_y}}, now));
+      const bool up = input_side->SendInputEvents(TouchFrame({{0, -1, 0, 0}}, now, 50000));
+      std::printf("touch at %d,%d sent: %s\n", touch_x, touch_y, down && up ? "yes" : "no");
+      std::fflush(stdout);
+      touched = true;
+    }
+  }
   std::printf("signal %d, stopping\n", signal);
   receiver.Stop();
   return 0;

@@ -1,0 +1,173 @@
+#include "services/device_info/device_info_offer.h"
+
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "services/device_info/local_device_info.h"
+#include "utils/logger.h"
+
+namespace crcp::info {
+
+namespace {
+const char* const kLogTag = "device_info_offer";
+
+using Properties = std::unordered_map<std::string, std::string>;
+
+std::string Member(const Properties& properties, const char* name) {
+  auto it = properties.find(name);
+  return it == properties.end() ? std::string() : it->second;
+}
+}  // namespace
+
+class DeviceInfoOffer::DeviceInfoOfferImpl {
+ public:
+  explicit DeviceInfoOfferImpl(platform::system::ISystemFacts& facts) {
+    const DeviceInfo local = GetLocalDeviceInfo(facts);
+    local_["osName"] = local.os_name;
+    local_["osVersion"] = local.os_version;
+    local_["deviceName"] = local.device_name;
+    local_["userName"] = local.user_name;
+    // The receiver shows this as the client's version of the service.
+    local_["version"] = kVersion;
+    LOG_INFO("current version of device info is {}", kVersion);
+  }
+
+  void HandleMsg(const std::string& session_id, const std::string& message) {
+    LOG_INFO("Receive message from {}", session_id);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (sessions_.count(session_id) == 0) return;
+    }
+    const auto properties = ParseJsonData(message);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto session = sessions_.find(session_id);
+    if (session == sessions_.end()) return;  // disconnected meanwhile
+    for (const auto& property : properties) {
+      LOG_DEBUG("Property ({}, {})", property.first, property.second);
+      session->second.insert(property);  // a property already known keeps its value
+    }
+  }
+
+  void SetMessageSender(crcp::MessageSender sender) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sender_ = std::move(sender);
+  }
+
+  std::string InitConnection(const std::string& session_id) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sessions_.emplace(session_id, Properties());
+    }
+    try {
+      nlohmann::json offer = nlohmann::json::object();
+      for (const auto& property : local_) offer[property.first] = property.second;
+      // A name that is not valid UTF-8 (a passwd comment in a legacy encoding) gets
+      // replacement characters rather than costing the whole offer.
+      return offer.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    } catch (const std::exception& e) {
+      LOG_ERROR("Json exception when InitConnection: {}", e.what());
+      return {};
+    }
+  }
+
+  bool SetupConnection(const std::string& session_id, const std::string& context) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (sessions_.count(session_id) == 0) {
+        LOG_ERROR("No session [{}] found when SetupConnection", session_id);
+        return false;
+      }
+    }
+    const auto parsed = ParseJsonData(context);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto session = sessions_.find(session_id);
+    if (session == sessions_.end()) return false;
+    session->second = Properties(parsed.begin(), parsed.end());
+    return true;
+  }
+
+  void Disconnect(const std::string& session_id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions_.erase(session_id);
+  }
+
+  void Shutdown() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions_.clear();
+  }
+
+  DeviceInfo GetPeerProperties(const std::string& session_id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    DeviceInfo info;
+    auto session = sessions_.find(session_id);
+    if (session == sessions_.end()) return info;
+    info.os_name = Member(session->second, "osName");
+    info.os_version = Member(session->second, "osVersion");
+    info.device_name = Member(session->second, "deviceName");
+    info.user_name = Member(session->second, "userName");
+    info.version = Member(session->second, "version");
+    return info;
+  }
+
+ private:
+  std::map<std::string, std::string> local_;  // filled once; read-only afterwards
+  std::mutex mutex_;                          // guards sessions_ and sender_
+  std::unordered_map<std::string, Properties> sessions_;
+  crcp::MessageSender sender_;  // kept; this service sends nothing of its own
+};
+
+DeviceInfoOffer::DeviceInfoOffer() {
+  auto facts = platform::system::CreateSystemFacts();
+  impl_ = std::make_unique<DeviceInfoOfferImpl>(*facts);
+}
+
+DeviceInfoOffer::DeviceInfoOffer(platform::system::ISystemFacts& facts)
+    : impl_(std::make_unique<DeviceInfoOfferImpl>(facts)) {}
+
+DeviceInfoOffer::~DeviceInfoOffer() = default;
+
+std::string DeviceInfoOffer::GetServiceId() { return kServiceId; }
+std::string DeviceInfoOffer::GetPeerServiceId() { return kServiceId; }
+
+void DeviceInfoOffer::HandleMsg(const std::string& session_id, const std::string& message) {
+  impl_->HandleMsg(session_id, message);
+}
+
+void DeviceInfoOffer::SetMessageSender(crcp::MessageSender sender) {
+  impl_->SetMessageSender(std::move(sender));
+}
+
+std::string DeviceInfoOffer::InitConnection(const std::string& session_id, const std::string&) {
+  return impl_->InitConnection(session_id);
+}
+
+bool DeviceInfoOffer::SetupConnection(const std::string& session_id, const std::string& context) {
+  return impl_->SetupConnection(session_id, context);
+}
+
+void DeviceInfoOffer::Disconnect(const std::string& session_id) { impl_->Disconnect(session_id); }
+void DeviceInfoOffer::Shutdown() { impl_->Shutdown(); }
+
+DeviceInfo DeviceInfoOffer::GetPeerProperties(const std::string& session_id) {
+  return impl_->GetPeerProperties(session_id);
+}
+
+std::map<std::string, std::string> DeviceInfoOffer::ParseJsonData(const std::string& text) {
+  std::map<std::string, std::string> properties;
+  try {
+    const nlohmann::json data = nlohmann::json::parse(text);
+    if (!data.is_object()) throw std::invalid_argument("not a JSON object");
+    // nlohmann::json keeps object members in name order.
+    for (auto it = data.begin(); it != data.end(); ++it)
+      properties[it.key()] = it.value().get<std::string>();
+  } catch (const std::exception& e) {
+    LOG_ERROR("Exception when parse json, {}", e.what());
+  }
+  return properties;
+}
+
+}  // namespace crcp::info

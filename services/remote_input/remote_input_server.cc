@@ -1,0 +1,217 @@
+#include "services/remote_input/remote_input_server.h"
+
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "crcp/config.h"
+#include "services/remote_input/control_message.h"
+#include "services/remote_input/input_data_receiver.h"
+#include "services/remote_input/server_session.h"
+#include "utils/logger.h"
+
+namespace crcp::ril {
+
+namespace {
+const char* const kLogTag = "REMOTE_INPUT::remote_input_server";
+
+// The session protocol's sender, replaceable at any time and called from the task
+// thread, the session workers and the GUI thread. Shared with every session's sender so
+// that a session never refers back to the server.
+class SenderSlot {
+ public:
+  void Set(crcp::MessageSender sender) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sender_ = std::move(sender);
+  }
+  void Send(const std::string& session_id, const std::string& message) {
+    crcp::MessageSender sender;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sender = sender_;
+    }
+    if (sender) sender(session_id, RemoteInputServer::kPeerServiceId, message);
+  }
+
+ private:
+  std::mutex mutex_;
+  crcp::MessageSender sender_;
+};
+}  // namespace
+
+class RemoteInputServer::RemoteInputServerImpl {
+ public:
+  explicit RemoteInputServerImpl(std::shared_ptr<IDataSink> sink)
+      : sink_(std::move(sink)),
+        receiver_(
+            [sink = sink_](const std::vector<InputEvent>& events) {
+              if (sink) sink->OnData(events);
+            },
+            crcp::Config::Instance().GetBindAddress()),
+        sender_(std::make_shared<SenderSlot>()) {
+    LOG_INFO("current version of remote input server is {}", kRemoteInputVersion);
+  }
+
+  ~RemoteInputServerImpl() { EndSessions(); }
+
+  void HandleMsg(const std::string& session_id, const std::string& message) {
+    std::shared_ptr<ServerSession> session = Find(session_id);
+    if (session) session->MessageDispatch(message);
+  }
+
+  void SetMessageSender(crcp::MessageSender sender) { sender_->Set(std::move(sender)); }
+
+  std::string InitConnection(const std::string& session_id, const std::string& peer_address) {
+    auto session = std::make_shared<ServerSession>(
+        session_id, sink_, [slot = sender_, session_id](const std::string& message) {
+          slot->Send(session_id, message);
+        });
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      session->SetListener(listener_);
+      auto inserted = sessions_.emplace(session_id, Entry{session, peer_address});
+      if (inserted.second) {
+        session.reset();  // owned by the map now
+        // The peer may send datagrams from now on; a stranger's never reach the sink.
+        if (!peer_address.empty()) receiver_.AllowPeer(peer_address);
+      }
+    }
+    session.reset();  // a duplicate: the session already known is kept
+
+    const uint16_t port = BindDataPort();
+    if (port == 0) return {};
+    return EncodeInitContext(port);
+  }
+
+  bool SetupConnection(const std::string& session_id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sessions_.count(session_id) != 0;
+  }
+
+  void Disconnect(const std::string& session_id) {
+    Entry entry;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = sessions_.find(session_id);
+      if (it == sessions_.end()) return;
+      entry = std::move(it->second);
+      sessions_.erase(it);
+    }
+    if (!entry.peer_address.empty()) receiver_.DisallowPeer(entry.peer_address);
+    // Destroyed here, outside the lock: it waits for the session's worker.
+    entry.session.reset();
+  }
+
+  void Shutdown() {
+    receiver_.Stop();
+    EndSessions();
+  }
+
+  void SetListener(std::shared_ptr<IServerListener> listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listener_ = std::move(listener);
+    for (auto& item : sessions_) item.second.session->SetListener(listener_);
+  }
+
+  void StartSessions() {
+    for (auto& session : Snapshot()) session->Start();
+  }
+
+  void StopSessions() {
+    for (auto& session : Snapshot()) session->Stop();
+  }
+
+  uint16_t GetDataPort() const { return receiver_.GetPort(); }
+
+ private:
+  struct Entry {
+    std::shared_ptr<ServerSession> session;
+    std::string peer_address;
+  };
+
+  std::shared_ptr<ServerSession> Find(const std::string& session_id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sessions_.find(session_id);
+    return it == sessions_.end() ? nullptr : it->second.session;
+  }
+
+  // The sessions in the map's order. The copies let Start and Stop (which send) run
+  // outside the lock while the task thread adds or removes sessions.
+  std::vector<std::shared_ptr<ServerSession>> Snapshot() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::shared_ptr<ServerSession>> sessions;
+    sessions.reserve(sessions_.size());
+    for (auto& item : sessions_) sessions.push_back(item.second.session);
+    return sessions;
+  }
+
+  // The port is bound once and kept for the server's life; later sessions announce it.
+  uint16_t BindDataPort() {
+    std::lock_guard<std::mutex> lock(listen_mutex_);
+    if (receiver_.GetPort() == 0) {
+      // The configured range (7386..7435 by default), not the raw stored value.
+      const auto ports = crcp::Config::Instance().GetPorts();
+      if (!receiver_.Listen(InputDataReceiver::MakePortRange(ports.first, ports.second))) return 0;
+    }
+    return receiver_.GetPort();
+  }
+
+  void EndSessions() {
+    std::unordered_map<std::string, Entry> sessions;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sessions.swap(sessions_);
+    }
+    for (auto& item : sessions) {
+      if (!item.second.peer_address.empty()) receiver_.DisallowPeer(item.second.peer_address);
+    }
+    sessions.clear();  // joins each session's worker, outside the lock
+  }
+
+  const std::shared_ptr<IDataSink> sink_;
+  InputDataReceiver receiver_;
+  const std::shared_ptr<SenderSlot> sender_;
+  std::mutex listen_mutex_;
+  mutable std::mutex mutex_;  // guards sessions_ and listener_
+  std::unordered_map<std::string, Entry> sessions_;
+  std::shared_ptr<IServerListener> listener_;
+};
+
+RemoteInputServer::RemoteInputServer(std::shared_ptr<IDataSink> sink)
+    : impl_(std::make_unique<RemoteInputServerImpl>(std::move(sink))) {}
+
+RemoteInputServer::~RemoteInputServer() = default;
+
+std::string RemoteInputServer::GetServiceId() { return kServiceId; }
+std::string RemoteInputServer::GetPeerServiceId() { return kPeerServiceId; }
+
+void RemoteInputServer::HandleMsg(const std::string& session_id, const std::string& message) {
+  impl_->HandleMsg(session_id, message);
+}
+
+void RemoteInputServer::SetMessageSender(crcp::MessageSender sender) {
+  impl_->SetMessageSender(std::move(sender));
+}
+
+std::string RemoteInputServer::InitConnection(const std::string& session_id,
+                                              const std::string& peer_address) {
+  return impl_->InitConnection(session_id, peer_address);
+}
+
+bool RemoteInputServer::SetupConnection(const std::string& session_id, const std::string&) {
+  return impl_->SetupConnection(session_id);
+}
+
+void RemoteInputServer::Disconnect(const std::string& session_id) { impl_->Disconnect(session_id); }
+void RemoteInputServer::Shutdown() { impl_->Shutdown(); }
+
+void RemoteInputServer::SetListener(std::shared_ptr<IServerListener> listener) {
+  impl_->SetListener(std::move(listener));
+}
+
+void RemoteInputServer::StartSessions() { impl_->StartSessions(); }
+void RemoteInputServer::StopSessions() { impl_->StopSessions(); }
+uint16_t RemoteInputServer::GetDataPort() const { return impl_->GetDataPort(); }
+
+}  // namespace crcp::ril

@@ -1,0 +1,271 @@
+// The receiver's remote-input and device-info sides against the client's real services,
+// connected by the session-protocol client on loopback.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <asio/io_context.hpp>
+#include <asio/ip/udp.hpp>
+#include <nlohmann/json.hpp>
+
+#include "crcp/config.h"
+#include "crcp/crcp.h"
+#include "crcp/service_manager.h"
+#include "platform/input/recording_mouse.h"
+#include "platform/input/sim_hid_bus.h"
+#include "platform/input/sim_window_system.h"
+#include "platform/system/sim_system_facts.h"
+#include "services/device_info/device_info_offer.h"
+#include "services/remote_input/mouse_device.h"
+#include "services/remote_input/remote_input_server.h"
+#include "services/remote_input/simulator.h"
+#include "services/remote_input/touch_device.h"
+#include "tests/receiver/device_info_side.h"
+#include "tests/receiver/remote_input_side.h"
+#include "tests/receiver/session_receiver.h"
+
+namespace receiver {
+namespace {
+
+using nlohmann::json;
+using std::chrono::milliseconds;
+constexpr milliseconds kWait{5000};
+
+// Waits, bounded, for a value to appear.
+template <typename T>
+class Slot {
+ public:
+  void Set(T value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    value_ = std::move(value);
+    cv_.notify_all();
+  }
+  std::optional<T> Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, kWait, [&] { return value_.has_value(); });
+    std::optional<T> value = std::move(value_);
+    value_.reset();
+    return value;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::optional<T> value_;
+};
+
+class Listener : public crcp::ril::IServerListener {
+ public:
+  void OnStart() override { Add("start"); }
+  void OnStop() override { Add("stop"); }
+  void OnError(int code) override { Add("error " + std::to_string(code)); }
+  std::optional<std::string> Next() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!cv_.wait_for(lock, kWait, [&] { return !events_.empty(); })) return std::nullopt;
+    std::string event = events_.front();
+    events_.erase(events_.begin());
+    return event;
+  }
+
+ private:
+  void Add(std::string event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(std::move(event));
+    cv_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<std::string> events_;
+};
+
+class ServiceSidesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    crcp::Config::Instance().SetBindAddress("127.0.0.1");
+    const uint16_t base = holder_.local_endpoint().port();
+    crcp::Config::Instance().SetPorts(static_cast<uint16_t>(base + 1),
+                                      static_cast<uint16_t>(base + 20));
+
+    // The client: a simulated touch device behind the simulator, and device info.
+    hid_ = std::make_shared<platform::input::SimHidDevice>(
+        platform::input::HidDeviceInfo{"sim:touch", 0x001F, 0xBA1C, 0xFF00, 0x01});
+    auto bus = std::make_shared<platform::input::SimHidBus>();
+    bus->AddDevice(hid_);
+    std::vector<std::unique_ptr<crcp::ril::IInputDevice>> devices;
+    devices.push_back(std::make_unique<crcp::ril::TouchDevice>(
+        platform::input::kNullWindow, bus, std::make_shared<platform::input::SimWindowSystem>()));
+    devices.push_back(std::make_unique<crcp::ril::MouseDevice>(
+        std::make_shared<platform::input::RecordingMouse>()));
+    simulator_ = std::make_shared<crcp::ril::Simulator>(1920, 1080, std::move(devices));
+    ASSERT_TRUE(simulator_->Open());
+    input_ = std::make_shared<crcp::ril::RemoteInputServer>(simulator_);
+    input_->SetListener(listener_);
+    facts_.host_name = platform::system::SystemFact::Of("Laptop \"7\"");
+    facts_.user_name = platform::system::SystemFact::Of("Ren\xC3\xA9");
+    info_ = std::make_shared<crcp::info::DeviceInfoOffer>(facts_);
+    manager_->AddService(input_);
+    manager_->AddService(info_);
+
+    // The receiver offers both services.
+    SessionReceiver::Options options;
+    options.uuid = "display-7";
+    receiver_ = std::make_unique<SessionReceiver>(options);
+    remote_side_ = std::make_shared<RemoteInputSide>(receiver_.get(), RemoteInputSide::Options{});
+    info_side_ = std::make_shared<DeviceInfoSide>(receiver_.get());
+    receiver_->OfferService(RemoteInputSide::Offer(remote_side_));
+    receiver_->OfferService(DeviceInfoSide::Offer(info_side_));
+    ASSERT_TRUE(receiver_->Start());
+
+    client_ = std::make_unique<crcp::Crcp>("client-uuid", manager_);
+    client_->SetAuthKey("ABC123");
+    Slot<std::pair<std::string, int>> connected;
+    ASSERT_TRUE(client_->Connect("127.0.0.1", receiver_->Port(),
+                                 [&connected](const std::string& id, int code) {
+                                   connected.Set({id, code});
+                                 }));
+    auto result = connected.Wait();
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->second, crcp::Crcp::kConnected);
+    session_id_ = result->first;
+    ASSERT_EQ(session_id_, "display-7");
+  }
+
+  void TearDown() override {
+    client_.reset();  // closes the session: its services are stopped
+    if (receiver_) receiver_->Stop();
+    if (input_) input_->Shutdown();
+    crcp::Config::Instance().SetBindAddress("");
+  }
+
+  asio::io_context io_;
+  asio::ip::udp::socket holder_{io_, {asio::ip::make_address_v4("127.0.0.1"), 0}};
+  std::shared_ptr<platform::input::SimHidDevice> hid_;
+  std::shared_ptr<crcp::ril::Simulator> simulator_;
+  std::shared_ptr<Listener> listener_ = std::make_shared<Listener>();
+  std::shared_ptr<crcp::ril::RemoteInputServer> input_;
+  platform::system::SimSystemFacts facts_;
+  std::shared_ptr<crcp::info::DeviceInfoOffer> info_;
+  std::shared_ptr<crcp::ServiceManager> manager_ = std::make_shared<crcp::ServiceManager>();
+  std::unique_ptr<SessionReceiver> receiver_;
+  std::shared_ptr<RemoteInputSide> remote_side_;
+  std::shared_ptr<DeviceInfoSide> info_side_;
+  std::unique_ptr<crcp::Crcp> client_;
+  std::string session_id_;
+};
+
+TEST_F(ServiceSidesTest, RemoteInputControlBothWays) {
+  ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+  EXPECT_EQ(remote_side_->InitContext(),
+            (json{{"data_port", input_->GetDataPort()}, {"version", "R.4.3.5.17"}}));
+
+  // The receiver starts: the client enables injection, answers and reports.
+  ASSERT_TRUE(remote_side_->RequestStart());
+  EXPECT_EQ(listener_->Next(), "start");
+  EXPECT_TRUE(simulator_->IsEnabled());
+  ASSERT_TRUE(remote_side_->WaitForControl(100, kWait));
+  ASSERT_TRUE(remote_side_->RequestStop());
+  EXPECT_EQ(listener_->Next(), "stop");
+  EXPECT_FALSE(simulator_->IsEnabled());
+  ASSERT_TRUE(remote_side_->WaitForControl(102, kWait));
+
+  // The client starts; the receiver accepts, then refuses.
+  input_->StartSessions();
+  EXPECT_EQ(listener_->Next(), "start");
+  remote_side_->SetAcceptStart(false);
+  input_->StartSessions();
+  EXPECT_EQ(listener_->Next(), "error -3007");
+  input_->StopSessions();
+  EXPECT_EQ(listener_->Next(), "stop");
+  ASSERT_TRUE(remote_side_->WaitForControl(0, kWait, 1));
+  ASSERT_TRUE(remote_side_->WaitForControl(2, kWait));
+
+  // Errors from the receiver, a malformed one included.
+  ASSERT_TRUE(remote_side_->SendError(-5));
+  EXPECT_EQ(listener_->Next(), "error -5");
+  ASSERT_TRUE(remote_side_->SendControl(65535));
+  EXPECT_EQ(listener_->Next(), "error -3001");
+  ASSERT_TRUE(remote_side_->SendControl(7));
+  EXPECT_EQ(listener_->Next(), "error -3006");
+  EXPECT_TRUE(remote_side_->Faults().empty());
+  EXPECT_TRUE(receiver_->ProtocolErrors().empty());
+}
+
+// A touch from the receiver's script becomes the touch device's exact report; the same
+// touch from a stranger's address never gets there.
+TEST_F(ServiceSidesTest, TouchDatagramsBecomeReports) {
+  ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+  ASSERT_TRUE(remote_side_->RequestStart());
+  EXPECT_EQ(listener_->Next(), "start");
+
+  RemoteInputSide::Options stranger_options;
+  stranger_options.source_address = "127.0.0.2";
+  RemoteInputSide stranger(receiver_.get(), stranger_options);
+  ASSERT_TRUE(stranger.OnLaunch(1, remote_side_->InitContext()->dump()));
+  ASSERT_TRUE(stranger.SendInputEvents(wire::TouchFrame({{1, 9, 50, 50}}, 9)));
+  ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 10, 1)));
+  ASSERT_TRUE(hid_->WaitForReports(1, kWait));
+  // A second frame from the peer proves the stranger's was dropped, not just late.
+  ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, -1, 0, 0}}, 11)));
+  ASSERT_TRUE(hid_->WaitForReports(2, kWait));
+
+  std::vector<uint8_t> down = {0x40, 0x16, 0x01, 0x07, 0x00, 0xF4, 0x01, 0x2C,
+                               0x01, 0x14, 0x00, 0x1E, 0x00, 0,    0,    0,
+                               0,    0,    0,    0,    0,    0,    0,    0x01};
+  down.resize(65, 0);
+  const auto reports = hid_->Reports();
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0], down);
+}
+
+TEST_F(ServiceSidesTest, DeviceInfoOfferAnswerAndLaterMessage) {
+  ASSERT_TRUE(info_side_->WaitForLaunch(kWait));
+  EXPECT_EQ(info_side_->ClientOfferText(),
+            "{\"deviceName\":\"Laptop \\\"7\\\"\",\"osName\":\"Linux\","
+            "\"osVersion\":\"Simulated Linux 1.0\",\"userName\":\"Ren\xC3\xA9\","
+            "\"version\":\"R.2.2.6.26\"}");
+  EXPECT_TRUE(info_side_->Faults().empty());
+
+  crcp::info::DeviceInfo peer = info_->GetPeerProperties(session_id_);
+  EXPECT_EQ(peer.device_name, "Room 1");
+  EXPECT_EQ(peer.os_name, "Android");
+  EXPECT_EQ(peer.version, "R.2.2.6.26");
+  EXPECT_EQ(peer.user_name, "");
+
+  // A later message: the new member is added, a known one keeps its first value.
+  ASSERT_TRUE(info_side_->SendProperties({{"deviceName", "Renamed"}, {"userName", "Front desk"}}));
+  for (int i = 0; i < 500 && info_->GetPeerProperties(session_id_).user_name.empty(); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  peer = info_->GetPeerProperties(session_id_);
+  EXPECT_EQ(peer.user_name, "Front desk");
+  EXPECT_EQ(peer.device_name, "Room 1");
+}
+
+// Closing the session ends both services' part of it: the store is gone and the peer's
+// datagrams no longer reach the touch device.
+TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
+  ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+  ASSERT_TRUE(remote_side_->RequestStart());
+  EXPECT_EQ(listener_->Next(), "start");
+  client_->CloseSession(session_id_);
+  ASSERT_TRUE(receiver_->WaitForClosed(kWait));
+  for (int i = 0; i < 500 && input_->SetupConnection(session_id_, ""); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_FALSE(input_->SetupConnection(session_id_, ""));
+  EXPECT_EQ(info_->GetPeerProperties(session_id_).device_name, "");
+
+  // Injection is still on (nobody stopped it), yet the former peer is not heard.
+  ASSERT_TRUE(simulator_->IsEnabled());
+  ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 12)));
+  EXPECT_FALSE(hid_->WaitForReports(1, milliseconds(300)));
+  EXPECT_TRUE(receiver_->ProtocolErrors().empty());
+}
+
+}  // namespace
+}  // namespace receiver

@@ -1,0 +1,150 @@
+#include "services/device_info/device_info_offer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/system/sim_system_facts.h"
+
+namespace crcp::info {
+namespace {
+
+using platform::system::SimSystemFacts;
+using platform::system::SystemFact;
+
+TEST(DeviceInfoOffer, Identity) {
+  SimSystemFacts facts;
+  DeviceInfoOffer offer(facts);
+  EXPECT_EQ(offer.GetServiceId(), "device_info_offer");
+  EXPECT_EQ(offer.GetPeerServiceId(), "device_info_offer");
+}
+
+TEST(DeviceInfoOffer, OfferIsCompactSortedUtf8WithEscapedQuotes) {
+  SimSystemFacts facts;
+  facts.host_name = SystemFact::Of("Raum 3");
+  facts.user_name = SystemFact::Of("Zo\xC3\xAB \"the\" \xC3\x9Cnal");  // Zoë "the" Ünal
+  facts.os_version = SystemFact::Of("Debian GNU/Linux 12 (bookworm)");
+  DeviceInfoOffer offer(facts);
+  EXPECT_EQ(offer.InitConnection("s1", "127.0.0.1"),
+            "{\"deviceName\":\"Raum 3\",\"osName\":\"Linux\","
+            "\"osVersion\":\"Debian GNU/Linux 12 (bookworm)\","
+            "\"userName\":\"Zo\xC3\xAB \\\"the\\\" \xC3\x9Cnal\",\"version\":\"R.2.2.6.26\"}");
+}
+
+TEST(DeviceInfoOffer, FailedFactsGiveEmptyOrUnknownValues) {
+  SimSystemFacts facts;
+  facts.host_name = SystemFact::Failed("no host");
+  facts.user_name = SystemFact::Failed("no user");
+  facts.os_version = SystemFact::Failed("no os-release");
+  DeviceInfoOffer offer(facts);
+  EXPECT_EQ(offer.InitConnection("s1", ""),
+            R"({"deviceName":"","osName":"Linux","osVersion":"unknown","userName":"",)"
+            R"("version":"R.2.2.6.26"})");
+}
+
+TEST(DeviceInfoOffer, NameInALegacyEncodingDoesNotCostTheOffer) {
+  SimSystemFacts facts;
+  facts.user_name = SystemFact::Of("J\xF6rg");  // Latin-1, not UTF-8
+  DeviceInfoOffer offer(facts);
+  const std::string text = offer.InitConnection("s1", "");
+  EXPECT_NE(text.find("\"userName\":\"J\xEF\xBF\xBDrg\""), std::string::npos) << text;
+}
+
+TEST(DeviceInfoOffer, ParseTable) {
+  using Map = std::map<std::string, std::string>;
+  struct Case {
+    const char* text;
+    Map expected;
+  };
+  const std::vector<Case> cases = {
+      {R"({"deviceName":"Room 1","version":"R.1"})",
+       {{"deviceName", "Room 1"}, {"version", "R.1"}}},
+      {R"({"free":"x"})", {{"free", "x"}}},
+      {R"({})", {}},
+      // Walked in name order: the number stops the walk after "deviceName".
+      {R"({"zeta":"z","osName":5,"deviceName":"D"})", {{"deviceName", "D"}}},
+      {R"({"a":null,"b":"x"})", {}},
+      {R"(["a","b"])", {}},
+      {R"("text")", {}},
+      {"not json", {}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(DeviceInfoOffer::ParseJsonData(c.text), c.expected);
+  }
+}
+
+TEST(DeviceInfoOffer, PeerPropertiesFromSetupAndLaterMessages) {
+  SimSystemFacts facts;
+  DeviceInfoOffer offer(facts);
+  offer.InitConnection("s1", "127.0.0.1");
+  ASSERT_TRUE(offer.SetupConnection("s1", R"({"deviceName":"Room 1","version":"R.1"})"));
+  DeviceInfo peer = offer.GetPeerProperties("s1");
+  EXPECT_EQ(peer.device_name, "Room 1");
+  EXPECT_EQ(peer.version, "R.1");
+  EXPECT_EQ(peer.os_name, "");
+  EXPECT_EQ(peer.os_version, "");
+  EXPECT_EQ(peer.user_name, "");
+
+  // A later message adds what is new and keeps what is known.
+  offer.HandleMsg("s1", R"({"deviceName":"Other","osName":"Android","userName":"Desk"})");
+  peer = offer.GetPeerProperties("s1");
+  EXPECT_EQ(peer.device_name, "Room 1");
+  EXPECT_EQ(peer.os_name, "Android");
+  EXPECT_EQ(peer.user_name, "Desk");
+
+  // A new setup replaces the whole store; a bad one keeps what parsed before the fault.
+  ASSERT_TRUE(offer.SetupConnection("s1", R"({"deviceName":"Hall","osName":7,"version":"R.2"})"));
+  peer = offer.GetPeerProperties("s1");
+  EXPECT_EQ(peer.device_name, "Hall");
+  EXPECT_EQ(peer.os_name, "");
+  EXPECT_EQ(peer.version, "");
+
+  // InitConnection again keeps the store; Disconnect drops it.
+  offer.InitConnection("s1", "127.0.0.1");
+  EXPECT_EQ(offer.GetPeerProperties("s1").device_name, "Hall");
+  offer.Disconnect("s1");
+  EXPECT_EQ(offer.GetPeerProperties("s1").device_name, "");
+}
+
+TEST(DeviceInfoOffer, UnknownSession) {
+  SimSystemFacts facts;
+  DeviceInfoOffer offer(facts);
+  EXPECT_FALSE(offer.SetupConnection("never", R"({"deviceName":"X"})"));
+  offer.HandleMsg("never", R"({"deviceName":"X"})");
+  EXPECT_EQ(offer.GetPeerProperties("never").device_name, "");
+  offer.InitConnection("s1", "");
+  offer.Shutdown();
+  EXPECT_FALSE(offer.SetupConnection("s1", "{}"));
+}
+
+// The GUI thread reads the store while the task thread changes it.
+TEST(DeviceInfoOffer, GuiReadsWhileTheTaskThreadWrites) {
+  SimSystemFacts facts;
+  DeviceInfoOffer offer(facts);
+  std::atomic<bool> done{false};
+  std::thread gui([&] {
+    while (!done) {
+      DeviceInfo peer = offer.GetPeerProperties("s1");
+      if (!peer.device_name.empty()) {
+        EXPECT_EQ(peer.device_name, "Room 1");
+      }
+    }
+  });
+  for (int i = 0; i < 300; ++i) {
+    offer.InitConnection("s1", "127.0.0.1");
+    offer.SetupConnection("s1", R"({"deviceName":"Room 1"})");
+    offer.HandleMsg("s1", R"({"userName":"u)" + std::to_string(i) + R"("})");
+    if (i % 3 == 0) offer.Disconnect("s1");
+  }
+  done = true;
+  gui.join();
+}
+
+}  // namespace
+}  // namespace crcp::info
