@@ -1,0 +1,103 @@
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/screen/screen_system.h"
+#include "platform/screen/sim_desktop.h"
+#include "platform/screen/sim_screen_system.h"
+#include "platform/screen/x11_screen_system.h"
+
+namespace platform::screen {
+namespace {
+
+TEST(SimDesktopTest, AnimatedContentMovesDeterministicallyPerCapture) {
+  auto a = std::make_shared<SimDesktop>();
+  auto b = std::make_shared<SimDesktop>();
+  SimScreenSystem sa(a), sb(b);
+  auto da = sa.DuplicateOutput(0);
+  auto db = sb.DuplicateOutput(0);
+  ASSERT_TRUE(da && db);
+  auto fa = Surface::Create(640, 360), fb = Surface::Create(640, 360);
+  std::vector<uint8_t> first;
+  for (int i = 0; i < 3; ++i) {
+    FrameInfo ia, ib;
+    ASSERT_EQ(da->AcquireNextFrame(100, &ia), AcquireResult::kNewFrame);
+    ASSERT_EQ(db->AcquireNextFrame(100, &ib), AcquireResult::kNewFrame);
+    ASSERT_TRUE(da->CopyFrame(fa.get()));
+    ASSERT_TRUE(db->CopyFrame(fb.get()));
+    da->ReleaseFrame();
+    db->ReleaseFrame();
+    EXPECT_EQ(ia.pointer_x, ib.pointer_x);
+    EXPECT_EQ(0, std::memcmp(fa->data(), fb->data(), static_cast<size_t>(fa->stride()) * 360));
+    std::vector<uint8_t> now(fa->data(), fa->data() + static_cast<size_t>(fa->stride()) * 360);
+    if (i == 0) first = now; else EXPECT_NE(first, now);  // the box moved
+  }
+}
+
+TEST(SimDesktopTest, StillDesktopTimesOutAndLayoutChangeLosesAccess) {
+  auto d = std::make_shared<SimDesktop>();
+  d->SetAnimated(false);
+  SimScreenSystem system(d);
+  auto dup = system.DuplicateOutput(0);
+  FrameInfo info;
+  ASSERT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kNewFrame);  // first image
+  EXPECT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kInvalidCall);  // not released
+  dup->ReleaseFrame();
+  EXPECT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kTimeout);
+  EXPECT_FALSE(system.TakeDisplayChange());
+  d->SetMonitors({Monitor{Rect{0, 0, 100, 50}, true, "X"}});
+  EXPECT_TRUE(system.TakeDisplayChange());
+  EXPECT_FALSE(system.TakeDisplayChange());
+  EXPECT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kAccessLost);
+  EXPECT_EQ(system.DuplicateOutput(1), nullptr);
+  auto again = system.DuplicateOutput(0);
+  ASSERT_EQ(again->AcquireNextFrame(10, &info), AcquireResult::kNewFrame);
+  EXPECT_EQ(info.width, 100);
+}
+
+TEST(SimDesktopTest, FaultsAreInjectedInOrder) {
+  auto d = std::make_shared<SimDesktop>();
+  SimScreenSystem system(d);
+  auto dup = system.DuplicateOutput(0);
+  d->InjectAcquireResults({AcquireResult::kDeviceRemoved, AcquireResult::kTimeout});
+  FrameInfo info;
+  EXPECT_EQ(dup->AcquireNextFrame(5, &info), AcquireResult::kDeviceRemoved);
+  EXPECT_EQ(dup->AcquireNextFrame(5, &info), AcquireResult::kTimeout);
+  EXPECT_EQ(dup->AcquireNextFrame(5, &info), AcquireResult::kNewFrame);
+  d->SetDuplicationAvailable(false);
+  d->SetBlitAvailable(false);
+  EXPECT_EQ(system.DuplicateOutput(0), nullptr);
+  EXPECT_EQ(system.CreateBlitter(), nullptr);
+}
+
+TEST(X11ScreenSystemTest, FailsCleanlyWithoutDisplayOrCapturesWithOne) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') {
+    EXPECT_EQ(X11ScreenSystem::Open(), nullptr);
+    GTEST_SKIP() << "no DISPLAY: checked only that the X11 back-end refuses cleanly";
+  }
+  auto system = X11ScreenSystem::Open();
+  if (!system) GTEST_SKIP() << "DISPLAY set but not usable as a 32-bit BGRA screen";
+  auto monitors = system->EnumerateMonitors();
+  ASSERT_FALSE(monitors.empty());
+  const Rect r = monitors[0].rect;
+  auto blitter = system->CreateBlitter();
+  ASSERT_TRUE(blitter);
+  auto surface = system->CreateSurface(r.width, r.height);
+  EXPECT_TRUE(blitter->Blit(r, surface.get()));
+  auto dup = system->DuplicateOutput(0);
+  if (dup) {
+    FrameInfo info;
+    ASSERT_EQ(dup->AcquireNextFrame(100, &info), AcquireResult::kNewFrame);  // first image
+    EXPECT_EQ(info.width, r.width);
+    EXPECT_TRUE(dup->CopyFrame(surface.get()));
+    dup->ReleaseFrame();
+  }
+  EXPECT_EQ(system->DuplicateOutput(static_cast<int>(monitors.size())), nullptr);
+}
+
+}  // namespace
+}  // namespace platform::screen
