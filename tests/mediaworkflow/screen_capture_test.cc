@@ -239,6 +239,8 @@ TEST_F(SourceTest, ChoosesDuplicationWhenAllowedElseBlit) {
   source_->Stop();
 
   desktop_->SetBlitAvailable(false);  // no desktop at all: no frames, still stoppable
+  std::shared_ptr<buffer::ImageBuffer> left;
+  while (queue_->WaitDequeueTimed(left, 0)) left.reset();
   source_->Start();
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(source_->ActiveBackend(), CaptureBackend::kNone);
