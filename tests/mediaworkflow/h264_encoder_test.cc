@@ -305,8 +305,9 @@ TEST_F(EncoderStageTest, OutputSizeFollowsMaximumAndInput) {
 TEST_F(EncoderStageTest, FullSampleQueueMakesEncoderBackOffNotBlock) {
   sink_.SetOutputCallback(nullptr);  // nobody drains the samples
   Start();
-  for (int i = 0; i < 5; ++i) images_->Enqueue(DesktopImage(64, 32));
-  for (int i = 0; i < 200 && samples_->Size() < 2; ++i) std::this_thread::sleep_for(10ms);
+  // One frame is enough: its re-encodes fill the sample queue.
+  images_->Enqueue(DesktopImage(64, 32));
+  for (int i = 0; i < 300 && samples_->Size() < 2; ++i) std::this_thread::sleep_for(10ms);
   EXPECT_EQ(samples_->Size(), 2);
   // The encoder is not blocked inside an enqueue: a plain stop returns.
   EXPECT_TRUE(encoder_.Stop());
