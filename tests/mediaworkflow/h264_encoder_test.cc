@@ -302,6 +302,17 @@ TEST_F(EncoderStageTest, OutputSizeFollowsMaximumAndInput) {
   EXPECT_EQ(encoder_.OutputSize(), (H264Encoder::Size{640, 360}));
 }
 
+TEST_F(EncoderStageTest, WithoutABackEndNothingIsEncodedUntilSettingsAllowOne) {
+  encoder_.SetOutputSize(0, 0);  // no encoder can open at 0x0, x264 fallback included
+  Start();
+  images_->Enqueue(DesktopImage(64, 32));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(Count(), 0u);
+  encoder_.SetOutputSize(32, 16);  // the change resets the encoder with a usable size
+  ASSERT_TRUE(WaitCount(1));
+  EXPECT_TRUE(HasIdr(Sample(0)));
+}
+
 TEST_F(EncoderStageTest, FullSampleQueueMakesEncoderBackOffNotBlock) {
   sink_.SetOutputCallback(nullptr);  // nobody drains the samples
   Start();

@@ -247,6 +247,17 @@ TEST_F(SourceTest, ChoosesDuplicationWhenAllowedElseBlit) {
   EXPECT_EQ(queue_->Size(), 0);
 }
 
+TEST(SourceWithoutDesktopTest, UnreachableDesktopGivesNoFramesAndStopsCleanly) {
+  auto queue = std::make_shared<ImageQueue>();
+  ScreenSourceWin source([] { return std::unique_ptr<platform::screen::ScreenSystem>(); });
+  source.SetOutput(queue);
+  ASSERT_TRUE(source.Start());
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(source.ActiveBackend(), CaptureBackend::kNone);
+  EXPECT_EQ(queue->Size(), 0);
+  EXPECT_TRUE(source.Stop());
+}
+
 TEST_F(SourceTest, MonitorChangeWaitsForResumeAndDisplayChangeReselects) {
   ASSERT_TRUE(source_->Start());
   EXPECT_EQ(NextWidth(), 64);
