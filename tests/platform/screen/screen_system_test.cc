@@ -10,6 +10,8 @@
 #include "platform/screen/sim_screen_system.h"
 #include "platform/screen/x11_screen_system.h"
 
+#include <X11/Xlib.h>
+
 namespace platform::screen {
 namespace {
 
@@ -73,6 +75,27 @@ TEST(SimDesktopTest, FaultsAreInjectedInOrder) {
   EXPECT_EQ(system.CreateBlitter(), nullptr);
 }
 
+// Paints a rectangle on the X root window in its own connection.
+void PaintRoot(int x, int y, int w, int h, unsigned long rgb) {
+  Display* dpy = XOpenDisplay(nullptr);
+  ASSERT_NE(dpy, nullptr);
+  Window root = DefaultRootWindow(dpy);
+  GC gc = XCreateGC(dpy, root, 0, nullptr);
+  XSetSubwindowMode(dpy, gc, IncludeInferiors);
+  XSetForeground(dpy, gc, rgb);
+  XFillRectangle(dpy, root, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XFreeGC(dpy, gc);
+  XSync(dpy, False);
+  XCloseDisplay(dpy);
+}
+
+uint32_t PixelAt(const Surface& s, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, s.data() + y * s.stride() + x * 4, 4);
+  return v & 0x00FFFFFFu;
+}
+
+// Runs with a display only (ctest runs it under xvfb-run when that is installed).
 TEST(X11ScreenSystemTest, FailsCleanlyWithoutDisplayOrCapturesWithOne) {
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0') {
@@ -84,18 +107,33 @@ TEST(X11ScreenSystemTest, FailsCleanlyWithoutDisplayOrCapturesWithOne) {
   auto monitors = system->EnumerateMonitors();
   ASSERT_FALSE(monitors.empty());
   const Rect r = monitors[0].rect;
+  ASSERT_GE(r.width, 64);
+  ASSERT_GE(r.height, 64);
+
+  PaintRoot(0, 0, 32, 32, 0x336699);
   auto blitter = system->CreateBlitter();
   ASSERT_TRUE(blitter);
   auto surface = system->CreateSurface(r.width, r.height);
-  EXPECT_TRUE(blitter->Blit(r, surface.get()));
+  ASSERT_TRUE(blitter->Blit(r, surface.get()));
+  EXPECT_EQ(PixelAt(*surface, 5, 5), 0x336699u);
+  // A rectangle that leaves the screen fails that call only.
+  auto big = Surface::Create(r.width + 10, r.height);
+  EXPECT_FALSE(blitter->Blit(Rect{r.left, r.top, r.width + 10, r.height}, big.get()));
+
   auto dup = system->DuplicateOutput(0);
-  if (dup) {
-    FrameInfo info;
-    ASSERT_EQ(dup->AcquireNextFrame(100, &info), AcquireResult::kNewFrame);  // first image
-    EXPECT_EQ(info.width, r.width);
-    EXPECT_TRUE(dup->CopyFrame(surface.get()));
-    dup->ReleaseFrame();
-  }
+  if (!dup) GTEST_SKIP() << "no XShm/XDamage on this display";
+  FrameInfo info;
+  ASSERT_EQ(dup->AcquireNextFrame(100, &info), AcquireResult::kNewFrame);  // first image
+  EXPECT_EQ(info.width, r.width);
+  ASSERT_TRUE(dup->CopyFrame(surface.get()));
+  dup->ReleaseFrame();
+  EXPECT_EQ(PixelAt(*surface, 5, 5), 0x336699u);
+  EXPECT_EQ(dup->AcquireNextFrame(50, &info), AcquireResult::kTimeout);  // no damage
+  PaintRoot(40, 40, 8, 8, 0xCC2211);
+  ASSERT_EQ(dup->AcquireNextFrame(1000, &info), AcquireResult::kNewFrame);
+  ASSERT_TRUE(dup->CopyFrame(surface.get()));
+  dup->ReleaseFrame();
+  EXPECT_EQ(PixelAt(*surface, 42, 42), 0xCC2211u);
   EXPECT_EQ(system->DuplicateOutput(static_cast<int>(monitors.size())), nullptr);
 }
 
