@@ -44,7 +44,8 @@ class ScreenPipeline {
   void SetEventCallback(EventCallback callback);
   // Called by every stop path after the queues are stopped and before the sink is
   // joined. The output callback may block (a full send ring on a stalled receiver);
-  // this is where its owner makes that wait end, so a stop returns promptly.
+  // this is where its owner makes that wait end, so a stop returns promptly. It runs
+  // under the pipeline's lock and must not call back into the pipeline.
   void SetOutputInterrupt(std::function<void()> interrupt);
   // Capture and output time of each newly captured frame's sample (measurements).
   void SetLatencyObserver(sink::LatencyObserver observer);
