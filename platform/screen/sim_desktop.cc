@@ -99,6 +99,15 @@ void SimDesktop::SetAnimated(bool animated) {
   animated_ = animated;
 }
 
+void SimDesktop::SetScrolling(bool scrolling) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scrolling_ = scrolling;
+    RenderLocked();
+  }
+  damaged_.notify_all();
+}
+
 void SimDesktop::Advance() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -345,6 +354,18 @@ void SimDesktop::RenderLocked() {
       row[x * 4 + 3] = 255;
     }
   }
+  if (scrolling_) {
+    // Lines of dark "glyphs" (3x3-pixel cells picked by a hash) on the gradient, like a
+    // page of text: fine detail that a scroll moves everywhere at once.
+    for (int y = 0; y < h; ++y) {
+      if ((y % 18) >= 12) continue;
+      uint8_t* row = background_.data() + static_cast<size_t>(y) * w * 4;
+      for (int x = 0; x < w; ++x) {
+        uint32_t hsh = static_cast<uint32_t>(x / 3) * 2654435761u ^ static_cast<uint32_t>(y / 3) * 40503u;
+        if (((hsh >> 13) & 3) == 0) row[x * 4 + 0] = row[x * 4 + 1] = row[x * 4 + 2] = 24;
+      }
+    }
+  }
   frame_ = background_;
   DrawBoxLocked(false);
   ++damage_;
@@ -374,6 +395,17 @@ void SimDesktop::DrawBoxLocked(bool erase) {
 void SimDesktop::StepLocked() {
   DrawBoxLocked(true);
   ++step_;
+  if (scrolling_ && virtual_.height > 1) {
+    // The background shown from row `shift` on, wrapping around: two block copies.
+    const int w = virtual_.width, h = virtual_.height, stride = w * 4;
+    const int shift = static_cast<int>((step_ * 4) % static_cast<uint64_t>(h));
+    libyuv::ARGBCopy(background_.data() + static_cast<size_t>(shift) * stride, stride, frame_.data(),
+                     stride, w, h - shift);
+    if (shift > 0) {
+      libyuv::ARGBCopy(background_.data(), stride,
+                       frame_.data() + static_cast<size_t>(h - shift) * stride, stride, w, shift);
+    }
+  }
   DrawBoxLocked(false);
   if (animated_ && virtual_.width > 0) {
     pointer_x_ = virtual_.left + Bounce(step_, 3, virtual_.width - 1);

@@ -32,6 +32,9 @@ class SimDesktop {
   std::vector<Monitor> GetMonitors() const;
   Rect VirtualRect() const;
   void SetAnimated(bool animated);
+  // With scrolling, every step also scrolls the whole background up by a few rows, so
+  // every part of the picture changes (a worst case for the encoder).
+  void SetScrolling(bool scrolling);
   // Moves the content (box and, when animated, the pointer) one step and marks damage.
   void Advance();
   void FillRect(const Rect& rect, uint32_t bgra);  // virtual-desktop coordinates
@@ -89,6 +92,7 @@ class SimDesktop {
   std::vector<uint8_t> background_;  // virtual_.width * 4 per row
   std::vector<uint8_t> frame_;
   bool animated_ = true;
+  bool scrolling_ = false;
   uint64_t step_ = 0;
   uint64_t damage_ = 1;
   uint64_t generation_ = 1;

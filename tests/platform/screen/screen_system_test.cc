@@ -39,6 +39,16 @@ TEST(SimDesktopTest, AnimatedContentMovesDeterministicallyPerCapture) {
   }
 }
 
+TEST(SimDesktopTest, ScrollingChangesTheWholePicture) {
+  auto d = std::make_shared<SimDesktop>();
+  d->SetScrolling(true);
+  std::vector<uint8_t> before(640 * 4), after(640 * 4);
+  d->ReadPixels(Rect{0, 359, 640, 1}, before.data(), 640 * 4);  // the bottom row: far from the box
+  d->Advance();
+  d->ReadPixels(Rect{0, 359, 640, 1}, after.data(), 640 * 4);
+  EXPECT_NE(before, after);
+}
+
 TEST(SimDesktopTest, StillDesktopTimesOutAndLayoutChangeLosesAccess) {
   auto d = std::make_shared<SimDesktop>();
   d->SetAnimated(false);
