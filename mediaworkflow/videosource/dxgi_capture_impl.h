@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "mediaworkflow/buffer/surface_pool.h"
+#include "mediaworkflow/videosource/screen_capture_impl.h"
+#include "platform/screen/screen_system.h"
+
+namespace mediaworkflow::videosource {
+
+// Capture over the duplication path: waits up to 100 ms for a changed desktop image,
+// copies it once into a pooled staging surface and draws the pointer into it.
+class DXGICaptureImpl : public ScreenCaptureImpl {
+ public:
+  static constexpr int kAcquireTimeoutMs = 100;
+
+  explicit DXGICaptureImpl(platform::screen::ScreenSystem* system);
+  ~DXGICaptureImpl() override;
+
+  bool Init(int monitor) override;
+  bool Uninit() override { return true; }
+  bool SelectMonitor(int monitor) override;
+  std::shared_ptr<buffer::ImageBuffer> GetFrame(bool draw_cursor) override;
+
+ private:
+  platform::screen::ScreenSystem* system_;
+  std::shared_ptr<buffer::SurfacePool> pool_;
+  bool first_frame_ = true;
+  int monitor_ = 0;
+  int output_ = -1;  // selected output index, -1 when none
+  std::unique_ptr<platform::screen::OutputDuplication> duplication_;
+  std::vector<uint8_t> shape_;
+  platform::screen::PointerShapeInfo shape_info_;
+  int pointer_x_ = 0;
+  int pointer_y_ = 0;
+  bool pointer_visible_ = false;
+};
+
+}  // namespace mediaworkflow::videosource

@@ -1,0 +1,151 @@
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/screen/screen_system.h"
+#include "platform/screen/sim_desktop.h"
+#include "platform/screen/sim_screen_system.h"
+#include "platform/screen/x11_screen_system.h"
+
+#include <X11/Xlib.h>
+
+namespace platform::screen {
+namespace {
+
+TEST(SimDesktopTest, AnimatedContentMovesDeterministicallyPerCapture) {
+  auto a = std::make_shared<SimDesktop>();
+  auto b = std::make_shared<SimDesktop>();
+  SimScreenSystem sa(a), sb(b);
+  auto da = sa.DuplicateOutput(0);
+  auto db = sb.DuplicateOutput(0);
+  ASSERT_TRUE(da && db);
+  auto fa = Surface::Create(640, 360), fb = Surface::Create(640, 360);
+  std::vector<uint8_t> first;
+  for (int i = 0; i < 3; ++i) {
+    FrameInfo ia, ib;
+    ASSERT_EQ(da->AcquireNextFrame(100, &ia), AcquireResult::kNewFrame);
+    ASSERT_EQ(db->AcquireNextFrame(100, &ib), AcquireResult::kNewFrame);
+    ASSERT_TRUE(da->CopyFrame(fa.get()));
+    ASSERT_TRUE(db->CopyFrame(fb.get()));
+    da->ReleaseFrame();
+    db->ReleaseFrame();
+    EXPECT_EQ(ia.pointer_x, ib.pointer_x);
+    EXPECT_EQ(0, std::memcmp(fa->data(), fb->data(), static_cast<size_t>(fa->stride()) * 360));
+    std::vector<uint8_t> now(fa->data(), fa->data() + static_cast<size_t>(fa->stride()) * 360);
+    if (i == 0) first = now; else EXPECT_NE(first, now);  // the box moved
+  }
+}
+
+TEST(SimDesktopTest, ScrollingChangesTheWholePicture) {
+  auto d = std::make_shared<SimDesktop>();
+  d->SetScrolling(true);
+  std::vector<uint8_t> before(640 * 4), after(640 * 4);
+  d->ReadPixels(Rect{0, 359, 640, 1}, before.data(), 640 * 4);  // the bottom row: far from the box
+  d->Advance();
+  d->ReadPixels(Rect{0, 359, 640, 1}, after.data(), 640 * 4);
+  EXPECT_NE(before, after);
+}
+
+TEST(SimDesktopTest, StillDesktopTimesOutAndLayoutChangeLosesAccess) {
+  auto d = std::make_shared<SimDesktop>();
+  d->SetAnimated(false);
+  SimScreenSystem system(d);
+  auto dup = system.DuplicateOutput(0);
+  FrameInfo info;
+  ASSERT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kNewFrame);  // first image
+  EXPECT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kInvalidCall);  // not released
+  dup->ReleaseFrame();
+  EXPECT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kTimeout);
+  EXPECT_FALSE(system.TakeDisplayChange());
+  d->SetMonitors({Monitor{Rect{0, 0, 100, 50}, true, "X"}});
+  EXPECT_TRUE(system.TakeDisplayChange());
+  EXPECT_FALSE(system.TakeDisplayChange());
+  EXPECT_EQ(dup->AcquireNextFrame(10, &info), AcquireResult::kAccessLost);
+  EXPECT_EQ(system.DuplicateOutput(1), nullptr);
+  auto again = system.DuplicateOutput(0);
+  ASSERT_EQ(again->AcquireNextFrame(10, &info), AcquireResult::kNewFrame);
+  EXPECT_EQ(info.width, 100);
+}
+
+TEST(SimDesktopTest, FaultsAreInjectedInOrder) {
+  auto d = std::make_shared<SimDesktop>();
+  SimScreenSystem system(d);
+  auto dup = system.DuplicateOutput(0);
+  d->InjectAcquireResults({AcquireResult::kDeviceRemoved, AcquireResult::kTimeout});
+  FrameInfo info;
+  EXPECT_EQ(dup->AcquireNextFrame(5, &info), AcquireResult::kDeviceRemoved);
+  EXPECT_EQ(dup->AcquireNextFrame(5, &info), AcquireResult::kTimeout);
+  EXPECT_EQ(dup->AcquireNextFrame(5, &info), AcquireResult::kNewFrame);
+  d->SetDuplicationAvailable(false);
+  d->SetBlitAvailable(false);
+  EXPECT_EQ(system.DuplicateOutput(0), nullptr);
+  EXPECT_EQ(system.CreateBlitter(), nullptr);
+}
+
+// Paints a rectangle on the X root window in its own connection.
+void PaintRoot(int x, int y, int w, int h, unsigned long rgb) {
+  Display* dpy = XOpenDisplay(nullptr);
+  ASSERT_NE(dpy, nullptr);
+  Window root = DefaultRootWindow(dpy);
+  GC gc = XCreateGC(dpy, root, 0, nullptr);
+  XSetSubwindowMode(dpy, gc, IncludeInferiors);
+  XSetForeground(dpy, gc, rgb);
+  XFillRectangle(dpy, root, gc, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XFreeGC(dpy, gc);
+  XSync(dpy, False);
+  XCloseDisplay(dpy);
+}
+
+uint32_t PixelAt(const Surface& s, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, s.data() + y * s.stride() + x * 4, 4);
+  return v & 0x00FFFFFFu;
+}
+
+// Runs with a display only (ctest runs it under xvfb-run when that is installed).
+TEST(X11ScreenSystemTest, FailsCleanlyWithoutDisplayOrCapturesWithOne) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') {
+    EXPECT_EQ(X11ScreenSystem::Open(), nullptr);
+    GTEST_SKIP() << "no DISPLAY: checked only that the X11 back-end refuses cleanly";
+  }
+  auto system = X11ScreenSystem::Open();
+  if (!system) GTEST_SKIP() << "DISPLAY set but not usable as a 32-bit BGRA screen";
+  auto monitors = system->EnumerateMonitors();
+  ASSERT_FALSE(monitors.empty());
+  const Rect r = monitors[0].rect;
+  ASSERT_GE(r.width, 64);
+  ASSERT_GE(r.height, 64);
+
+  PaintRoot(0, 0, 32, 32, 0x336699);
+  auto blitter = system->CreateBlitter();
+  ASSERT_TRUE(blitter);
+  auto surface = system->CreateSurface(r.width, r.height);
+  ASSERT_TRUE(blitter->Blit(r, surface.get()));
+  EXPECT_EQ(PixelAt(*surface, 5, 5), 0x336699u);
+  // A rectangle that leaves the screen fails that call only.
+  auto big = Surface::Create(r.width + 10, r.height);
+  EXPECT_FALSE(blitter->Blit(Rect{r.left, r.top, r.width + 10, r.height}, big.get()));
+
+  auto dup = system->DuplicateOutput(0);
+  if (!dup) GTEST_SKIP() << "no XShm/XDamage on this display";
+  FrameInfo info;
+  ASSERT_EQ(dup->AcquireNextFrame(100, &info), AcquireResult::kNewFrame);  // first image
+  EXPECT_EQ(info.width, r.width);
+  ASSERT_TRUE(dup->CopyFrame(surface.get()));
+  dup->ReleaseFrame();
+  EXPECT_EQ(PixelAt(*surface, 5, 5), 0x336699u);
+  EXPECT_EQ(dup->AcquireNextFrame(50, &info), AcquireResult::kTimeout);  // no damage
+  PaintRoot(40, 40, 8, 8, 0xCC2211);
+  ASSERT_EQ(dup->AcquireNextFrame(1000, &info), AcquireResult::kNewFrame);
+  ASSERT_TRUE(dup->CopyFrame(surface.get()));
+  dup->ReleaseFrame();
+  EXPECT_EQ(PixelAt(*surface, 42, 42), 0xCC2211u);
+  EXPECT_EQ(system->DuplicateOutput(static_cast<int>(monitors.size())), nullptr);
+}
+
+}  // namespace
+}  // namespace platform::screen
