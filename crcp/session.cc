@@ -1,0 +1,286 @@
+#include "crcp/session.h"
+
+#include <exception>
+
+#include "crcp/connection.h"
+#include "crcp/heart_beat.h"
+#include "crcp/message_id.h"
+#include "crcp/runtime.h"
+#include "crcp/service_manager.h"
+#include "utils/logger.h"
+
+namespace crcp {
+namespace {
+const char* const kLogTag = "CRCP::Session";
+
+using json = nlohmann::json;
+
+std::string Dump(const json& content) {
+  return content.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+}  // namespace
+
+std::shared_ptr<Session> Session::Create(std::shared_ptr<ServiceManager> service_manager,
+                                         std::shared_ptr<Connection> connection,
+                                         std::shared_ptr<HeartBeat> heart_beat) {
+  auto session = std::make_shared<Session>(std::move(service_manager), std::move(connection),
+                                           std::move(heart_beat));
+  std::weak_ptr<Session> weak = session;
+  session->heart_beat_->SetLoseHandler([weak] {
+    // Called on the timer thread under the heart beat's lock: only post.
+    Runtime::PostTask("SayHello", [weak] {
+      if (auto self = weak.lock()) self->SayHello();
+    });
+  });
+  return session;
+}
+
+Session::Session(std::shared_ptr<ServiceManager> service_manager,
+                 std::shared_ptr<Connection> connection, std::shared_ptr<HeartBeat> heart_beat)
+    : service_manager_(std::move(service_manager)),
+      connection_(std::move(connection)),
+      heart_beat_(std::move(heart_beat)) {}
+
+Session::~Session() { Destroy(); }
+
+void Session::RegisterHandlers(const std::string& id) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  id_ = id;
+  std::weak_ptr<Session> weak = weak_from_this();
+  auto bind = [weak](void (Session::*method)(uint16_t, const json&)) -> Handler {
+    return [weak, method](uint16_t msg_id, const json& content) {
+      if (auto self = weak.lock()) ((*self).*method)(msg_id, content);
+    };
+  };
+  handlers_[kHello] = bind(&Session::HearHello);
+  handlers_[kHelloResponse] = bind(&Session::OnHelloResponse);
+  handlers_[kServiceMessage] = bind(&Session::DeliverMessage);
+}
+
+void Session::SetListener(std::shared_ptr<IListener> listener) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  listener_ = std::move(listener);
+}
+
+void Session::Start() { ReadNext(); }
+
+std::string Session::GetId() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return id_;
+}
+
+std::string Session::GetPeerAddress() const { return connection_->GetRemoteAddress(); }
+
+std::list<std::string> Session::GetServices() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return services_;
+}
+
+void Session::SetServices(std::list<std::string> services) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  services_ = std::move(services);
+}
+
+std::list<std::string> Session::TakeServices() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::list<std::string> taken;
+  taken.swap(services_);
+  return taken;
+}
+
+bool Session::IsClosed() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return closed_;
+}
+
+void Session::ReadNext() {
+  std::weak_ptr<Session> weak = weak_from_this();
+  connection_->ReadMessage(
+      [weak](uint16_t id, const json& content) {
+        if (auto self = weak.lock()) self->Dispatch(id, content);
+      },
+      [weak](int code) {
+        auto self = weak.lock();
+        if (!self) return;
+        std::lock_guard<std::recursive_mutex> lock(self->mutex_);
+        if (self->handlers_.empty()) {
+          LOG_INFO("Session handlers is empty, Stop to dispatch message");
+          return;
+        }
+        Runtime::PostTask("Handle connection error", [self, code] { self->OnErrorMessage(code); });
+      });
+}
+
+void Session::Dispatch(uint16_t id, const json& content) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to dispatch message");
+    return;
+  }
+  auto self = shared_from_this();
+  Runtime::PostTask("Dispatch message", [self, id, content] { self->DispatchMessage(id, content); });
+}
+
+void Session::DispatchMessage(uint16_t id, const json& content) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to dispatch message");
+    return;
+  }
+  LOG_INFO("[{}] Dispatch message, id: {}, content: {}", id_, id, Dump(content));
+  auto it = handlers_.find(id);
+  if (it == handlers_.end()) {
+    LOG_ERROR("[{}] Unknown message, id {}", id_, id);
+  } else {
+    Handler handler = it->second;
+    auto self = shared_from_this();
+    Runtime::PostTask(fmt::format("Handle message , id: {}", id),
+                      [self, handler, id, content] { handler(id, content); });
+  }
+  ReadNext();
+}
+
+void Session::HearHello(uint16_t, const json&) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to dispatch message");
+    return;
+  }
+  connection_->SendMessage(kHelloResponse, nullptr);
+  LOG_INFO("[{}] HearHello: I am alive, hello is heared", id_);
+}
+
+void Session::OnHelloResponse(uint16_t, const json&) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to handle hellow response");
+    return;
+  }
+  // Only the answer to our own pending hello resumes the heart beat; a stray or late
+  // one would start a second receive on the heart beat's one buffer.
+  if (hello_timer_ == 0) {
+    LOG_WARN("[{}] OnHelloResponse: no hello is pending, ignored", id_);
+    return;
+  }
+  Runtime::CancelTimer(hello_timer_);
+  hello_timer_ = 0;
+  ++hello_generation_;
+  LOG_INFO("[{}] OnHelloResponse: try to receive heart beat again", id_);
+  heart_beat_->Retry();
+}
+
+void Session::DeliverMessage(uint16_t, const json& content) {
+  std::string service_id;
+  std::string message;
+  std::string id;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (handlers_.empty()) {
+      LOG_INFO("Session handlers is empty, Stop to deliver message");
+      return;
+    }
+    try {
+      service_id = content.at("serviceId").get<std::string>();
+      message = content.at("message").get<std::string>();
+    } catch (const json::exception& e) {
+      LOG_ERROR("[{}] DeliverMessage: bad message content {}, {}", id_, Dump(content), e.what());
+      return;
+    }
+    id = id_;
+  }
+  service_manager_->Deliver(id, service_id, std::move(message));
+}
+
+void Session::OnErrorMessage(int code) { HandleError(code); }
+
+void Session::HandleError(int code) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to handle error");
+    return;
+  }
+  LOG_ERROR("[{}] HandleError {}", id_, code);
+  if (listener_) listener_->OnError(id_, code);
+}
+
+void Session::SayHello() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to dispatch message");
+    return;
+  }
+  if (hello_timer_ != 0) return;  // one probe at a time
+  LOG_INFO("[{}] SayHello: heart beat is lost, try say hello", id_);
+  std::weak_ptr<Session> weak = weak_from_this();
+  uint64_t generation = ++hello_generation_;
+  hello_timer_ = Runtime::AddTimer(kHelloTimeoutMs, "SayHello timeout", [weak, generation] {
+    Runtime::PostTask("Handle SayHello timeout", [weak, generation] {
+      if (auto self = weak.lock()) self->OnHelloTimeout(generation);
+    });
+  });
+  connection_->SendMessage(kHello, nullptr);
+}
+
+void Session::OnHelloTimeout(uint64_t generation) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  // Answered (or closed) while this task waited in the queue.
+  if (generation != hello_generation_ || hello_timer_ == 0) return;
+  Runtime::CancelTimer(hello_timer_);  // the fired timer's entry
+  hello_timer_ = 0;
+  ++hello_generation_;
+  if (handlers_.empty()) return;
+  LOG_ERROR("[{}] No hello response received, remote is dead", id_);
+  HandleError(kPeerDead);
+}
+
+void Session::SendServiceMessage(const std::string& service_id, const std::string& message) {
+  json content = json::object();
+  content["serviceId"] = service_id;
+  content["message"] = message;
+  std::error_code ec = connection_->SendMessage(kServiceMessage, content);
+  if (ec) LOG_ERROR("[{}] Fail to send service message to {}: {}", GetId(), service_id, ec.message());
+}
+
+void Session::Close() {
+  std::shared_ptr<IListener> listener;
+  std::string id;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (closed_) return;
+    closed_ = true;
+    handlers_.clear();
+    heart_beat_->Close();
+    connection_->Close();
+    if (hello_timer_ != 0) Runtime::CancelTimer(hello_timer_);
+    hello_timer_ = 0;
+    ++hello_generation_;
+    LOG_INFO("[{}] Close session, wait to be destroyed", id_);
+    listener = listener_;
+    id = id_;
+    if (listener) listener->OnClosed(id);
+  }
+}
+
+void Session::Destroy() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  LOG_INFO("[{}] start destroy session", id_);
+  if (!closed_) {
+    // Dropped without a Close (a handshake that never got this far): end the
+    // heart beat and the connection quietly.
+    closed_ = true;
+    handlers_.clear();
+    heart_beat_->Close();
+    connection_->Close();
+    if (hello_timer_ != 0) Runtime::CancelTimer(hello_timer_);
+    hello_timer_ = 0;
+  }
+  for (const auto& service : services_) {
+    LOG_INFO("Stop service {}", service);
+    service_manager_->Stop(id_, service);
+    LOG_INFO("service {} stopped", service);
+  }
+  services_.clear();
+  LOG_INFO("[{}] session destroyed", id_);
+}
+
+}  // namespace crcp

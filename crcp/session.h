@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include <nlohmann/json.hpp>
+
+namespace crcp {
+
+class Connection;
+class HeartBeat;
+class ServiceManager;
+
+// One established control session with one peer: its message connection and heart
+// beat, the dispatch of incoming messages by id, hello probes when the heart beat is
+// lost, and the relay of service messages. Closed once; its destruction stops the
+// services that were set up for it.
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  class IListener {
+   public:
+    virtual ~IListener() = default;
+    virtual void OnClosed(const std::string& session_id) = 0;
+    virtual void OnError(const std::string& session_id, int code) = 0;
+  };
+
+  using Handler = std::function<void(uint16_t id, const nlohmann::json& content)>;
+
+  static constexpr unsigned kHelloTimeoutMs = 2000;
+  static constexpr int kPeerDead = -1;
+
+  // Builds the session and installs the heart beat's lose handler, which posts
+  // "SayHello".
+  static std::shared_ptr<Session> Create(std::shared_ptr<ServiceManager> service_manager,
+                                         std::shared_ptr<Connection> connection,
+                                         std::shared_ptr<HeartBeat> heart_beat);
+  Session(std::shared_ptr<ServiceManager> service_manager,
+          std::shared_ptr<Connection> connection, std::shared_ptr<HeartBeat> heart_beat);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  void RegisterHandlers(const std::string& id);
+  void SetListener(std::shared_ptr<IListener> listener);
+  // The session reads its own messages from now on.
+  void Start();
+
+  std::string GetId() const;
+  std::shared_ptr<Connection> GetConnection() const { return connection_; }
+  std::shared_ptr<HeartBeat> GetHeartBeat() const { return heart_beat_; }
+  std::string GetPeerAddress() const;
+  std::list<std::string> GetServices() const;
+  void SetServices(std::list<std::string> services);
+  // Takes the list, leaving it empty: whoever takes it stops those services, and the
+  // session's destruction then stops nothing twice.
+  std::list<std::string> TakeServices();
+
+  // Any thread.
+  void SendServiceMessage(const std::string& service_id, const std::string& message);
+  // Idempotent: the first call closes and tells the listener; later calls do nothing.
+  void Close();
+  bool IsClosed() const;
+
+ private:
+  void Dispatch(uint16_t id, const nlohmann::json& content);
+  void DispatchMessage(uint16_t id, const nlohmann::json& content);
+  void ReadNext();
+  void HearHello(uint16_t id, const nlohmann::json& content);
+  void OnHelloResponse(uint16_t id, const nlohmann::json& content);
+  void DeliverMessage(uint16_t id, const nlohmann::json& content);
+  void OnErrorMessage(int code);
+  void HandleError(int code);
+  void SayHello();
+  void OnHelloTimeout(uint64_t generation);
+  void Destroy();
+
+  std::string id_;
+  std::shared_ptr<IListener> listener_;
+  std::shared_ptr<ServiceManager> service_manager_;
+  std::list<std::string> services_;
+  std::unordered_map<uint16_t, Handler> handlers_;
+  const std::shared_ptr<Connection> connection_;
+  const std::shared_ptr<HeartBeat> heart_beat_;
+  uint64_t hello_timer_ = 0;
+  uint64_t hello_generation_ = 0;
+  bool closed_ = false;
+  mutable std::recursive_mutex mutex_;
+};
+
+}  // namespace crcp

@@ -1,0 +1,121 @@
+#include "crcp/session_manager.h"
+
+#include <vector>
+
+#include "crcp/runtime.h"
+#include "crcp/service_manager.h"
+#include "crcp/session.h"
+#include "utils/logger.h"
+
+namespace crcp {
+namespace {
+const char* const kLogTag = "CRCP::SessionManager";
+}
+
+SessionManager::SessionManager(std::shared_ptr<ServiceManager> service_manager)
+    : service_manager_(std::move(service_manager)) {}
+
+SessionManager::~SessionManager() {
+  LOG_INFO("Prepare to destroy session manager");
+  CloseAll();
+}
+
+void SessionManager::CloseAll() {
+  std::unordered_map<std::string, std::shared_ptr<Session>> sessions;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sessions.swap(sessions_);
+  }
+  for (auto& entry : sessions) {
+    // No listener may be called back into an owner that is going away.
+    entry.second->SetListener(nullptr);
+    entry.second->Close();
+  }
+  sessions.clear();
+}
+
+void SessionManager::Retire(const std::string& id, const std::shared_ptr<Session>& session) {
+  session->Close();
+  if (!service_manager_) return;
+  for (const auto& name : session->TakeServices()) service_manager_->Stop(id, name);
+}
+
+bool SessionManager::AddSession(std::shared_ptr<Session> session) {
+  const std::string id = session->GetId();
+  std::shared_ptr<Session> old;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sessions_.find(id);
+    if (it != sessions_.end() && it->second != session) old = it->second;
+    sessions_[id] = session;
+  }
+  if (old) Retire(id, old);
+  LOG_INFO("Add session {}", id);
+  return true;
+}
+
+bool SessionManager::RetireSession(const std::string& id) {
+  std::shared_ptr<Session> old;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = sessions_.find(id);
+    if (it == sessions_.end()) return false;
+    old = std::move(it->second);
+    sessions_.erase(it);
+  }
+  LOG_INFO("Close session {}, a new session with the same id comes", id);
+  Retire(id, old);
+  return true;
+}
+
+void SessionManager::CloseSession(const std::string& id) {
+  std::weak_ptr<SessionManager> weak = weak_from_this();
+  Runtime::PostTask(fmt::format("Close session {}", id), [weak, id] {
+    auto self = weak.lock();
+    if (!self) return;
+    auto session = self->GetSession(id);
+    if (!session) return;
+    LOG_INFO("Close session {}", id);
+    session->Close();
+  });
+}
+
+void SessionManager::RemoveSession(const std::string& id, std::weak_ptr<Session> which) {
+  std::weak_ptr<SessionManager> weak = weak_from_this();
+  Runtime::PostTask("Remove session from session manager to destruct", [weak, id, which] {
+    auto self = weak.lock();
+    if (!self) return;
+    std::shared_ptr<Session> removed;
+    {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      auto it = self->sessions_.find(id);
+      auto target = which.lock();
+      if (it != self->sessions_.end() && target && it->second == target) {
+        removed = std::move(it->second);
+        self->sessions_.erase(it);
+      }
+    }
+    LOG_INFO("Remove session {}", id);
+    // `removed` goes here, on the task thread; its destruction stops its services.
+  });
+}
+
+std::shared_ptr<Session> SessionManager::GetSession(const std::string& id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = sessions_.find(id);
+  return it == sessions_.end() ? nullptr : it->second;
+}
+
+void SessionManager::TransferMsg(const std::string& session_id, const std::string& service_id,
+                                 const std::string& message) {
+  auto session = GetSession(session_id);
+  if (!session) {
+    LOG_ERROR("No session {} found, fail to transfer message to service: {}: {}", session_id,
+              service_id, message);
+    return;
+  }
+  LOG_INFO("Transfer message to session: [{}], service: [{}]: {}", session_id, service_id, message);
+  session->SendServiceMessage(service_id, message);
+}
+
+}  // namespace crcp

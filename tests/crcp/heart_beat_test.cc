@@ -1,0 +1,169 @@
+#include "crcp/heart_beat.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <atomic>
+#include <thread>
+
+#include <asio/ip/udp.hpp>
+#include <gtest/gtest.h>
+
+#include "crcp/config.h"
+#include "tests/crcp/log_capture.h"
+#include "tests/crcp/loopback.h"
+
+namespace crcp {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LogCapture;
+
+// This test program's own heart-beat ports.
+constexpr uint16_t kFirstPort = 27420;
+constexpr uint16_t kLastPort = 27429;
+
+std::vector<uint8_t> Datagram(uint64_t seq) {
+  std::vector<uint8_t> d(16, 0);
+  for (int i = 0; i < 8; ++i) d[i] = static_cast<uint8_t>(seq >> (56 - 8 * i));
+  uint32_t inv = ~static_cast<uint32_t>(seq);
+  for (int i = 0; i < 4; ++i) d[8 + i] = static_cast<uint8_t>(inv >> (24 - 8 * i));
+  d[12] = 5;
+  return d;
+}
+
+class HeartBeatTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Config::Instance().SetPorts(kFirstPort, kLastPort);
+    Config::Instance().SetBindAddress("127.0.0.1");
+    Config::Instance().SetHeartBeatTimeout(400);
+    peer_.open(asio::ip::udp::v4());
+    peer_.bind({asio::ip::make_address("127.0.0.1"), 0});
+    timeval tv{3, 0};
+    ::setsockopt(peer_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    heart_beat_ = std::make_shared<HeartBeat>();
+    heart_beat_->SetLoseHandler([this] { losses_++; });
+    LogCapture::Get().Clear();
+  }
+  void TearDown() override { heart_beat_->Close(); }
+
+  void StartBeating() {
+    heart_beat_->SetPeer("127.0.0.1", peer_.local_endpoint().port());
+    heart_beat_->Beat();
+  }
+  void PeerSend(uint64_t seq) {
+    peer_.send_to(asio::buffer(Datagram(seq)),
+                  asio::ip::udp::endpoint(asio::ip::make_address("127.0.0.1"), heart_beat_->GetPort()));
+  }
+  std::vector<uint8_t> PeerReceive() {
+    // Plain recv: SO_RCVTIMEO bounds it (asio's own receive would poll on).
+    std::vector<uint8_t> buf(64);
+    ssize_t n = ::recv(peer_.native_handle(), buf.data(), buf.size(), 0);
+    buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return buf;
+  }
+  std::string Tag() { return "[127.0.0.1:" + std::to_string(peer_.local_endpoint().port()) + "]"; }
+
+  asio::io_context context_;
+  asio::ip::udp::socket peer_{context_};
+  std::shared_ptr<HeartBeat> heart_beat_;
+  std::atomic<int> losses_{0};
+};
+
+TEST_F(HeartBeatTest, ListensInTheRangeAndSendsNumberedDatagrams) {
+  EXPECT_GE(heart_beat_->GetPort(), kFirstPort);
+  EXPECT_LE(heart_beat_->GetPort(), kLastPort);
+  StartBeating();
+  for (uint64_t seq = 1; seq <= 3; ++seq) {
+    auto d = PeerReceive();
+    ASSERT_EQ(d, Datagram(seq)) << seq;
+  }
+}
+
+TEST_F(HeartBeatTest, PeerPortZeroSendsNothing) {
+  heart_beat_->SetPeer("127.0.0.1", 0);
+  heart_beat_->Beat();
+  timeval tv{0, 600000};
+  ::setsockopt(peer_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+  EXPECT_TRUE(PeerReceive().empty());
+}
+
+TEST_F(HeartBeatTest, GapsAreCountedAndOldOrFarDatagramsIgnored) {
+  Config::Instance().SetHeartBeatTimeout(60000);
+  StartBeating();
+  PeerSend(300);  // more than 240 ahead of nothing
+  ASSERT_TRUE(LogCapture::Get().WaitFor("Heart beat from No.300 to No.0 is more than 60s"));
+  PeerSend(1);
+  PeerSend(2);
+  PeerSend(5);
+  ASSERT_TRUE(LogCapture::Get().WaitFor(Tag() + " Heart beat from No.3 to No.4 lost, count: 2 "));
+  PeerSend(5);
+  ASSERT_TRUE(LogCapture::Get().WaitFor(
+      Tag() + " Heart beat packet seq No.(5) is not greater than recv seq No.(5)"));
+  PeerSend(6);
+  ASSERT_TRUE(LogCapture::Get().WaitFor(Tag() + " Receive No.6 heart beat"));
+  EXPECT_EQ(LogCapture::Get().Count("lost, count"), 1u);
+  EXPECT_EQ(losses_.load(), 0);
+}
+
+TEST_F(HeartBeatTest, SilenceAfterAcceptedDatagramsCallsTheLoseHandlerOnce) {
+  StartBeating();
+  PeerSend(1);
+  PeerSend(2);
+  ASSERT_TRUE(LogCapture::Get().WaitFor("fail to receive heart beat from 127.0.0.1"));
+  std::this_thread::sleep_for(900ms);  // more than two time-outs
+  EXPECT_EQ(losses_.load(), 1);
+  // Datagrams are not taken while lost; sending goes on.
+  EXPECT_FALSE(PeerReceive().empty());
+}
+
+TEST_F(HeartBeatTest, RetryResumesAndTakesTheNextDatagramAsNewBase) {
+  StartBeating();
+  PeerSend(10);
+  ASSERT_TRUE(LogCapture::Get().WaitFor("fail to receive heart beat from"));
+  LogCapture::Get().Clear();
+  heart_beat_->Retry();
+  ASSERT_TRUE(LogCapture::Get().WaitFor("Retry to receive heart beat"));
+  PeerSend(900);  // the peer's counter ran far ahead meanwhile
+  PeerSend(901);
+  ASSERT_TRUE(LogCapture::Get().WaitFor("Receive No.901 heart beat"));
+  EXPECT_EQ(LogCapture::Get().Count("is more than 60s"), 0u);
+  ASSERT_TRUE(LogCapture::Get().WaitFor("fail to receive heart beat from"));
+  EXPECT_EQ(losses_.load(), 2);
+}
+
+TEST_F(HeartBeatTest, CloseStopsSendingAndTheLoseHandler) {
+  StartBeating();
+  PeerSend(1);
+  ASSERT_FALSE(PeerReceive().empty());
+  heart_beat_->Close();
+  std::this_thread::sleep_for(600ms);
+  EXPECT_EQ(losses_.load(), 0);
+  // Drain whatever was already in flight, then expect silence.
+  timeval tv{0, 400000};
+  ::setsockopt(peer_.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+  while (!PeerReceive().empty()) {
+  }
+  EXPECT_TRUE(PeerReceive().empty());
+}
+
+TEST_F(HeartBeatTest, TakenPortsAreSkippedAndAFullRangeThrows) {
+  heart_beat_->Close();
+  heart_beat_.reset();
+  std::vector<std::unique_ptr<asio::ip::udp::socket>> taken;
+  for (uint16_t port = kFirstPort; port < kFirstPort + 2; ++port) {
+    taken.push_back(std::make_unique<asio::ip::udp::socket>(context_));
+    taken.back()->open(asio::ip::udp::v4());
+    taken.back()->bind({asio::ip::make_address("127.0.0.1"), port});
+  }
+  auto third = std::make_shared<HeartBeat>();
+  EXPECT_EQ(third->GetPort(), kFirstPort + 2);
+  Config::Instance().SetPorts(kFirstPort, kFirstPort + 1);
+  EXPECT_THROW(HeartBeat(), std::system_error);
+  Config::Instance().SetPorts(kFirstPort, kLastPort);
+  heart_beat_ = std::make_shared<HeartBeat>();
+}
+
+}  // namespace
+}  // namespace crcp
