@@ -2,6 +2,7 @@
 
 #include "services/video/connection.h"
 #include "services/video/connection_options.h"
+#include "services/audio/audio_packet.h"
 
 namespace crcp::audio {
 
