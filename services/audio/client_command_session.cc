@@ -314,7 +314,9 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
       repeat_send = 0;
     }
     // The receiver either agrees to the requested count or gets every datagram once.
-    if (repeat_send != send_count_ && sender_) sender_->SetRepeatCount(1);
+    // Agreeing restores the count, which an earlier answer of this session may have
+    // lowered to 1.
+    if (sender_) sender_->SetRepeatCount(repeat_send == send_count_ ? send_count_ : 1);
     if (result != 0) {
       status_ = kStatusReady;
       events.push_back({Event::kError, result});

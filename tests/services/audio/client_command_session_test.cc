@@ -161,6 +161,22 @@ INSTANTIATE_TEST_SUITE_P(
                    {"error -1600", "error -1"}, 1, 1, false}),
     [](const ::testing::TestParamInfo<AnswerCase>& p) { return p.param.name; });
 
+// Each answer decides the count anew: a later agreeing answer restores the requested
+// count after an earlier one lowered it to 1.
+TEST_F(AudioCommandSessionTest, EachAnswerDecidesTheRepeatCountAnew) {
+  session_->SetSendCount(3);
+  sender_->SetRepeatCount(3);
+  for (const char* answer : {R"({"repeatSend":1,"resultType":0})", R"({"repeatSend":3,"resultType":0})"}) {
+    session_->SetupMirrorStart(0);
+    ASSERT_TRUE(peer_.ReadPacket());
+    ASSERT_TRUE(peer_.WritePacket(101, answer));
+    ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusPlaying; }));
+    EXPECT_EQ(sender_->GetRepeatCount(), std::string(answer).find(":3") != std::string::npos ? 3u : 1u);
+    session_->SetupMirrorStop();
+    ASSERT_TRUE(peer_.ReadPacket());
+  }
+}
+
 TEST_F(AudioCommandSessionTest, OwnerStopStopsTheSenderAndTellsTheReceiver) {
   Play();
   session_->SetupMirrorStop();
