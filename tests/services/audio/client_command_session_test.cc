@@ -102,7 +102,7 @@ TEST_F(AudioCommandSessionTest, StartIsSentAsTheExactPacket) {
                     0, 0, 0, 0, 0, 0, 0, 0};  // stamp 0
   expected.insert(expected.end(), body.begin(), body.end());
   EXPECT_EQ(*bytes, expected);
-  EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusStartRequested);
+  EXPECT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusStartRequested; }));
 }
 
 TEST_F(AudioCommandSessionTest, ASecondStartWhileWaitingSendsNothing) {
@@ -222,7 +222,7 @@ TEST_F(AudioCommandSessionTest, ReceiverStartRequestsAStart) {
   ASSERT_TRUE(start);
   EXPECT_EQ(start->type, 1u);
   EXPECT_NE(start->body.find(R"("displayMode":0)"), std::string::npos);
-  EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusStartRequested);
+  EXPECT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusStartRequested; }));
 }
 
 TEST_F(AudioCommandSessionTest, UnknownCommandChangesNothing) {
