@@ -6,6 +6,9 @@
 
 namespace crcp::audio {
 
+// The error value the asynchronous socket operations hand to their completions.
+using ErrorCode = boost::system::error_code;
+
 // The options that make the shared media-packet connection the audio command link:
 // its own log tags and texts, no socket option, teardown log lines, the session
 // protocol's bind address, and a 16 MiB cap on a body length read from the wire.
