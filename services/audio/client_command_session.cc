@@ -1,0 +1,408 @@
+#include "services/audio/client_command_session.h"
+
+#include <atomic>
+#include <exception>
+#include <future>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include <boost/asio.hpp>
+#include <nlohmann/json.hpp>
+
+#include "services/audio/audio_packet.h"
+#include "services/audio/connection.h"
+#include "services/audio/packet_type.h"
+#include "services/video/command_sender.h"
+#include "utils/logger.h"
+
+namespace crcp::audio {
+namespace {
+
+const char* const kLogTag = "MirrorAudio::AudioSender CMD";
+
+using Json = nlohmann::json;
+
+constexpr int kErrorUnparsable = -1600;
+constexpr int kErrorNotPlaying = -1301;
+
+std::optional<Json> ParseBody(const AudioPacket& packet) {
+  Json body = Json::parse(packet.payload.begin(), packet.payload.end(), nullptr, false);
+  if (body.is_discarded() || !body.is_object()) return std::nullopt;
+  return body;
+}
+
+// A member that is a number or a boolean, as a signed integer (floats are truncated).
+// Values beyond the int range are malformed rather than wrapped.
+bool ReadInt(const Json& body, const char* name, int* out) {
+  const auto it = body.find(name);
+  if (it == body.end()) return false;
+  if (it->is_boolean()) {
+    *out = it->get<bool>() ? 1 : 0;
+    return true;
+  }
+  if (!it->is_number()) return false;
+  const double value = it->get<double>();
+  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    return false;
+  if (it->is_number_unsigned()) {
+    *out = static_cast<int>(it->get<uint64_t>());
+  } else if (it->is_number_integer()) {
+    *out = static_cast<int>(it->get<int64_t>());
+  } else {
+    *out = static_cast<int>(value);
+  }
+  return true;
+}
+
+// A member that is a non-negative number or a boolean, as an unsigned integer.
+bool ReadUnsigned(const Json& body, const char* name, uint32_t* out) {
+  int value = 0;
+  const auto it = body.find(name);
+  if (it != body.end() && it->is_number_unsigned()) {
+    const uint64_t v = it->get<uint64_t>();
+    if (v > std::numeric_limits<uint32_t>::max()) return false;
+    *out = static_cast<uint32_t>(v);
+    return true;
+  }
+  if (!ReadInt(body, name, &value) || value < 0) return false;
+  *out = static_cast<uint32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+class ClientCommandSession::ClientCommandSessionImpl {
+ public:
+  ClientCommandSessionImpl();
+  ~ClientCommandSessionImpl();
+
+  int Connect(const std::string& host, uint16_t port) { return connection_->Connect(host, port); }
+  void SetAudioFormat(uint32_t sample_rate, uint32_t channels, uint32_t frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sample_rate_ = sample_rate;
+    channel_count_ = channels;
+    frame_count_per_packet_ = frames;
+  }
+  void SetCodec(const std::string& codec) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    codec_ = codec;
+  }
+  void SetSender(std::shared_ptr<AudioSender> sender) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sender_ = std::move(sender);
+  }
+  void SetListener(std::shared_ptr<ClientListener> listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listener_ = std::move(listener);
+  }
+  void SetSendCount(uint32_t count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    send_count_ = count;
+  }
+  int GetStatus() const { return status_; }
+
+  void SetupMirrorStart(uint16_t display_mode);
+  void SetupMirrorStop();
+
+ private:
+  class Listener : public Connection::Listener {
+   public:
+    explicit Listener(ClientCommandSessionImpl* session) : session_(session) {}
+    void OnPacket(std::shared_ptr<AudioPacket> packet) override {
+      boost::asio::post(session_->io_, [s = session_, packet = std::move(packet)] {
+        s->HandlerPacket(packet);
+      });
+    }
+    // A broken link is learnt from the crcp session, not from here.
+    void OnError() override {}
+    void OnDisconnect() override {}
+
+   private:
+    // The session tears the connection down (joining its worker) before it goes.
+    ClientCommandSessionImpl* const session_;
+  };
+
+  // Listener calls are made after the session lock is released, so that a listener may
+  // call straight back into the session (a new start from OnTeardown, say).
+  struct Event {
+    enum Kind { kError, kPlay, kTeardown } kind;
+    int code = 0;
+  };
+  using Events = std::vector<Event>;
+  using Handler = void (ClientCommandSessionImpl::*)(const std::shared_ptr<AudioPacket>&);
+
+  void HandlerPacket(const std::shared_ptr<AudioPacket>& packet);
+  void DoStart(const std::shared_ptr<AudioPacket>& packet);
+  void Ignore(const std::shared_ptr<AudioPacket>&) {}
+  void OnStart(const std::shared_ptr<AudioPacket>& packet);
+  void OnStop(const std::shared_ptr<AudioPacket>& packet);
+
+  // With mutex_ held.
+  void DoStop(Events* events);
+  bool Send(uint16_t id, const std::string& body);
+  void Notify(const Events& events, std::shared_ptr<ClientListener> listener);
+
+  std::mutex mutex_;
+  std::string codec_;
+  uint32_t send_count_ = 1;
+  uint32_t sample_rate_ = 0;
+  uint32_t channel_count_ = 0;
+  uint32_t frame_count_per_packet_ = 0;
+  std::shared_ptr<ClientListener> listener_;
+  std::shared_ptr<AudioSender> sender_;
+  std::shared_ptr<Listener> connection_listener_;
+  boost::asio::io_context io_;
+  std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work_;
+  std::atomic<int> status_{kStatusReady};
+  std::shared_ptr<Connection> connection_;
+  std::unordered_map<uint16_t, Handler> handlers_;
+  std::future<void> worker_;
+};
+
+ClientCommandSession::ClientCommandSessionImpl::ClientCommandSessionImpl()
+    : connection_listener_(std::make_shared<Listener>(this)),
+      work_(boost::asio::make_work_guard(io_)),
+      connection_(std::make_shared<Connection>()) {
+  handlers_[kStartResponse] = &ClientCommandSessionImpl::DoStart;
+  handlers_[kStopResponse] = &ClientCommandSessionImpl::Ignore;
+  handlers_[kReceiverStart] = &ClientCommandSessionImpl::OnStart;
+  handlers_[kReceiverStop] = &ClientCommandSessionImpl::OnStop;
+  connection_->SetListener(connection_listener_);
+  worker_ = std::async(std::launch::async, [this] {
+    for (;;) {
+      try {
+        io_.run();
+        return;
+      } catch (const std::exception& e) {
+        LOG_ERROR("command worker caught: {}", e.what());
+      }
+    }
+  });
+}
+
+ClientCommandSession::ClientCommandSessionImpl::~ClientCommandSessionImpl() {
+  // No packet is posted once the link is down; then the worker runs dry and ends.
+  connection_->Disconnnect();
+  work_.reset();
+  if (worker_.valid()) worker_.wait();
+  Events events;
+  std::shared_ptr<ClientListener> listener;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    DoStop(&events);
+    listener = listener_;
+  }
+  Notify(events, listener);
+  LOG_INFO("begin destory connect");
+  connection_.reset();
+  LOG_INFO("begin destory sender");
+  sender_.reset();
+  handlers_.clear();
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::HandlerPacket(
+    const std::shared_ptr<AudioPacket>& packet) {
+  const uint16_t id = static_cast<uint16_t>(packet->type & 0xFFFF);
+  const auto it = handlers_.find(id);
+  if (it == handlers_.end()) {
+    LOG_ERROR("unknow packet num");
+    return;
+  }
+  (this->*(it->second))(packet);
+}
+
+bool ClientCommandSession::ClientCommandSessionImpl::Send(uint16_t id, const std::string& body) {
+  return connection_->Send(crcp::video::SendPacket(id, body));
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::Notify(const Events& events,
+                                                          std::shared_ptr<ClientListener> listener) {
+  if (!listener) return;
+  for (const Event& event : events) {
+    try {
+      switch (event.kind) {
+        case Event::kError:
+          listener->OnError(event.code);
+          break;
+        case Event::kPlay:
+          listener->OnPlay();
+          break;
+        case Event::kTeardown:
+          listener->OnTeardown();
+          break;
+      }
+    } catch (const std::exception& e) {
+      LOG_ERROR("listener threw: {}", e.what());
+    }
+  }
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStart(uint16_t display_mode) {
+  LOG_INFO("Audio  SetupMirrorStart");
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (status_ != kStatusReady) {
+    LOG_ERROR("Audio Start Fail Status is not ready");
+    return;
+  }
+  if (!connection_->IsConnected()) {
+    LOG_ERROR("connection is not ready");
+    return;
+  }
+  Json body = Json::object();
+  body["channelCount"] = channel_count_;
+  body["codec"] = codec_;
+  body["displayMode"] = static_cast<int>(display_mode);
+  body["frameCountPerPacket"] = frame_count_per_packet_;
+  body["sampleRate"] = sample_rate_;
+  body["sendCount"] = send_count_;
+  Send(kStart, body.dump());
+  status_ = kStatusStartRequested;
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStop() {
+  LOG_INFO("Audio  SetupMirrorStop");
+  Events events;
+  std::shared_ptr<ClientListener> listener;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (status_ != kStatusPlaying) {
+      LOG_ERROR("Audio Start Fail Status is not ready");
+      return;
+    }
+    DoStop(&events);
+    listener = listener_;
+    if (!connection_->IsConnected()) {
+      LOG_ERROR("connection is not ready");
+    } else {
+      Send(kStop, std::string());
+      LOG_INFO("Audio  SetupMirrorStoped");
+    }
+  }
+  Notify(events, listener);
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::DoStop(Events* events) {
+  LOG_INFO("Audio begin Stop");
+  if (!sender_) return;
+  sender_->StopSender();
+  status_ = kStatusReady;
+  events->push_back({Event::kTeardown, 0});
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::DoStart(
+    const std::shared_ptr<AudioPacket>& packet) {
+  LOG_INFO("Recv Receiver OnStart Message");
+  Events events;
+  std::shared_ptr<ClientListener> listener;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listener = listener_;
+    const auto body = ParseBody(*packet);
+    int result = -1;
+    if (!body || !ReadInt(*body, "resultType", &result)) {
+      LOG_ERROR("DoStart Json Parse fail");
+      events.push_back({Event::kError, kErrorUnparsable});
+      result = -1;
+    }
+    uint32_t repeat_send = 0;
+    if (!body || !ReadUnsigned(*body, "repeatSend", &repeat_send)) {
+      LOG_ERROR("not allow repeat send");
+      repeat_send = 0;
+    }
+    // The receiver either agrees to the requested count or gets every datagram once.
+    // Agreeing restores the count, which an earlier answer of this session may have
+    // lowered to 1.
+    if (sender_) sender_->SetRepeatCount(repeat_send == send_count_ ? send_count_ : 1);
+    if (result != 0) {
+      status_ = kStatusReady;
+      events.push_back({Event::kError, result});
+      LOG_ERROR("receiver is not allow mirror audio! error code is{}", result);
+    } else if (!sender_) {
+      // Nothing can play: back to ready, so that a later start is not refused for good.
+      LOG_ERROR("start answer without a sender");
+      status_ = kStatusReady;
+    } else {
+      LOG_INFO("Audio begin start");
+      sender_->StartSender();
+      LOG_INFO("Audio end start");
+      status_ = kStatusPlaying;
+      events.push_back({Event::kPlay, 0});
+    }
+  }
+  Notify(events, listener);
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::OnStart(
+    const std::shared_ptr<AudioPacket>& packet) {
+  LOG_INFO("Recv Reecvier Start Message");
+  int mode = 0;
+  {
+    Events events;
+    std::shared_ptr<ClientListener> listener;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      listener = listener_;
+      const auto body = ParseBody(*packet);
+      if (!body || !ReadInt(*body, "displayMode", &mode)) {
+        LOG_ERROR("OnStart Json Parse fail");
+        events.push_back({Event::kError, kErrorUnparsable});
+      } else if (mode < 0 || mode > std::numeric_limits<uint16_t>::max()) {
+        LOG_ERROR("OnStart displayMode is illegal");
+        return;
+      }
+    }
+    if (!events.empty()) {
+      Notify(events, listener);
+      return;
+    }
+  }
+  SetupMirrorStart(static_cast<uint16_t>(mode));
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::OnStop(const std::shared_ptr<AudioPacket>&) {
+  LOG_INFO("Recv Receiver Stop Message");
+  Events events;
+  std::shared_ptr<ClientListener> listener;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listener = listener_;
+    int result = kErrorNotPlaying;
+    if (status_ == kStatusPlaying) {
+      DoStop(&events);
+      result = 0;
+    }
+    Json reply = Json::object();
+    reply["resultType"] = result;
+    Send(kReceiverStopResponse, reply.dump());
+  }
+  Notify(events, listener);
+}
+
+ClientCommandSession::ClientCommandSession() : impl_(std::make_unique<ClientCommandSessionImpl>()) {}
+ClientCommandSession::~ClientCommandSession() = default;
+int ClientCommandSession::Connect(const std::string& host, uint16_t port) {
+  return impl_->Connect(host, port);
+}
+void ClientCommandSession::SetAudioFormat(uint32_t sample_rate, uint32_t channel_count,
+                                          uint32_t frame_count_per_packet) {
+  impl_->SetAudioFormat(sample_rate, channel_count, frame_count_per_packet);
+}
+void ClientCommandSession::SetCodec(const std::string& codec) { impl_->SetCodec(codec); }
+void ClientCommandSession::SetSender(std::shared_ptr<AudioSender> sender) {
+  impl_->SetSender(std::move(sender));
+}
+void ClientCommandSession::SetListener(std::shared_ptr<ClientListener> listener) {
+  impl_->SetListener(std::move(listener));
+}
+void ClientCommandSession::SetSendCount(uint32_t count) { impl_->SetSendCount(count); }
+void ClientCommandSession::SetupMirrorStart(uint16_t display_mode) {
+  impl_->SetupMirrorStart(display_mode);
+}
+void ClientCommandSession::SetupMirrorStop() { impl_->SetupMirrorStop(); }
+int ClientCommandSession::GetStatus() const { return impl_->GetStatus(); }
+
+}  // namespace crcp::audio

@@ -1,0 +1,267 @@
+#include "services/audio/client_command_session.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "services/audio/audio_sender.h"
+#include "tests/crcp/log_capture.h"
+#include "tests/services/audio/fake_audio_source.h"
+#include "tests/services/video/loopback_peer.h"
+
+namespace crcp::audio {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+using crcp::test::LogCapture;
+using crcp::video::testing::LoopbackPeer;
+
+class RecordingListener : public ClientListener {
+ public:
+  void OnError(int code) override { Record("error " + std::to_string(code)); }
+  void OnPlay() override { Record("play"); }
+  void OnTeardown() override { Record("teardown"); }
+
+  bool WaitFor(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, 5s, [&] { return events_.size() >= count; });
+  }
+  Strings events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+
+ private:
+  void Record(std::string e) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(std::move(e));
+    cv_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  Strings events_;
+};
+
+template <typename F>
+bool Eventually(F condition) {
+  for (int i = 0; i < 500; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return condition();
+}
+
+// The session as the sender session sets it up, connected to a loopback receiver.
+class AudioCommandSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    session_ = std::make_unique<ClientCommandSession>();
+    sender_ = std::make_shared<AudioSender>(source_);
+    session_->SetSender(sender_);
+    session_->SetCodec("opus");
+    session_->SetAudioFormat(48000, 2, 1920);
+    session_->SetSendCount(1);
+    session_->SetListener(listener_);
+    sender_->SetRepeatCount(1);
+    ASSERT_EQ(session_->Connect("127.0.0.1", peer_.port()), 0);
+    ASSERT_TRUE(peer_.Accept());
+  }
+
+  // Start requested and accepted: playing.
+  void Play() {
+    session_->SetupMirrorStart(0);
+    ASSERT_TRUE(peer_.ReadPacket());
+    ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+    ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusPlaying; }));
+  }
+
+  LoopbackPeer peer_;
+  std::shared_ptr<FakeAudioSource> source_ = std::make_shared<FakeAudioSource>();
+  std::shared_ptr<AudioSender> sender_;
+  std::shared_ptr<RecordingListener> listener_ = std::make_shared<RecordingListener>();
+  std::unique_ptr<ClientCommandSession> session_;
+};
+
+TEST_F(AudioCommandSessionTest, StartIsSentAsTheExactPacket) {
+  session_->SetupMirrorStart(0);
+  const auto bytes = peer_.Read(125);
+  ASSERT_TRUE(bytes);
+  const std::string body =
+      R"({"channelCount":2,"codec":"opus","displayMode":0,"frameCountPerPacket":1920,)"
+      R"("sampleRate":48000,"sendCount":1})";
+  Bytes expected = {0x00, 0x00, 0x00, 0x01,   // type: kStart
+                    0x00, 0x00, 0x00, 0x6D,   // length: 109
+                    0, 0, 0, 0, 0, 0, 0, 0};  // stamp 0
+  expected.insert(expected.end(), body.begin(), body.end());
+  EXPECT_EQ(*bytes, expected);
+  EXPECT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusStartRequested; }));
+}
+
+TEST_F(AudioCommandSessionTest, ASecondStartWhileWaitingSendsNothing) {
+  LogCapture::Get().Clear();
+  session_->SetupMirrorStart(0);
+  session_->SetupMirrorStart(0);
+  ASSERT_TRUE(peer_.ReadPacket());
+  EXPECT_TRUE(peer_.NothingPending(100));
+  EXPECT_EQ(LogCapture::Get().Count("Audio Start Fail Status is not ready"), 1u);
+}
+
+struct AnswerCase {
+  const char* name;
+  const char* body;
+  uint32_t send_count;
+  Strings events;
+  int status;
+  uint32_t repeat_count;  // the sender's count after the answer (it was given send_count)
+  bool started;
+};
+
+class AudioStartAnswerTest : public AudioCommandSessionTest,
+                             public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(AudioStartAnswerTest, AnswerDecidesTheStart) {
+  const AnswerCase& c = GetParam();
+  session_->SetSendCount(c.send_count);
+  sender_->SetRepeatCount(c.send_count);
+  session_->SetupMirrorStart(0);
+  ASSERT_TRUE(peer_.ReadPacket());
+  ASSERT_TRUE(peer_.WritePacket(101, c.body));
+  ASSERT_TRUE(listener_->WaitFor(c.events.size()));
+  ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == c.status; }));
+  EXPECT_EQ(listener_->events(), c.events);
+  EXPECT_EQ(sender_->GetRepeatCount(), c.repeat_count);
+  EXPECT_EQ(sender_->IsRunning(), c.started);
+  EXPECT_EQ(source_->starts(), c.started ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AudioStartAnswerTest,
+    ::testing::Values(
+        AnswerCase{"Accepted", R"({"repeatSend":1,"resultType":0})", 1, {"play"}, 0, 1, true},
+        AnswerCase{"AcceptedWithTheRequestedRepeats", R"({"repeatSend":3,"resultType":0})", 3,
+                   {"play"}, 0, 3, true},
+        AnswerCase{"OtherRepeatsFallBackToOne", R"({"repeatSend":3,"resultType":0})", 1, {"play"},
+                   0, 1, true},
+        AnswerCase{"NoRepeatSendFallsBackToOne", R"({"resultType":0})", 2, {"play"}, 0, 1, true},
+        AnswerCase{"BooleanCountsAsNumber", R"({"repeatSend":true,"resultType":false})", 1,
+                   {"play"}, 0, 1, true},
+        AnswerCase{"Refused", R"({"repeatSend":1,"resultType":4})", 1, {"error 4"}, 1, 1, false},
+        AnswerCase{"NotJson", "not json", 3, {"error -1600", "error -1"}, 1, 1, false},
+        AnswerCase{"NoResultType", R"({"repeatSend":1})", 1, {"error -1600", "error -1"}, 1, 1,
+                   false},
+        AnswerCase{"StringResultType", R"({"repeatSend":1,"resultType":"0"})", 1,
+                   {"error -1600", "error -1"}, 1, 1, false}),
+    [](const ::testing::TestParamInfo<AnswerCase>& p) { return p.param.name; });
+
+// Each answer decides the count anew: a later agreeing answer restores the requested
+// count after an earlier one lowered it to 1.
+TEST_F(AudioCommandSessionTest, EachAnswerDecidesTheRepeatCountAnew) {
+  session_->SetSendCount(3);
+  sender_->SetRepeatCount(3);
+  for (const char* answer : {R"({"repeatSend":1,"resultType":0})", R"({"repeatSend":3,"resultType":0})"}) {
+    session_->SetupMirrorStart(0);
+    ASSERT_TRUE(peer_.ReadPacket());
+    ASSERT_TRUE(peer_.WritePacket(101, answer));
+    ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusPlaying; }));
+    EXPECT_EQ(sender_->GetRepeatCount(), std::string(answer).find(":3") != std::string::npos ? 3u : 1u);
+    session_->SetupMirrorStop();
+    ASSERT_TRUE(peer_.ReadPacket());
+  }
+}
+
+TEST_F(AudioCommandSessionTest, OwnerStopStopsTheSenderAndTellsTheReceiver) {
+  Play();
+  session_->SetupMirrorStop();
+  const auto stop = peer_.ReadPacket();
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->type, 2u);
+  EXPECT_TRUE(stop->body.empty());
+  EXPECT_FALSE(sender_->IsRunning());
+  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+  EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusReady);
+  // Not playing any more: a second stop does nothing.
+  session_->SetupMirrorStop();
+  EXPECT_TRUE(peer_.NothingPending(100));
+}
+
+TEST_F(AudioCommandSessionTest, ReceiverStopIsAnsweredByStatus) {
+  ASSERT_TRUE(peer_.WritePacket(152, ""));
+  auto reply = peer_.ReadPacket();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->type, 252u);
+  EXPECT_EQ(reply->body, R"({"resultType":-1301})");
+
+  Play();
+  ASSERT_TRUE(peer_.WritePacket(152, "anything"));
+  reply = peer_.ReadPacket();
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->type, 252u);
+  EXPECT_EQ(reply->body, R"({"resultType":0})");
+  EXPECT_FALSE(sender_->IsRunning());
+  ASSERT_TRUE(listener_->WaitFor(2));
+  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+}
+
+TEST_F(AudioCommandSessionTest, ReceiverStartRequestsAStart) {
+  LogCapture::Get().Clear();
+  ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":-1})"));
+  ASSERT_TRUE(LogCapture::Get().WaitFor("OnStart displayMode is illegal"));
+  ASSERT_TRUE(peer_.WritePacket(151, "{}"));
+  ASSERT_TRUE(listener_->WaitFor(1));
+  EXPECT_EQ(listener_->events(), (Strings{"error -1600"}));
+  ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":0})"));
+  const auto start = peer_.ReadPacket();
+  ASSERT_TRUE(start);
+  EXPECT_EQ(start->type, 1u);
+  EXPECT_NE(start->body.find(R"("displayMode":0)"), std::string::npos);
+  EXPECT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusStartRequested; }));
+}
+
+TEST_F(AudioCommandSessionTest, UnknownCommandChangesNothing) {
+  LogCapture::Get().Clear();
+  ASSERT_TRUE(peer_.WritePacket(7, "{}"));
+  ASSERT_TRUE(peer_.WritePacket(102, "ignored"));
+  ASSERT_TRUE(LogCapture::Get().WaitFor("unknow packet num"));
+  EXPECT_TRUE(peer_.NothingPending(100));
+  EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusReady);
+  EXPECT_TRUE(listener_->events().empty());
+}
+
+// An accepting answer with no sender to start leaves the session ready again, so a
+// later start is not refused for good.
+TEST_F(AudioCommandSessionTest, AcceptedStartWithoutASenderReturnsToReady) {
+  session_->SetSender(nullptr);
+  session_->SetupMirrorStart(0);
+  ASSERT_TRUE(peer_.ReadPacket());
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+  ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusReady; }));
+  session_->SetupMirrorStart(0);
+  EXPECT_TRUE(peer_.ReadPacket());
+  EXPECT_TRUE(listener_->events().empty());
+}
+
+TEST_F(AudioCommandSessionTest, DestroyingAPlayingSessionStopsTheSender) {
+  Play();
+  session_.reset();
+  EXPECT_FALSE(sender_->IsRunning());
+  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+}
+
+TEST(AudioCommandSessionLinkTest, StartWithoutALinkSendsNothing) {
+  LogCapture::Get().Clear();
+  ClientCommandSession session;
+  session.SetupMirrorStart(0);
+  EXPECT_EQ(LogCapture::Get().Count("connection is not ready"), 1u);
+  EXPECT_EQ(session.GetStatus(), ClientCommandSession::kStatusReady);
+}
+
+}  // namespace
+}  // namespace crcp::audio
