@@ -95,30 +95,45 @@ bool Session::IsClosed() const {
 
 void Session::ReadNext() {
   std::weak_ptr<Session> weak = weak_from_this();
+  // The completions run on the I/O thread. When nothing was posted (the session is
+  // closed), the reference taken here may be the last one: it is handed to the task
+  // thread, so that the session's destruction, which stops its services, never runs
+  // on the I/O thread.
   connection_->ReadMessage(
       [weak](uint16_t id, const json& content) {
-        if (auto self = weak.lock()) self->Dispatch(id, content);
+        auto self = weak.lock();
+        if (self && !self->Dispatch(id, content)) ReleaseOnTaskThread(std::move(self));
       },
       [weak](int code) {
         auto self = weak.lock();
-        if (!self) return;
-        std::lock_guard<std::recursive_mutex> lock(self->mutex_);
-        if (self->handlers_.empty()) {
-          LOG_INFO("Session handlers is empty, Stop to dispatch message");
-          return;
-        }
-        Runtime::PostTask("Handle connection error", [self, code] { self->OnErrorMessage(code); });
+        if (self && !self->DispatchError(code)) ReleaseOnTaskThread(std::move(self));
       });
 }
 
-void Session::Dispatch(uint16_t id, const json& content) {
+void Session::ReleaseOnTaskThread(std::shared_ptr<Session> self) {
+  Runtime::PostTask("Destruct session", [self = std::move(self)] {});
+}
+
+bool Session::DispatchError(int code) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (handlers_.empty()) {
     LOG_INFO("Session handlers is empty, Stop to dispatch message");
-    return;
+    return false;
+  }
+  auto self = shared_from_this();
+  Runtime::PostTask("Handle connection error", [self, code] { self->OnErrorMessage(code); });
+  return true;
+}
+
+bool Session::Dispatch(uint16_t id, const json& content) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (handlers_.empty()) {
+    LOG_INFO("Session handlers is empty, Stop to dispatch message");
+    return false;
   }
   auto self = shared_from_this();
   Runtime::PostTask("Dispatch message", [self, id, content] { self->DispatchMessage(id, content); });
+  return true;
 }
 
 void Session::DispatchMessage(uint16_t id, const json& content) {

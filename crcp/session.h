@@ -67,7 +67,10 @@ class Session : public std::enable_shared_from_this<Session> {
   bool IsClosed() const;
 
  private:
-  void Dispatch(uint16_t id, const nlohmann::json& content);
+  // Both return whether a task was posted.
+  bool Dispatch(uint16_t id, const nlohmann::json& content);
+  bool DispatchError(int code);
+  static void ReleaseOnTaskThread(std::shared_ptr<Session> self);
   void DispatchMessage(uint16_t id, const nlohmann::json& content);
   void ReadNext();
   void HearHello(uint16_t id, const nlohmann::json& content);

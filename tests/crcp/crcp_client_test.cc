@@ -1,5 +1,6 @@
 #include "crcp/crcp_client.h"
 
+#include <asio/ip/udp.hpp>
 #include <asio/write.hpp>
 #include <gtest/gtest.h>
 
@@ -241,6 +242,26 @@ TEST_F(CrcpClientTest, CancelAfterTheLaunchReportsNothingAndStopsTheLaunched) {
   EXPECT_FALSE(PeerRead().is_object());
   EXPECT_FALSE(established_->Pop(300ms));
   EXPECT_EQ(video_->Count("Setup:peer-uuid:{}"), 0u);
+}
+
+TEST(CrcpClientHeartBeatTest, NoFreeHeartBeatPortFailsTheHandshake) {
+  asio::io_context context;
+  asio::ip::udp::socket occupied(context, {asio::ip::make_address("127.0.0.1"), 0});
+  const uint16_t port = occupied.local_endpoint().port();
+  Config::Instance().SetBindAddress("127.0.0.1");
+  Config::Instance().SetPorts(port, port);
+  auto established = std::make_shared<Inbox<Established>>();
+  auto client = std::make_shared<CrcpClient>(
+      [established](std::shared_ptr<Session> s) { established->Push({std::move(s)}); },
+      std::make_shared<ServiceManager>(), std::make_shared<AuthManager>());
+  auto pair = test::MakeSocketPair();
+  auto connection = std::make_shared<Connection>(pair.ours);
+  Runtime::PostTask("test establish", [client, connection] { client->Establish(connection); });
+  auto got = established->Pop();
+  ASSERT_TRUE(got);
+  EXPECT_FALSE(got->session);
+  // Nothing was sent, and the connection is closed.
+  EXPECT_FALSE(test::ReadOneFrame(*pair.peer, 1000).ok);
 }
 
 }  // namespace

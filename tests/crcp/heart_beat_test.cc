@@ -113,6 +113,17 @@ TEST_F(HeartBeatTest, GapsAreCountedAndOldOrFarDatagramsIgnored) {
   EXPECT_EQ(losses_.load(), 0);
 }
 
+TEST_F(HeartBeatTest, OversizedDatagramIsRejectedAndReceivingGoesOn) {
+  Config::Instance().SetHeartBeatTimeout(60000);
+  StartBeating();
+  std::vector<uint8_t> big(2000, 0xAB);
+  peer_.send_to(asio::buffer(big),
+                asio::ip::udp::endpoint(asio::ip::make_address("127.0.0.1"), heart_beat_->GetPort()));
+  ASSERT_TRUE(LogCapture::Get().WaitFor("Received packet size is 1024, expect size is 16"));
+  PeerSend(1);
+  EXPECT_TRUE(LogCapture::Get().WaitFor(Tag() + " Receive No.1 heart beat"));
+}
+
 TEST_F(HeartBeatTest, SilenceAfterAcceptedDatagramsCallsTheLoseHandlerOnce) {
   StartBeating();
   PeerSend(1);

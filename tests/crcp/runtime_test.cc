@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "crcp/tcp_socket.h"
+#include "crcp/udp_socket.h"
 #include "tests/crcp/log_capture.h"
 
 namespace crcp {
@@ -165,6 +167,28 @@ TEST(RuntimeTest, StopLeavesQueuedTasksUnrunAndShutdownAllowsARebuild) {
   Runtime::Shutdown();
   EXPECT_FALSE(ran.load());
   EXPECT_TRUE(OnTaskThread([] { return true; }));  // rebuilt on use
+}
+
+TEST(RuntimeTest, ShutdownReleasesQueuedTasksAndTimersBeforeTheIoContext) {
+  // Sockets on the I/O context, held only by a queued task and a pending timer: both
+  // must go while the context still exists (the sanitizer builds see the difference).
+  auto in_task = std::make_shared<TcpSocket>();
+  in_task->Open();
+  auto in_timer = std::make_shared<UdpSocket>();
+  in_timer->Open();
+  {
+    TaskGate gate;
+    Runtime::PostTask("holds a socket", [in_task] {});
+    Runtime::AddTimer(60000, "holds a socket", [in_timer] {});
+    std::thread stopper([] { Runtime::Stop(); });
+    std::this_thread::sleep_for(50ms);
+    gate.Open();
+    stopper.join();
+  }
+  in_task.reset();
+  in_timer.reset();
+  Runtime::Shutdown();
+  EXPECT_TRUE(OnTaskThread([] { return true; }));
 }
 
 TEST(RuntimeTest, StopRightAfterStartDoesNotHang) {
