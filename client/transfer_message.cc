@@ -1,6 +1,5 @@
 #include "client/transfer_message.h"
 
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QRemoteObjectHost>
 
@@ -14,8 +13,12 @@ TransferMessage::TransferMessage(const QUrl& node_url, QObject* parent)
     : TransferMessageSimpleSource(parent),
       host_(new QRemoteObjectHost(node_url, this)),
       message_type_(QMetaEnum::fromType<UpdateMessageType>()) {
+  // A node that cannot listen (the name held by a live process of another user, say)
+  // leaves the client without updates, nothing more.
+  if (host_->lastError() != QRemoteObjectNode::NoError)
+    LOG_ERROR("Fail to host {}: error {}", node_url.toString().toStdString(), static_cast<int>(host_->lastError()));
   if (!host_->enableRemoting(this, QStringLiteral("TransferMessage")))
-    LOG_ERROR("Fail to enable remoting on {}: {}", node_url.toString().toStdString(), host_->lastError());
+    LOG_ERROR("Fail to enable remoting: error {}", static_cast<int>(host_->lastError()));
 }
 
 TransferMessage::~TransferMessage() = default;
@@ -45,9 +48,4 @@ void TransferMessage::Flush(int timeout_ms) {
   }
 }
 
-bool TransferMessage::IsListening() const {
-  const auto servers = host_->findChildren<QLocalServer*>();
-  for (const QLocalServer* server : servers)
-    if (server->isListening()) return true;
-  return false;
-}
+bool TransferMessage::IsHosting() const { return host_->lastError() == QRemoteObjectNode::NoError; }

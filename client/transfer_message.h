@@ -39,7 +39,8 @@ class TransferMessage : public TransferMessageSimpleSource {
   // message.
   void Flush(int timeout_ms);
 
-  bool IsListening() const;
+  // The node listens and the source is remoted on it.
+  bool IsHosting() const;
 
  signals:
   void NewMessage(int message);
