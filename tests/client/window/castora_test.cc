@@ -60,7 +60,11 @@ QAction* ActionIn(QMenu* menu, const QString& text) {
 template <typename Action>
 int RunApplication(Action action) {
   QTimer::singleShot(0, qApp, action);
-  QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(1); });
+  // A timer of this call alone: left pending, it would quit a later test's loop.
+  QTimer limit;
+  limit.setSingleShot(true);
+  QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+  limit.start(300);
   return QCoreApplication::exec();
 }
 
