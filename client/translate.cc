@@ -16,7 +16,8 @@ QTranslator* Translate() {
   const QLocale locale;
   LOG_INFO("locale name: {}, ui languages: {}", locale.name().toStdString(),
            locale.uiLanguages().join(QStringLiteral(" ")).toStdString());
-  auto* translator = new QTranslator;  // for the life of the process
+  // Until the application object goes, at the very end of main.
+  auto* translator = new QTranslator(QCoreApplication::instance());
   if (!translator->load(locale, QString(), QString(), QStringLiteral(":/language"), QStringLiteral(".qm")))
     translator->load(QStringLiteral(":/language/en.qm"));
   QCoreApplication::installTranslator(translator);

@@ -31,7 +31,7 @@ struct About::Form {
     about_widget = new QWidget(overlay);
     about_widget->setObjectName(QStringLiteral("about_widget_"));
     about_widget->setAttribute(Qt::WA_StyledBackground);
-    about_widget->setFixedSize(420, 360);
+    about_widget->setFixedSize(420, 320);
     auto* layout = new QVBoxLayout(about_widget);
     layout->setObjectName(QStringLiteral("about_layout_"));
     layout->setContentsMargins(24, 16, 16, 24);

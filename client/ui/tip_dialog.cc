@@ -19,7 +19,7 @@ struct TipDialog::Form {
     dialog = new QWidget(overlay);
     dialog->setObjectName(QStringLiteral("dialog_"));
     dialog->setAttribute(Qt::WA_StyledBackground);
-    dialog->setFixedSize(420, 170);
+    dialog->setFixedSize(420, 140);
     auto* layout = new QVBoxLayout(dialog);
     layout->setObjectName(QStringLiteral("dialog_layout_"));
     layout->setContentsMargins(24, 16, 16, 24);

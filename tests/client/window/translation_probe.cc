@@ -13,5 +13,6 @@ int main(int argc, char** argv) {
   for (const auto& [context, text] : {std::pair{"Castora", "Unconnected tip"}, std::pair{"ConnectPage", "Device connecting"},
                                       std::pair{"CloseDialog", "QuitTips"}})
     std::printf("%s\n", QCoreApplication::translate(context, text).toUtf8().constData());
+  std::fflush(stdout);
   return 0;
 }
