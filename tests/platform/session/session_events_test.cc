@@ -31,21 +31,29 @@ class RecordingFilter : public QAbstractNativeEventFilter {
   bool consume = false;
 };
 
-class SessionEventsTest : public testing::Test {
- protected:
+// One application object for the program, gone before the static objects are.
+class ApplicationEnvironment : public testing::Environment {
+ public:
   void SetUp() override {
     static int argc = 1;
     static char name[] = "platform_session_test";
     static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) app_ = std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication::instance()->installNativeEventFilter(&filter_);
+    app_ = std::make_unique<QCoreApplication>(argc, argv);
   }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QCoreApplication> app_;
+};
+testing::Environment* const kEnvironment = testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+class SessionEventsTest : public testing::Test {
+ protected:
+  void SetUp() override { QCoreApplication::instance()->installNativeEventFilter(&filter_); }
   void TearDown() override { QCoreApplication::instance()->removeNativeEventFilter(&filter_); }
 
-  static std::unique_ptr<QCoreApplication> app_;
   RecordingFilter filter_;
 };
-std::unique_ptr<QCoreApplication> SessionEventsTest::app_;
 
 TEST_F(SessionEventsTest, SimulatedSessionDeliversTheWindowMessageNumbers) {
   SimSessionEvents session;
