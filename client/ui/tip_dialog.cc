@@ -19,7 +19,9 @@ struct TipDialog::Form {
     dialog = new QWidget(overlay);
     dialog->setObjectName(QStringLiteral("dialog_"));
     dialog->setAttribute(Qt::WA_StyledBackground);
-    dialog->setFixedSize(420, 140);
+    // As wide as the longest title needs in the catalogues; taller when a text wraps.
+    dialog->setFixedWidth(480);
+    dialog->setMinimumHeight(140);
     auto* layout = new QVBoxLayout(dialog);
     layout->setObjectName(QStringLiteral("dialog_layout_"));
     layout->setContentsMargins(24, 16, 16, 24);
@@ -31,12 +33,12 @@ struct TipDialog::Form {
     icon_label->setObjectName(QStringLiteral("icon_label_"));
     notice_label = new QLabel(dialog);
     notice_label->setObjectName(QStringLiteral("notice_label_"));
+    notice_label->setWordWrap(true);
     close_btn = new QPushButton(dialog);
     close_btn->setObjectName(QStringLiteral("close_btn_"));
     close_btn->setFocusPolicy(Qt::NoFocus);
     title_row->addWidget(icon_label);
-    title_row->addWidget(notice_label);
-    title_row->addStretch(1);
+    title_row->addWidget(notice_label, 1);
     title_row->addWidget(close_btn, 0, Qt::AlignTop);
     layout->addLayout(title_row);
     layout->addSpacing(14);
