@@ -280,6 +280,25 @@ TEST_F(CastoraTest, MenusHoldTheirActionsInOrder) {
   EXPECT_TRUE(window_->about()->isHidden());
 }
 
+// The option menu opens centred under its button; the advanced submenu beside the
+// option menu's lower part (at 1.5: 57 in from its right edge, 120 down).
+TEST_F(CastoraTest, MenusOpenWhereTheyBelong) {
+  Build();
+  auto* button = Find<QPushButton>("option_btn_");
+  ShadowMenu* menu = window_->option_menu();
+  const QPoint expected = Find<QWidget>("window_")->mapToGlobal(
+      QPoint(button->x() + button->width() / 2 - menu->sizeHint().width() / 2,
+             button->y() + button->sizeHint().height() - 15));
+  EXPECT_EQ(window_->OptionMenuPosition(), expected);
+  menu->popup(window_->OptionMenuPosition());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+  window_->advanced_menu()->popup(QPoint(0, 0));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->advanced_menu()->isVisible(); }, 5000));
+  EXPECT_EQ(window_->advanced_menu()->pos(), QPoint(menu->x() + menu->width() - 57, menu->y() + 120));
+  window_->advanced_menu()->hide();
+  menu->hide();
+}
+
 // The extended screen greys "Enable touch" out in both menus, and while sharing with
 // touch on it stops remote input when it turns on and restarts it when it turns off.
 TEST_F(CastoraTest, ExtendedScreenDisablesTouchInBothMenus) {
