@@ -1,0 +1,48 @@
+// The client program: one instance per user, the updater link, the interface
+// language, the main window, then the event loop.
+#include <QApplication>
+#include <QFont>
+
+#include "client/translate.h"
+#include "client/ui/castora.h"
+#include "client/update.h"
+#include "utils/logger.h"
+#include "utils/single_application.h"
+
+namespace {
+const char* const kLogTag = "CASTORA::main";
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication::setApplicationName(QStringLiteral("Castora"));
+  // A second start hands over to the first instance and ends here (status 255).
+  utils::SingleApplication app(argc, argv, true);
+  zorvax::utils::logger::Init("Castora");
+  LOG_INFO("Castora starts, pid {}", QCoreApplication::applicationPid());
+  // Closing or hiding the window leaves the program in the tray; only a quit ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  // An updater that orders an installation ends the process inside the wait.
+  Update update;
+  update.StartUpdater();
+  update.WaitForMessage();
+
+  QFont font = QApplication::font();
+  font.setFamily(QStringLiteral("Microsoft YaHei"));
+  QApplication::setFont(font);
+
+  Translate();
+
+  int result = 0;
+  {
+    Castora window;
+    app.SetActivationWindow(&window);
+    app.installNativeEventFilter(&window);
+    update.SetMainWindow(&window);
+    window.show();
+    result = QApplication::exec();
+    app.removeNativeEventFilter(&window);
+  }
+  LOG_INFO("Castora ends with {}", result);
+  return result;
+}

@@ -1,0 +1,110 @@
+// Poses as the updater on the far end of the updater link, for the link tests.
+//
+// It connects to the node CASTORA_FAKE_UPDATER_NODE (default "local:CastoraUpdate"),
+// acquires the TransferMessage replica and, once it is valid, prints "valid". Then:
+// - CASTORA_FAKE_UPDATER_SEND="0,3": values sent at once, in order;
+// - CASTORA_FAKE_UPDATER_ON4="1": values sent when the client asks for the dialog (4);
+// - stdin lines "send <n>" send n (and print "sent <n>" once it left the process),
+//   "quit" ends the program;
+// - every value received is printed as "received <n>" and appended as a line to
+//   CASTORA_FAKE_UPDATER_LOG when set. kClientExited (2) ends the program, as does a
+//   link that drops, and 30 s without end.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocalSocket>
+#include <QRemoteObjectNode>
+#include <QStringList>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "rep_transfer_message_replica.h"
+
+namespace {
+
+void Say(const QString& line) {
+  std::printf("%s\n", qPrintable(line));
+  std::fflush(stdout);
+}
+
+QList<int> Values(const char* variable) {
+  QList<int> values;
+  for (const QString& part : QString::fromLocal8Bit(qgetenv(variable)).split(QLatin1Char(','), Qt::SkipEmptyParts))
+    values.append(part.trimmed().toInt());
+  return values;
+}
+
+class FakeUpdater : public QObject {
+ public:
+  FakeUpdater() {
+    const QByteArray node = qgetenv("CASTORA_FAKE_UPDATER_NODE");
+    node_.connectToNode(QUrl(node.isEmpty() ? QStringLiteral("local:CastoraUpdate") : QString::fromLocal8Bit(node)));
+    replica_.reset(node_.acquire<TransferMessageReplica>());
+    connect(replica_.get(), &QRemoteObjectReplica::stateChanged, this, [this](QRemoteObjectReplica::State state) {
+      if (state == QRemoteObjectReplica::Valid) {
+        Say(QStringLiteral("valid"));
+        for (int value : Values("CASTORA_FAKE_UPDATER_SEND")) Send(value);
+      } else if (state == QRemoteObjectReplica::Suspect) {
+        Say(QStringLiteral("dropped"));
+        QCoreApplication::exit(3);
+      }
+    });
+    connect(replica_.get(), &TransferMessageReplica::TransferSignal, this, [this](int value) {
+      Say(QStringLiteral("received %1").arg(value));
+      const QByteArray log = qgetenv("CASTORA_FAKE_UPDATER_LOG");
+      if (!log.isEmpty()) {
+        QFile file(QString::fromLocal8Bit(log));
+        if (file.open(QIODevice::Append)) file.write(QByteArray::number(value) + '\n');
+      }
+      if (value == 4)
+        for (int answer : Values("CASTORA_FAKE_UPDATER_ON4")) Send(answer);
+      if (value == 2) QCoreApplication::exit(0);
+    });
+  }
+
+  void Send(int value) {
+    replica_->TransferSlot(value);
+    // The node's connection is a local socket below the node: write it out now, so
+    // that "sent" means the bytes are with the client.
+    for (QLocalSocket* socket : node_.findChildren<QLocalSocket*>()) {
+      socket->flush();
+      if (socket->bytesToWrite() > 0) socket->waitForBytesWritten(2000);
+    }
+    Say(QStringLiteral("sent %1").arg(value));
+  }
+
+ private:
+  QRemoteObjectNode node_;
+  std::unique_ptr<TransferMessageReplica> replica_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  FakeUpdater updater;
+  QTimer::singleShot(30000, [] { QCoreApplication::exit(4); });
+  // Commands from stdin (a pipe from the test), read as they come.
+  QSocketNotifier input(0, QSocketNotifier::Read);
+  QByteArray pending;
+  QObject::connect(&input, &QSocketNotifier::activated, [&] {
+    char buffer[256];
+    const ssize_t n = ::read(0, buffer, sizeof(buffer));
+    if (n <= 0) {
+      input.setEnabled(false);  // the test closed its end
+      return;
+    }
+    pending.append(buffer, static_cast<int>(n));
+    for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+      const QString command = QString::fromLatin1(pending.left(end)).trimmed();
+      pending.remove(0, end + 1);
+      if (command == QLatin1String("quit")) QCoreApplication::exit(0);
+      if (command.startsWith(QLatin1String("send "))) updater.Send(command.mid(5).toInt());
+    }
+  });
+  return app.exec();
+}

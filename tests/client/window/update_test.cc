@@ -1,0 +1,166 @@
+// The client's side of the updater link against the helper posing as the updater.
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "client/settings.h"
+#include "client/transfer_message.h"
+#include "client/ui/castora.h"
+#include "client/ui/mirror_button.h"
+#include "client/ui/pin_code_page.h"
+#include "client/update.h"
+#include "tests/client/window/fake_controller.h"
+#include "tests/client/window/fake_updater_process.h"
+#include "tests/services/remote_input/log_capture.h"
+
+namespace {
+
+using testing_support::LogCapture;
+
+// A node of its own per test: tests of several builds may run at once.
+QUrl NodeUrl() {
+  static int count = 0;
+  return QUrl(QStringLiteral("local:castora-update-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++count));
+}
+
+TEST(UpdateTest, KeysOfTheMessagesAndUnknownValues) {
+  TransferMessage link(NodeUrl());
+  EXPECT_TRUE(link.IsHosting());
+  EXPECT_EQ(link.KeyOf(0), QStringLiteral("kNoNeedToUpdate"));
+  EXPECT_EQ(link.KeyOf(1), QStringLiteral("kInstallNow"));
+  EXPECT_EQ(link.KeyOf(2), QStringLiteral("kClientExited"));
+  EXPECT_EQ(link.KeyOf(3), QStringLiteral("kUpdateReady"));
+  EXPECT_EQ(link.KeyOf(4), QStringLiteral("kShowUpdateDialog"));
+  EXPECT_EQ(link.KeyOf(-1), QStringLiteral("unknown (-1)"));
+  EXPECT_EQ(link.KeyOf(5), QStringLiteral("unknown (5)"));
+  // Both programs must carry the same interface.
+  const QMetaObject* meta = link.metaObject();
+  const int signature = meta->indexOfClassInfo("RemoteObject Signature");
+  ASSERT_GE(signature, 0);
+  EXPECT_STREQ(meta->classInfo(signature).value(), "10107cf0357d7583fb3d95d10faac88ce7788bc5");
+  EXPECT_STREQ(meta->classInfo(meta->indexOfClassInfo("RemoteObject Type")).value(), "TransferMessage");
+}
+
+TEST(UpdateTest, WithoutAnUpdaterTheWaitEndsAfterItsTime) {
+  LogCapture log;
+  Update update(NodeUrl(), nullptr);
+  QSignalSpy started(&update, &Update::StartNormally);
+  // Nothing named Renovix lies beside the test program: the start fails silently.
+  update.StartUpdater();
+  update.WaitForMessage();
+  EXPECT_EQ(started.count(), 0);
+  EXPECT_TRUE(log.Contains("error [CASTORA::update][WaitForMessage:"));
+  EXPECT_TRUE(log.Contains("Timeout, updater has no return message"));
+  // The program is named as it is, without quotes or ".exe".
+  const std::string program = (QCoreApplication::applicationDirPath() + QStringLiteral("/Renovix")).toStdString();
+  EXPECT_TRUE(log.Contains("Start update program " + program + "\n")) << log.Text();
+}
+
+TEST(UpdateTest, NoNeedToUpdateEndsTheWaitEarly) {
+  const QUrl url = NodeUrl();
+  Update update(url, nullptr);
+  FakeUpdaterProcess updater(url.toString());
+  ASSERT_TRUE(updater.Start());
+  ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
+  // The word is with the client before the wait starts, so the wait must end on it.
+  updater.Send(0);
+  ASSERT_TRUE(updater.WaitForLineBlocking(QStringLiteral("sent 0")));
+  LogCapture log;
+  QSignalSpy started(&update, &Update::StartNormally);
+  update.WaitForMessage();
+  EXPECT_EQ(started.count(), 1);
+  EXPECT_TRUE(log.Contains("Qtro recv message: kNoNeedToUpdate"));
+  EXPECT_TRUE(log.Contains("No need to update, start normally"));
+  EXPECT_FALSE(log.Contains("Timeout")) << log.Text();
+}
+
+TEST(UpdateTest, UpdateReadyDuringTheWaitDoesNotEndIt) {
+  const QUrl url = NodeUrl();
+  Update update(url, nullptr);
+  FakeUpdaterProcess updater(url.toString());
+  ASSERT_TRUE(updater.Start());
+  ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
+  updater.Send(3);
+  ASSERT_TRUE(updater.WaitForLineBlocking(QStringLiteral("sent 3")));
+  LogCapture log;
+  update.WaitForMessage();
+  EXPECT_TRUE(log.Contains("Update is ready, showing dialog when the window is active and no screening"));
+  EXPECT_TRUE(log.Contains("Timeout, updater has no return message"));
+  EXPECT_FALSE(log.Contains("Qtro send message"));
+}
+
+TEST(UpdateTest, UnknownValuesAreLoggedByNumber) {
+  const QUrl url = NodeUrl();
+  Update update(url, nullptr);
+  FakeUpdaterProcess updater(url.toString());
+  ASSERT_TRUE(updater.Start());
+  ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
+  LogCapture log;
+  updater.Send(9);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.Contains("Unkown message"); }, 15000));
+  EXPECT_TRUE(log.Contains("info [CASTORA::transfer_message][TransferSlot:"));
+  EXPECT_TRUE(log.Contains("Qtro recv message: unknown (9)"));
+  EXPECT_TRUE(log.Contains("warning [CASTORA::update][ParseMessage:"));
+  update.transfer_message()->SendMessage(-4);
+  EXPECT_TRUE(log.Contains("Qtro send message: unknown (-4)"));
+  EXPECT_TRUE(updater.WaitForLine(QStringLiteral("received -4")));
+}
+
+// kUpdateReady while sharing: nothing is asked until sharing has stopped and the
+// window is active again; then the dialog is asked for once.
+TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
+  Settings::SetAutoMirror(false);
+  const QUrl url = NodeUrl();
+  Update update(url, nullptr);
+  Castora window;
+  update.SetMainWindow(&window);
+  window.show();
+  emit window.findChild<PinCodePage*>(QStringLiteral("pin_code_page_"))
+      ->Connect(QStringLiteral("CEGH2C"), QStringLiteral("192.168.1.20"), 7386, false);
+  emit window.controller().Connected(true);
+  window.findChild<MirrorButton*>(QStringLiteral("join_mirror_btn_"))->click();
+  emit window.controller().MirrorVideoToggled(true);
+  ASSERT_TRUE(window.IsMirrored());
+
+  FakeUpdaterProcess updater(url.toString());
+  ASSERT_TRUE(updater.Start());
+  ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
+  LogCapture log;
+  updater.Send(3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.Contains("Update is ready, showing dialog"); }, 15000));
+  EXPECT_FALSE(log.Contains("Qtro send message"));
+
+  window.findChild<QPushButton*>(QStringLiteral("stop_btn_"))->click();
+  ASSERT_FALSE(window.IsMirrored());
+  window.show();
+  window.activateWindow();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
+  // The retry (every 3 s) finds the window active and not sharing.
+  ASSERT_TRUE(updater.WaitForLine(QStringLiteral("received 4")));
+  // And stops: one request only.
+  QTest::qWait(3500);
+  EXPECT_EQ(log.Count("Qtro send message: kShowUpdateDialog"), 1u);
+  EXPECT_EQ(updater.CountLines(QStringLiteral("received 4")), 1);
+}
+
+TEST(UpdateTest, UpdateReadyWithTheWindowActiveAsksAtOnce) {
+  const QUrl url = NodeUrl();
+  Update update(url, nullptr);
+  Castora window;
+  update.SetMainWindow(&window);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
+  LogCapture log;
+  update.ParseMessage(TransferMessage::kUpdateReady);
+  EXPECT_EQ(log.Count("Qtro send message: kShowUpdateDialog"), 1u);
+  EXPECT_FALSE(log.Contains("Update is ready"));
+}
+
+}  // namespace
