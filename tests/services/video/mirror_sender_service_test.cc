@@ -191,6 +191,36 @@ TEST_F(MirrorSenderServiceTest, QuickPauseAndResumeKeepsStreaming) {
   EXPECT_FALSE(source_->controllers[0]->Calls().empty());
 }
 
+// The options act on the shared pipeline, each as a pause-change-resume, whether or
+// not mirroring has started; the extended screen is only chosen before the start.
+TEST_F(MirrorSenderServiceTest, ControllerOptions) {
+  service_->InitConnection("s1", "127.0.0.1");
+  ASSERT_TRUE(service_->SetupConnection("s1", Setting({"h264"})));
+  auto controller = service_->GetController("s1");
+  ASSERT_TRUE(controller);
+  auto& pipeline = *source_->controllers[0];
+  pipeline.ClearCalls();
+  controller->EnableHDMode(true);
+  controller->EnableHWAccel(false);
+  controller->SetCaptureCursor(false);
+  controller->ChooseScreenNum(true);
+  EXPECT_EQ(pipeline.Calls(), (std::vector<std::string>{
+                                  "Pause", "SetQualityMode 1", "Resume",       //
+                                  "Pause", "SetHardwareEnabled 0", "Resume",   //
+                                  "Pause", "SetDrawCursor 0", "Resume",        //
+                                  "Pause", "Resume"}));
+  EXPECT_TRUE(service_->source_manager()->GetSourceController("h264")->IsExtend());
+  controller->ChooseScreenNum(false);
+
+  controller->KeepAspectRatio(false);
+  const auto aspect = side_.WaitForCommand(0x4, kWait);
+  ASSERT_TRUE(aspect);
+  EXPECT_EQ(aspect->body, R"({"keepAspectRatio":false})");
+  // Nothing to pause or stop before the start.
+  EXPECT_FALSE(controller->Pause());
+  EXPECT_FALSE(controller->Teardown());
+}
+
 // A receiver whose data connection breaks: the sender stops writing and says so.
 TEST_F(MirrorSenderServiceTest, DataWriteErrorStopsTheSender) {
   auto controller = Playing("s1");
