@@ -1,8 +1,10 @@
 // One video session over loopback: the simulated desktop at 1920x1080 through the
 // pipeline, the provider's ring and the TCP sender to the reference receiver.
 //
-//   video_share_bench [--seconds S] [--fps F] [--throttle-kbps K] [--scroll]
+//   video_share_bench [--seconds S] [--fps F] [--throttle-kbps K] [--scroll] [--real]
 //
+// --real: the X server's desktop (e.g. under xvfb-run -s "-screen 0 1920x1080x24")
+// instead of the simulated one.
 // Phase 1 (free receiver): latency from capture to the sample's last byte read by the
 // receiver (median, p99), frame rate, bit rate and RSS. Phase 2 (receiver reading at
 // K KiB/s): the frame rate the back-pressure leaves, and whether every sample handed
@@ -90,16 +92,19 @@ double Percentile(std::vector<int64_t> v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("CASTORA_PLATFORM", "sim", 1);
+  const bool real = Flag(argc, argv, "--real");
+  if (!real) setenv("CASTORA_PLATFORM", "sim", 1);
   const int seconds = Arg(argc, argv, "--seconds", 10);
   const int fps = Arg(argc, argv, "--fps", 30);
   const int throttle_kbps = Arg(argc, argv, "--throttle-kbps", 256);
   const bool scroll = Flag(argc, argv, "--scroll");
 
-  auto desktop = platform::screen::SimDesktop::Shared();
-  desktop->SetMonitors({platform::screen::Monitor{platform::screen::Rect{0, 0, 1920, 1080}, true, "BENCH"}});
-  desktop->SetAnimated(true);
-  desktop->SetScrolling(scroll);
+  if (!real) {
+    auto desktop = platform::screen::SimDesktop::Shared();
+    desktop->SetMonitors({platform::screen::Monitor{platform::screen::Rect{0, 0, 1920, 1080}, true, "BENCH"}});
+    desktop->SetAnimated(true);
+    desktop->SetScrolling(scroll);
+  }
 
   receiver::VideoSide::Options side_options;
   side_options.screen_width = 1920;
