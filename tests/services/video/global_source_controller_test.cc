@@ -160,12 +160,16 @@ TEST_F(GlobalSourceControllerTest, StallingConsumerCannotHangAPipelineStop) {
   auto toggled = std::async(std::launch::async, [&] { controller_->SetHardwareEnabled(false); });
   ASSERT_EQ(toggled.wait_for(kBound), std::future_status::ready) << "the hardware toggle hangs";
 
-  // Re-armed: taking packets lets new ones in.
-  const uint32_t handed = source_->SamplesHandedOut();
-  ASSERT_TRUE(provider.OfferPacket(packet));
-  ASSERT_TRUE(provider.OfferPacket(packet));
-  ASSERT_TRUE(provider.OfferPacket(packet));
-  EXPECT_GT(source_->SamplesHandedOut(), handed);
+  // Re-armed: only two packets were waiting, so a third offer needs a new sample.
+  auto flowed = std::async(std::launch::async, [&] {
+    std::vector<uint8_t> taken;
+    return provider.OfferPacket(taken) && provider.OfferPacket(taken) && provider.OfferPacket(taken);
+  });
+  const bool flowing = flowed.wait_for(kBound) == std::future_status::ready;
+  EXPECT_TRUE(flowing) << "no sample after the restart";
+  if (flowing) {
+    EXPECT_TRUE(flowed.get());
+  }
 
   auto stopped = std::async(std::launch::async, [&] { provider.Stop(); });
   ASSERT_EQ(stopped.wait_for(kBound), std::future_status::ready) << "the stop hangs";
