@@ -1,11 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace crcp::video {
 
 // One video mirror session with the receiver. This header holds the session's
-// interfaces; its implementation lives with the sender session.
+// interfaces; the session itself is MirrorSenderSessionImpl.
 class MirrorSenderSession {
  public:
   // Events of one session, called on the command session's worker thread (OnPause
@@ -18,6 +19,27 @@ class MirrorSenderSession {
     virtual void OnPlay() = 0;
     virtual void OnPause() = 0;
     virtual void OnTeardown() = 0;
+  };
+
+  // The application's handle on one session, called on its GUI thread. It does not
+  // keep the session alive: once the session is released the command operations do
+  // nothing (and return false).
+  class IController {
+   public:
+    virtual ~IController() = default;
+    // Sends the start command with the display mode (the MirrorType: 1 one screen,
+    // 0 join screen); streaming begins when the receiver answers.
+    virtual void Play(uint16_t display_mode) = 0;
+    // Whether the pause (stop) command went out.
+    virtual bool Pause() = 0;
+    virtual bool Teardown() = 0;
+    // The options below act on the pipeline shared by every session of the codec.
+    // false: the main screen; true: the extended (virtual) screen.
+    virtual void ChooseScreenNum(bool extended) = 0;
+    virtual void EnableHWAccel(bool enabled) = 0;
+    virtual void EnableHDMode(bool enabled) = 0;
+    virtual void KeepAspectRatio(bool keep) = 0;
+    virtual void SetCaptureCursor(bool capture) = 0;
   };
 };
 

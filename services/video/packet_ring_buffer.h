@@ -20,12 +20,12 @@ class PacketRingBuffer {
   PacketRingBuffer(const PacketRingBuffer&) = delete;
   PacketRingBuffer& operator=(const PacketRingBuffer&) = delete;
 
-  // Copies the packet in; blocks while the ring is full. False when stopped (the
-  // packet is not queued).
+  // Copies the packet in; blocks while the ring is full. False when stopped or
+  // interrupted (the packet is not queued).
   bool Push(const std::vector<uint8_t>& packet) {
     std::unique_lock<std::mutex> lock(mutex_);
-    not_full_.wait(lock, [this] { return stopped_ || Count() < slots_ - 1; });
-    if (stopped_) return false;
+    not_full_.wait(lock, [this] { return stopped_ || interrupted_ || Count() < slots_ - 1; });
+    if (stopped_ || interrupted_) return false;
     slots_data_[write_] = packet;
     write_ = (write_ + 1) % slots_;
     not_empty_.notify_one();
@@ -54,6 +54,17 @@ class PacketRingBuffer {
     not_full_.notify_all();
   }
 
+  // Releases the producer only: while set, Push returns false at once (a waiting one
+  // wakes), and Pop still hands out what is queued. The pipeline sets it for the span
+  // of a stop that must join the producer's thread, then clears it.
+  void SetInterrupted(bool interrupted) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      interrupted_ = interrupted;
+    }
+    not_full_.notify_all();
+  }
+
   // Discards every waiting packet (a restart begins with an empty ring).
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -79,6 +90,7 @@ class PacketRingBuffer {
   size_t read_ = 0;
   size_t write_ = 0;
   bool stopped_ = false;
+  bool interrupted_ = false;
 };
 
 }  // namespace crcp::video

@@ -221,8 +221,7 @@ class AudioReceiver::Impl {
     while (!stop_) {
       uint8_t header_bytes[wire::kMediaHeaderSize];
       if (!ReadExact(fd, header_bytes, sizeof(header_bytes))) return;
-      wire::MediaHeader header;
-      wire::DecodeMediaHeader(header_bytes, sizeof(header_bytes), &header);
+      const wire::MediaHeader header = *wire::DecodeMediaHeader(header_bytes, sizeof(header_bytes));
       if (header.length > kMaxCommandBody || (header.type >> 16) != 0 || header.stamp != 0) {
         RecordLinkFault("illegal command header: type " + std::to_string(header.type) +
                         " length " + std::to_string(header.length) + " stamp " +

@@ -77,8 +77,7 @@ class AudioReceiverTest : public ::testing::Test {
     uint8_t header[16];
     pollfd p{cmd_, POLLIN, 0};
     if (::poll(&p, 1, 5000) <= 0 || ::recv(cmd_, header, 16, MSG_WAITALL) != 16) return "";
-    wire::MediaHeader h;
-    wire::DecodeMediaHeader(header, 16, &h);
+    const wire::MediaHeader h = *wire::DecodeMediaHeader(header, 16);
     EXPECT_EQ(h.type, 101u);
     std::string answer(h.length, '\0');
     ::recv(cmd_, &answer[0], h.length, MSG_WAITALL);

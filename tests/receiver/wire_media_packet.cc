@@ -4,29 +4,47 @@
 
 namespace receiver::wire {
 
-std::vector<uint8_t> EncodeMediaPacket(uint32_t type, const std::string& body, uint64_t stamp) {
-  std::vector<uint8_t> out(kMediaHeaderSize + body.size());
-  PutBe32(out.data(), type);
-  PutBe32(out.data() + 4, static_cast<uint32_t>(body.size()));
-  PutBe64(out.data() + 8, stamp);
-  for (size_t i = 0; i < body.size(); ++i) out[kMediaHeaderSize + i] = static_cast<uint8_t>(body[i]);
+std::vector<uint8_t> EncodeMediaPacket(const MediaHeader& header, const uint8_t* body, size_t size) {
+  std::vector<uint8_t> out(kMediaHeaderSize + size);
+  PutBe32(out.data(), header.type);
+  PutBe32(out.data() + 4, header.length);
+  PutBe64(out.data() + 8, header.stamp);
+  for (size_t i = 0; i < size; ++i) out[kMediaHeaderSize + i] = body[i];
   return out;
 }
 
-bool DecodeMediaHeader(const uint8_t* data, size_t size, MediaHeader* header) {
-  if (data == nullptr || size < kMediaHeaderSize) return false;
-  header->type = GetBe32(data);
-  header->length = GetBe32(data + 4);
-  header->stamp = GetBe64(data + 8);
-  return true;
+std::vector<uint8_t> EncodeMediaPacket(uint32_t type, const std::string& body, uint64_t stamp) {
+  MediaHeader header;
+  header.type = type;
+  header.length = static_cast<uint32_t>(body.size());
+  header.stamp = stamp;
+  return EncodeMediaPacket(header, reinterpret_cast<const uint8_t*>(body.data()), body.size());
+}
+
+std::vector<uint8_t> EncodeMediaCommand(uint16_t id, const std::vector<uint8_t>& body) {
+  MediaHeader header;
+  header.type = id;
+  header.length = static_cast<uint32_t>(body.size());
+  return EncodeMediaPacket(header, body.data(), body.size());
+}
+
+std::optional<MediaHeader> DecodeMediaHeader(const uint8_t* data, size_t size) {
+  if (data == nullptr || size < kMediaHeaderSize) return std::nullopt;
+  MediaHeader header;
+  header.type = GetBe32(data);
+  header.length = GetBe32(data + 4);
+  header.stamp = GetBe64(data + 8);
+  return header;
 }
 
 bool DecodeAudioDatagram(const uint8_t* data, size_t size, AudioDatagram* datagram,
                          std::string* error) {
-  if (!DecodeMediaHeader(data, size, &datagram->header)) {
+  const auto header = DecodeMediaHeader(data, size);
+  if (!header) {
     *error = "datagram shorter than the header";
     return false;
   }
+  datagram->header = *header;
   const MediaHeader& h = datagram->header;
   if (h.length != size - kMediaHeaderSize) {
     *error = "length " + std::to_string(h.length) + " but " +

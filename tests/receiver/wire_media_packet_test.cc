@@ -18,13 +18,13 @@ TEST(WireMediaPacketTest, CommandPacketLayout) {
   expected.insert(expected.end(), body.begin(), body.end());
   EXPECT_EQ(EncodeMediaPacket(101, body), expected);
 
-  MediaHeader h;
-  ASSERT_TRUE(DecodeMediaHeader(expected.data(), expected.size(), &h));
-  EXPECT_EQ(h.type, 101u);
-  EXPECT_EQ(h.length, 31u);
-  EXPECT_EQ(h.stamp, 0u);
-  EXPECT_FALSE(DecodeMediaHeader(expected.data(), 15, &h));
-  EXPECT_FALSE(DecodeMediaHeader(nullptr, 16, &h));
+  const auto h = DecodeMediaHeader(expected.data(), expected.size());
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->type, 101u);
+  EXPECT_EQ(h->length, 31u);
+  EXPECT_EQ(h->stamp, 0u);
+  EXPECT_FALSE(DecodeMediaHeader(expected.data(), 15));
+  EXPECT_FALSE(DecodeMediaHeader(nullptr, 16));
 }
 
 TEST(WireMediaPacketTest, StampIsBigEndianUpperHalfFirst) {
@@ -72,6 +72,34 @@ TEST(AudioDatagramTest, OpusPacketsAboveTheEncodersLimitAreRefused) {
   EXPECT_FALSE(DecodeAudioDatagram(bytes.data(), bytes.size(), &d, &error));
   bytes = EncodeMediaPacket(0, std::string(1024, 'x'));
   EXPECT_TRUE(DecodeAudioDatagram(bytes.data(), bytes.size(), &d, &error)) << error;
+}
+
+TEST(WireMediaPacket, CommandLayout) {
+  const std::string body = R"({"keepAspectRatio":true})";
+  const auto bytes = EncodeMediaCommand(0x0004, std::vector<uint8_t>(body.begin(), body.end()));
+  const std::vector<uint8_t> header = {
+      0x00, 0x00, 0x00, 0x04,                          // type: command 4
+      0x00, 0x00, 0x00, 0x18,                          // length: 24 body bytes
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // stamp 0
+  };
+  ASSERT_EQ(bytes.size(), 16u + 24u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 16), header);
+  EXPECT_EQ(std::string(bytes.begin() + 16, bytes.end()), body);
+}
+
+TEST(WireMediaPacket, DataHeaderDecodes) {
+  const uint8_t bytes[] = {
+      0x00, 0x00, 0x00, 0x00,                          // type 0: a sample
+      0x00, 0x01, 0x00, 0x02,                          // 65538 body bytes
+      0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,  // stamp, upper half first
+  };
+  const auto header = DecodeMediaHeader(bytes, sizeof bytes);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->type, 0u);
+  EXPECT_EQ(header->length, 65538u);
+  EXPECT_EQ(header->stamp, 0x0102030405060708ull);
+  EXPECT_FALSE(DecodeMediaHeader(bytes, 15));
+  EXPECT_EQ(EncodeMediaPacket(*header, nullptr, 0), std::vector<uint8_t>(bytes, bytes + 16));
 }
 
 }  // namespace
