@@ -19,11 +19,23 @@ MirrorSenderSessionImpl::MirrorSenderSessionImpl(std::string session_id, std::st
 
 MirrorSenderSessionImpl::~MirrorSenderSessionImpl() {
   LOG_INFO("MirrorSenderSessionImpl destroy");
-  std::lock_guard<std::mutex> lock(mutex_);
-  controller_.reset();
-  source_controller_.reset();
-  command_session_.reset();
-  video_sender_.reset();
+  // Taken out under the lock, released outside it: the command session's destruction
+  // joins its worker, whose listener calls may reach back into this session.
+  std::shared_ptr<MirrorSenderSession::IController> controller;
+  std::shared_ptr<GlobalSourceController> source_controller;
+  std::shared_ptr<ClientCommandSession> command_session;
+  std::shared_ptr<VideoSender> video_sender;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    controller = std::move(controller_);
+    source_controller = std::move(source_controller_);
+    command_session = std::move(command_session_);
+    video_sender = std::move(video_sender_);
+  }
+  controller.reset();
+  source_controller.reset();
+  command_session.reset();
+  video_sender.reset();
 }
 
 std::shared_ptr<MirrorSenderSession::IController> MirrorSenderSessionImpl::Init(

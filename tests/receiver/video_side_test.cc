@@ -319,13 +319,28 @@ TEST_F(VideoShareTest, ReceiverStartsAndUserStops) {
   EXPECT_FALSE(controller_->Teardown());
 }
 
-// A receiver that reads slowly slows the stream down; nothing is lost on the way.
+// A receiver that reads slowly slows the stream down; nothing is lost or reordered on
+// the way.
+uint64_t Fnv(const uint8_t* data, size_t size) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
+
 TEST_F(VideoShareTest, ThrottledReceiverLosesNothing) {
   auto source = video_->source_manager()->GetSourceController("h264");
   ASSERT_TRUE(source);
-  std::atomic<size_t> handed_out{0};
-  // Runs after the session's consumer (names in order): counts what it accepted.
-  source->AddOutputCallback("zz-probe", [&](uint8_t*, uint32_t, uint64_t) { ++handed_out; });
+  // Runs after the session's consumer (names in order): what the pipeline handed out.
+  std::mutex mutex;
+  std::vector<uint64_t> handed_out;
+  auto handed = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return handed_out.size();
+  };
+  source->AddOutputCallback("zz-probe", [&](uint8_t* data, uint32_t size, uint64_t) {
+    std::lock_guard<std::mutex> lock(mutex);
+    handed_out.push_back(Fnv(data, size));
+  });
 
   side_->SetReadRate(40 * 1024);
   Play(1);
@@ -336,28 +351,31 @@ TEST_F(VideoShareTest, ThrottledReceiverLosesNothing) {
   side_->SetReadingPaused(true);
   size_t held = 0;
   for (int i = 0; i < 200 && held < 5; ++i) {
-    const size_t before = handed_out;
+    const size_t before = handed();
     std::this_thread::sleep_for(milliseconds(100));
-    held = before == handed_out ? held + 1 : 0;
+    held = before == handed() ? held + 1 : 0;
   }
   EXPECT_EQ(held, 5u) << "the pipeline went on while the receiver read nothing";
   side_->SetReadingPaused(false);
   WaitForMoreSamples(20);
 
-  // Stop capturing and let the receiver drain: every sample handed out arrives.
-  source->Pause();
-  side_->SetReadRate(0);
-  size_t stable = 0;
-  for (int i = 0; i < 100 && stable < 5; ++i) {
-    const size_t before = handed_out;
-    std::this_thread::sleep_for(milliseconds(100));
-    stable = (before == handed_out && side_->SampleCount() == handed_out) ? stable + 1 : 0;
+  // Everything handed out so far arrives, byte for byte and in order.
+  std::vector<uint64_t> expected;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    expected = handed_out;
   }
-  EXPECT_EQ(side_->SampleCount(), handed_out.load());
-  const Probe probe = Decode(side_->Stream(), "throttled");
+  side_->SetReadRate(0);
+  ASSERT_TRUE(side_->WaitForSamples(expected.size(), kWait));
+  const auto samples = side_->Samples();
+  const auto stream = side_->Stream();
+  for (size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(Fnv(stream.data() + samples[i].offset, samples[i].size), expected[i]) << "sample " << i;
+  }
+  const Probe probe = Decode(stream, "throttled");
   EXPECT_EQ(probe.errors, "");
-  EXPECT_EQ(probe.frames, PictureCount(side_->Stream(), side_->Samples()));
-  source->Resume();
+  EXPECT_EQ(probe.frames, PictureCount(stream, samples));
+  EXPECT_TRUE(controller_->Teardown());
   source->Stop("zz-probe");
 }
 

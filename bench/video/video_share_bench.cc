@@ -1,0 +1,243 @@
+// One video session over loopback: the simulated desktop at 1920x1080 through the
+// pipeline, the provider's ring and the TCP sender to the reference receiver.
+//
+//   video_share_bench [--seconds S] [--fps F] [--throttle-kbps K] [--scroll] [--real]
+//
+// --real: the X server's desktop (e.g. under xvfb-run -s "-screen 0 1920x1080x24")
+// instead of the simulated one.
+// Phase 1 (free receiver): latency from capture to the sample's last byte read by the
+// receiver (median, p99), frame rate, bit rate and RSS. Phase 2 (receiver reading at
+// K KiB/s): the frame rate the back-pressure leaves, and whether every sample handed
+// out by the pipeline arrived, in order and intact.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "mediaworkflow/screen_pipeline.h"
+#include "platform/screen/sim_desktop.h"
+#include "services/video/mirror_sender_service.h"
+#include "services/video/source/mwf_screen_source_controler.h"
+#include "tests/receiver/video_side.h"
+
+namespace {
+
+int Arg(int argc, char** argv, const char* name, int fallback) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
+  return fallback;
+}
+
+bool Flag(int argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], name) == 0) return true;
+  return false;
+}
+
+long CurrentRssKb() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+uint64_t Fnv(const uint8_t* data, size_t size) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
+
+bool IsPicture(const uint8_t* data, size_t size) {
+  for (size_t i = 0; i + 3 < size; ++i) {
+    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+      const int type = data[i + 3] & 0x1F;
+      if (type == 1 || type == 5) return true;
+      i += 3;
+    }
+  }
+  return false;
+}
+
+// The screen source, keeping hold of its pipeline to observe capture times.
+class ObservedScreenSource : public crcp::video::IVideoSource {
+ public:
+  std::vector<std::string> GetSupportedCodecs() override { return {"h264"}; }
+  std::shared_ptr<crcp::video::IVideoSourceController> CreateController(const std::string& codec) override {
+    if (codec != "h264") return nullptr;
+    pipeline = std::make_shared<mediaworkflow::ScreenPipeline>();
+    return std::make_shared<crcp::video::MWFScreenSourceControler>(pipeline);
+  }
+  std::shared_ptr<mediaworkflow::ScreenPipeline> pipeline;
+};
+
+double Percentile(std::vector<int64_t> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
+  return static_cast<double>(v[i]) / 1000.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool real = Flag(argc, argv, "--real");
+  if (!real) setenv("CASTORA_PLATFORM", "sim", 1);
+  const int seconds = Arg(argc, argv, "--seconds", 10);
+  const int fps = Arg(argc, argv, "--fps", 30);
+  const int throttle_kbps = Arg(argc, argv, "--throttle-kbps", 256);
+  const bool scroll = Flag(argc, argv, "--scroll");
+
+  if (!real) {
+    auto desktop = platform::screen::SimDesktop::Shared();
+    desktop->SetMonitors({platform::screen::Monitor{platform::screen::Rect{0, 0, 1920, 1080}, true, "BENCH"}});
+    desktop->SetAnimated(true);
+    desktop->SetScrolling(scroll);
+  }
+
+  receiver::VideoSide::Options side_options;
+  side_options.screen_width = 1920;
+  side_options.screen_height = 1080;
+  receiver::VideoSide side(side_options);
+  if (!side.Start()) return 1;
+
+  auto source = std::make_shared<ObservedScreenSource>();
+  crcp::video::MirrorSenderService service(source);
+  if (!source->pipeline) return 1;
+  source->pipeline->SetFrameRate(fps);
+
+  std::mutex mutex;
+  std::vector<int64_t> captures;  // capture time of each picture, in output order
+  captures.reserve(static_cast<size_t>(fps) * (seconds + 30));
+  source->pipeline->SetLatencyObserver([&](int64_t capture_us, int64_t) {
+    std::lock_guard<std::mutex> lock(mutex);
+    captures.push_back(capture_us);
+  });
+
+  service.InitConnection("bench", "127.0.0.1");
+  const std::string setting = nlohmann::json{{"cmdPort", side.CommandPort()},
+                                             {"codec", {"h264"}},
+                                             {"dataPort", side.DataPort()},
+                                             {"version", 1}}
+                                  .dump();
+  if (!service.SetupConnection("bench", setting)) return 1;
+  auto controller = service.GetController("bench");
+  controller->Play(1);
+
+  // --- Phase 1: a receiver that reads as fast as it can. ---
+  const int warmup_s = 2;
+  std::this_thread::sleep_for(std::chrono::seconds(warmup_s));
+  const size_t first = side.SampleCount();
+  const long rss0 = CurrentRssKb();
+  long rss_max = rss0;
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int s = 0; s < seconds; ++s) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    rss_max = std::max(rss_max, CurrentRssKb());
+  }
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const auto samples = side.Samples();
+  const auto stream = side.Stream();
+  std::vector<int64_t> arrivals;  // last byte of each picture
+  size_t window_pictures = 0, window_bytes = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (!IsPicture(stream.data() + samples[i].offset, samples[i].size)) continue;
+    arrivals.push_back(samples[i].last_byte_us);
+    if (i >= first) {
+      ++window_pictures;
+      window_bytes += samples[i].size;
+    }
+  }
+  std::vector<int64_t> latencies;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    const size_t n = std::min(arrivals.size(), captures.size());
+    for (size_t i = 0; i < n; ++i) {
+      if (arrivals[i] - captures[i] < 0) continue;  // cannot happen unless misaligned
+      if (i * 1.0 >= static_cast<double>(n) * 0.1) latencies.push_back(arrivals[i] - captures[i]);
+    }
+    std::printf("pictures observed %zu, received %zu\n", captures.size(), arrivals.size());
+  }
+  std::printf("free receiver: %.1f fps, %.2f Mbit/s, latency capture->last byte median %.2f ms, "
+              "p99 %.2f ms, max %.2f ms (%zu samples)\n",
+              static_cast<double>(window_pictures) / elapsed,
+              static_cast<double>(window_bytes) * 8 / elapsed / 1e6, Percentile(latencies, 0.5),
+              Percentile(latencies, 0.99), Percentile(latencies, 1.0), latencies.size());
+  std::printf("rss: %ld KiB at start of window, %ld KiB max (receiver keeps every byte)\n", rss0,
+              rss_max);
+
+  // --- Phase 2: a receiver reading at a fixed rate. ---
+  auto global = service.source_manager()->GetSourceController("h264");
+  std::vector<uint64_t> handed;
+  handed.reserve(static_cast<size_t>(fps) * (seconds + 30) * 2);
+  std::mutex handed_mutex;
+  // Registered after the session's consumer: sees what the session accepted.
+  global->AddOutputCallback("zz-probe", [&](uint8_t* data, uint32_t size, uint64_t) {
+    std::lock_guard<std::mutex> lock(handed_mutex);
+    handed.push_back(Fnv(data, size));
+  });
+  side.SetReadRate(static_cast<size_t>(throttle_kbps) * 1024);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  size_t probe_first = 0;
+  size_t side_first = 0;
+  {
+    std::lock_guard<std::mutex> lock(handed_mutex);
+    probe_first = handed.size();
+  }
+  const auto t1 = std::chrono::steady_clock::now();
+  const size_t side_count0 = side.SampleCount();
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  const double elapsed2 =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+  const size_t side_count1 = side.SampleCount();
+  std::vector<uint64_t> expected;
+  {
+    std::lock_guard<std::mutex> lock(handed_mutex);
+    expected.assign(handed.begin(), handed.end());
+  }
+  side.SetReadRate(0);
+  // The receiver sample that corresponds to the probe's first: the probe saw from the
+  // moment it was registered; find that sample by content.
+  side.WaitForSamples(side_count1 + (expected.size() - std::min(expected.size(), side_count1 - side_count0)),
+                      std::chrono::seconds(30));
+  const auto samples2 = side.Samples();
+  const auto stream2 = side.Stream();
+  size_t matched = 0, mismatched = 0;
+  if (!expected.empty()) {
+    for (side_first = 0; side_first < samples2.size(); ++side_first) {
+      if (Fnv(stream2.data() + samples2[side_first].offset, samples2[side_first].size) == expected[0]) break;
+    }
+    for (size_t i = 0; i < expected.size() && side_first + i < samples2.size(); ++i) {
+      const auto& s = samples2[side_first + i];
+      (Fnv(stream2.data() + s.offset, s.size) == expected[i]) ? ++matched : ++mismatched;
+    }
+  }
+  size_t window_read = 0;
+  for (size_t i = side_count0; i < side_count1 && i < samples2.size(); ++i) window_read += samples2[i].size;
+  std::printf("throttled receiver at %d KiB/s: %.1f samples/s read (%.1f KiB/s), pipeline handed out "
+              "%.1f samples/s\n",
+              throttle_kbps, static_cast<double>(side_count1 - side_count0) / elapsed2,
+              static_cast<double>(window_read) / 1024.0 / elapsed2,
+              static_cast<double>(expected.size() - probe_first) / elapsed2);
+  std::printf("throttled: %zu samples handed out, %zu arrived intact and in order, %zu differ, %zu "
+              "missing\n",
+              expected.size(), matched, mismatched, expected.size() - matched - mismatched);
+
+  controller->Teardown();
+  global->Stop("zz-probe");
+  service.Shutdown();
+  side.Stop();
+  return 0;
+}
