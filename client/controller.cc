@@ -158,7 +158,8 @@ class Controller::Impl {
   Impl(Controller* owner, QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator);
   ~Impl();
 
-  // Completion of the connect `attempt`, on the session protocol's task thread.
+  // Completion of the connect `attempt`, on the session protocol's task thread, called
+  // under Link::WithOwner: the client and the services stay alive meanwhile.
   void OnConnectDone(uint64_t attempt, const std::string& session_id, int error_code);
   // On the GUI thread: the completion's results.
   void OnConnectFailed(uint64_t attempt);
@@ -262,30 +263,27 @@ void Controller::Impl::OnConnectDone(uint64_t attempt, const std::string& sessio
     link_->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
     return;
   }
-  // The client, the services and their ids are only used while the Controller is
-  // known to be alive; the controllers found here go to the GUI thread with the id.
-  link_->WithOwner([&](Controller&) {
-    const std::list<std::string> services = crcp_->GetAvailableServices(session_id);
-    auto offered = [&services](const std::string& id) {
-      return std::find(services.begin(), services.end(), id) != services.end();
-    };
-    if (!offered(video_service_->GetServiceId())) {
-      link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
-      LOG_INFO("Unable to get video service");
-      return;
-    }
-    std::shared_ptr<VideoController> video = video_service_->GetController(session_id);
-    if (!offered(audio_service_->GetServiceId())) {
-      link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
-      LOG_INFO("Unable to get audio service");
-      return;
-    }
-    // Keyed by the session: the audio service's "last set up" controller could
-    // belong to another session set up in between.
-    std::shared_ptr<AudioController> audio = audio_service_->GetController(session_id);
-    link_->Post([attempt, session_id, video, audio](Controller& c) {
-      c.impl_->OnSessionReady(attempt, session_id, video, audio);
-    });
+  const std::list<std::string> services = crcp_->GetAvailableServices(session_id);
+  auto offered = [&services](const std::string& id) {
+    return std::find(services.begin(), services.end(), id) != services.end();
+  };
+  if (!offered(video_service_->GetServiceId())) {
+    link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+    LOG_INFO("Unable to get video service");
+    return;
+  }
+  std::shared_ptr<VideoController> video = video_service_->GetController(session_id);
+  if (!offered(audio_service_->GetServiceId())) {
+    link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+    LOG_INFO("Unable to get audio service");
+    return;
+  }
+  // Keyed by the session: the audio service's "last set up" controller could belong
+  // to another session set up in between.
+  std::shared_ptr<AudioController> audio = audio_service_->GetController(session_id);
+  // Stored, and reported, on the GUI thread, which alone reads them.
+  link_->Post([attempt, session_id, video, audio](Controller& c) {
+    c.impl_->OnSessionReady(attempt, session_id, video, audio);
   });
 }
 

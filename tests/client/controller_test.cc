@@ -355,6 +355,26 @@ TEST_F(ControllerTest, ASecondConnectWhilePendingIsRefusedAndTheLateSessionClose
   EXPECT_EQ(controller_->GetPeerInfo().device_name, "Room 1");
 }
 
+TEST_F(ControllerTest, CancelledConnectReportsNothing) {
+  StartReceiver({});
+  receiver::AnswerScript silent;
+  silent.reply = receiver::Reply::kSilent;
+  receiver_->SetHandshakeScript(silent);
+  MakeController();
+  controller_->Connect(QStringLiteral("ABC123"), "127.0.0.1", receiver_->Port());
+  ASSERT_TRUE(receiver_->WaitForMessage(0, kWait));
+  controller_->Cancel();
+  // An answer that comes after all (the connection may already be gone).
+  receiver_->SetHandshakeScript({});
+  receiver_->SendMessage(100, receiver_->BuildHandshakeAnswer());
+  Settle(500);
+  EXPECT_EQ(connected_->count(), 0);
+  EXPECT_FALSE(controller_->TeardownVideo());
+
+  ASSERT_TRUE(ConnectAndWait());
+  EXPECT_EQ(controller_->GetPeerInfo().device_name, "Room 1");
+}
+
 TEST_F(ControllerTest, WholeShare) {
   StartReceiver({});
   MakeController();
