@@ -310,6 +310,20 @@ TEST_F(VideoShareTest, ReceiverStartsAndUserStops) {
   EXPECT_EQ(start->body, R"({"codec":"h264","displayMode":0})");
   EXPECT_EQ(events_->Next(), session_id_ + " play");
   WaitForMoreSamples(5);
+  // The receiver pauses: answered, reported; a second pause finds nothing playing.
+  ASSERT_TRUE(side_->SendReceiverPause());
+  const auto paused = side_->WaitForCommand(0x5200, kWait);
+  ASSERT_TRUE(paused);
+  EXPECT_EQ(paused->body, R"({"resultType":0})");
+  EXPECT_EQ(events_->Next(), session_id_ + " pause");
+  ASSERT_TRUE(side_->SendReceiverPause());
+  const auto again = side_->WaitForCommand(0x5200, kWait, 1);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->body, R"({"resultType":-1201})");
+  // A resolution change without a width is refused with an error and no reply.
+  ASSERT_TRUE(side_->SendResolutionChange(0, 720));
+  EXPECT_EQ(events_->Next(), session_id_ + " error -1400");
+
   EXPECT_TRUE(controller_->Teardown());
   ASSERT_TRUE(side_->WaitForCommand(0x3, kWait));
   // The session is released with the session protocol's session: the controller

@@ -177,5 +177,26 @@ TEST_F(GlobalSourceControllerTest, StallingConsumerCannotHangAPipelineStop) {
   EXPECT_FALSE(provider.OfferPacket(packet));
 }
 
+// Only an attached display that calls itself the virtual monitor is resized.
+TEST(ScreenUtils, ChangeResolutionTouchesOnlyTheVirtualMonitor) {
+  auto desktop = std::make_shared<platform::screen::SimDesktop>();
+  ScreenUtils utils(std::make_shared<platform::screen::SimDisplayTopology>(desktop), false);
+  const auto before = desktop->GetMonitors();
+  utils.ChangeResolution();
+  EXPECT_EQ(desktop->GetMonitors()[0].rect, before[0].rect);
+  EXPECT_EQ(utils.CountMonitors(), 1);
+
+  platform::screen::SimDisplayTopology::PlugMonitor(desktop, true, "Other Monitor", 800, 600);
+  platform::screen::SimDisplayTopology::PlugMonitor(desktop, true, ScreenUtils::kVirtualMonitorName,
+                                                    1024, 768);
+  EXPECT_EQ(utils.CountMonitors(), 3);
+  utils.ChangeResolution();
+  const auto after = desktop->GetMonitors();
+  EXPECT_EQ(after[1].rect, (platform::screen::Rect{before[0].rect.width, 0, 800, 600}));
+  EXPECT_EQ(after[2].rect.width, 1920);
+  EXPECT_EQ(after[2].rect.height, 1080);
+  EXPECT_EQ(utils.ExtendDesktop(), 0);
+}
+
 }  // namespace
 }  // namespace crcp::video
