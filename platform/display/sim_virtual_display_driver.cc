@@ -303,6 +303,11 @@ int SimVirtualDisplayDriver::MonitorCount() {
   return state_->script.monitor_count + (state_->monitor_holders > 0 ? 1 : 0);
 }
 
+uint16_t SimVirtualDisplayDriver::LoopbackControlPort() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->script.loopback_port;
+}
+
 void SimVirtualDisplayDriver::Sleep(std::chrono::milliseconds duration) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->record.sleeps_ms.push_back(duration.count());

@@ -41,6 +41,7 @@ struct SimDisplayScript {
   std::optional<std::string> matching_device_id = std::string("pci\\ven_8086&dev_5917&subsys_22128086");
   bool composition_enabled = true;
   int monitor_count = 1;                    // without the virtual monitor
+  uint16_t loopback_port = kLoopbackControlPort;  // tests use an ephemeral port
   std::vector<SimDisplayDevice> devices = DefaultSimDisplayDevices();
 };
 
@@ -98,6 +99,7 @@ class SimVirtualDisplayDriver : public VirtualDisplayDriver {
   bool FileExists(const std::string& path) override;
   bool RunAndWait(const std::string& command_line) override;
   int MonitorCount() override;
+  uint16_t LoopbackControlPort() override;
   void Sleep(std::chrono::milliseconds duration) override;
 
   struct State;

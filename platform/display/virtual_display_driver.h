@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/virtual_display_names.h"
+
 // The channels through which the client switches the virtual monitor of the virtual
 // display driver on and off: device paths with control codes, the driver service's
 // control pipe, the device tests of the setup layer, the helper executable, the
@@ -89,6 +91,9 @@ class VirtualDisplayDriver {
 
   virtual int MonitorCount() = 0;
   virtual void Sleep(std::chrono::milliseconds duration) = 0;
+
+  // The TCP port of the driver service's loopback control (127.0.0.1).
+  virtual uint16_t LoopbackControlPort() { return kLoopbackControlPort; }
 };
 
 // Upper-cased `first_hardware_id` equals or contains upper-cased `wanted`.

@@ -274,7 +274,7 @@ class VMonitor::Impl {
     Console("create socket success");
     LOG_INFO("socket connect");
     const tcp::endpoint service(boost::asio::ip::make_address_v4(pd::kLoopbackControlAddress),
-                                pd::kLoopbackControlPort);
+                                driver_->LoopbackControlPort());
     ec = link->Connect(service);
     if (ec) {
       Console("connect() called failed! The error code is " + std::to_string(ec.value()));

@@ -15,19 +15,21 @@ namespace {
 namespace pd = platform::display;
 using boost::asio::ip::tcp;
 
-// The driver service's loopback stand-in: accepts one client on 127.0.0.1:49635,
-// reads its byte, answers `answer` and then waits for the client to close.
+// The driver service's loopback stand-in: accepts one client on 127.0.0.1 (an ephemeral
+// port here; the real service listens on 49635), reads its byte, answers `answer` and
+// then waits for the client to close.
 class FakeControlService {
  public:
   explicit FakeControlService(uint8_t answer)
-      : acceptor_(io_, tcp::endpoint(boost::asio::ip::make_address_v4("127.0.0.1"),
-                                     pd::kLoopbackControlPort)) {
+      : acceptor_(io_, tcp::endpoint(boost::asio::ip::make_address_v4("127.0.0.1"), 0)) {
     served_ = std::async(std::launch::async, [this, answer] { return Serve(answer); });
   }
   ~FakeControlService() {
     boost::system::error_code ignored;
     acceptor_.close(ignored);
   }
+
+  uint16_t port() const { return acceptor_.local_endpoint().port(); }
 
   // The byte the client sent, then whether the client closed the link (-1 when
   // something failed).
@@ -57,15 +59,16 @@ class FakeControlService {
   std::future<std::pair<int, bool>> served_;
 };
 
-std::shared_ptr<pd::SimVirtualDisplayDriver> PipeDenied() {
+std::shared_ptr<pd::SimVirtualDisplayDriver> PipeDenied(uint16_t loopback_port) {
   pd::SimVirtualDisplayDriver::Script s;
   s.pipe_status = pd::PipeOpenStatus::kAccessDenied;
+  s.loopback_port = loopback_port;
   return std::make_shared<pd::SimVirtualDisplayDriver>(s);
 }
 
 TEST(VMonitorTcpTest, DeniedPipeFallsBackToTheLoopbackExchange) {
   FakeControlService service('A');
-  VMonitor monitor(PipeDenied());
+  VMonitor monitor(PipeDenied(service.port()));
   EXPECT_EQ(monitor.Open(), VMonitor::kOpened);
   // The link stays open while the monitor is on, and closes with it.
   EXPECT_EQ(monitor.Close(), 0);
@@ -76,7 +79,7 @@ TEST(VMonitorTcpTest, DeniedPipeFallsBackToTheLoopbackExchange) {
 
 TEST(VMonitorTcpTest, AnswerOtherThanAFailsAndClosesTheLink) {
   FakeControlService service('N');
-  VMonitor monitor(PipeDenied());
+  VMonitor monitor(PipeDenied(service.port()));
   EXPECT_EQ(monitor.Open(), VMonitor::kFailed);
   const auto [request, closed] = service.Result();
   EXPECT_EQ(request, 'P');
@@ -85,7 +88,14 @@ TEST(VMonitorTcpTest, AnswerOtherThanAFailsAndClosesTheLink) {
 }
 
 TEST(VMonitorTcpTest, NoServiceFails) {
-  VMonitor monitor(PipeDenied());
+  uint16_t free_port = 0;
+  {
+    // A port nobody listens on once this acceptor is gone.
+    boost::asio::io_context io;
+    tcp::acceptor probe(io, tcp::endpoint(boost::asio::ip::make_address_v4("127.0.0.1"), 0));
+    free_port = probe.local_endpoint().port();
+  }
+  VMonitor monitor(PipeDenied(free_port));
   EXPECT_EQ(monitor.Open(), VMonitor::kFailed);
 }
 
