@@ -30,6 +30,13 @@ bool ReadU16(const nlohmann::json& body, const char* name, uint16_t* out) {
 
 std::shared_ptr<SenderSettingInfo> CreateSetting(const std::string& address,
                                                  const std::string& text) {
+  return ParseSenderSetting(address, text, kLogTag);
+}
+
+std::shared_ptr<SenderSettingInfo> ParseSenderSetting(const std::string& address,
+                                                      const std::string& text,
+                                                      const std::string& log_tag) {
+  namespace logger = zorvax::utils::logger;
   auto setting = std::make_shared<SenderSettingInfo>();
   const auto body = nlohmann::json::parse(text, nullptr, false);
   bool ok = !body.is_discarded() && body.is_object() && ReadU16(body, "dataPort", &setting->dataPort) &&
@@ -48,11 +55,12 @@ std::shared_ptr<SenderSettingInfo> CreateSetting(const std::string& address,
     }
   }
   if (!ok) {
-    LOG_ERROR("json parse faile");
+    logger::Error(log_tag, ZORVAX_LOG_WHERE, "json parse faile");
     return nullptr;
   }
   if (setting->version < kRequiredSenderVersion) {
-    LOG_ERROR("receive version too low, required {}", kRequiredSenderVersion);
+    logger::Error(log_tag, ZORVAX_LOG_WHERE,
+                  fmt::format("receive version too low, required {}", kRequiredSenderVersion));
     return nullptr;
   }
   setting->address = address;

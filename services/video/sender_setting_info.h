@@ -29,6 +29,12 @@ constexpr uint16_t kRequiredSenderVersion = 1;
 std::shared_ptr<SenderSettingInfo> CreateSetting(const std::string& address,
                                                  const std::string& text);
 
+// The same parse for a service that logs under its own tag (the audio service reads the
+// same members).
+std::shared_ptr<SenderSettingInfo> ParseSenderSetting(const std::string& address,
+                                                      const std::string& text,
+                                                      const std::string& log_tag);
+
 // The service offer, {"version":1}.
 std::string CreateSenderOffer();
 
