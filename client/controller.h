@@ -11,6 +11,10 @@
 #include "client/ui/mirror_type.h"
 #include "services/device_info/device_info.h"
 
+namespace crcp::ril {
+class Simulator;
+}
+
 // The client's one owner of the session-protocol stack: builds the service set (video,
 // audio, remote input, device info), owns the session-protocol client, connects to one
 // receiver at a time and turns the worker-thread callbacks of the protocol and media
@@ -56,6 +60,11 @@ class Controller : public QObject {
   void OnToggleEnableHardwareAcceleration(bool toggle);
 
  private:
+  friend class ControllerTestAccess;
+  // The same stack over a given input simulator (null: the desktop's devices), so
+  // that tests can script which input devices are present.
+  Controller(QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator);
+
   // The services, the session-protocol client, the current session's controllers and
   // the listener objects live here, so that this header (the main window's view of
   // the controller) does not pull in the whole protocol and media stack.

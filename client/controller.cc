@@ -1,0 +1,424 @@
+#include "client/controller.h"
+
+#include <algorithm>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <system_error>
+#include <utility>
+
+#include <QMetaObject>
+#include <QUuid>
+
+#include "crcp/crcp.h"
+#include "crcp/listener.h"
+#include "crcp/service_manager.h"
+#include "services/audio/audio_sender_service.h"
+#include "services/audio/audio_sender_session.h"
+#include "services/audio/client_listener.h"
+#include "services/audio/source/audio_source_handler.h"
+#include "services/device_info/device_info_offer.h"
+#include "services/remote_input/i_server_listener.h"
+#include "services/remote_input/remote_input_server.h"
+#include "services/remote_input/simulator.h"
+#include "services/video/client_listener.h"
+#include "services/video/mirror_sender_service.h"
+#include "services/video/mirror_sender_session.h"
+#include "services/video/source/mwf_screen_source.h"
+#include "utils/logger.h"
+
+namespace {
+const char* const kLogTag = "CASTORA::controller";
+}
+
+using VideoController = crcp::video::MirrorSenderSession::IController;
+using AudioController = crcp::audio::AudioSenderSession::IController;
+
+class Controller::Impl {
+ public:
+  // The one way back from a worker thread to the Controller. The listeners and the
+  // connect completions hold it (shared), and everything they report is posted as a
+  // queued call on the Controller, so signals are emitted, and the session's state is
+  // written, on the GUI thread only. ~Controller detaches the back pointer first:
+  // a callback that arrives while the services are being torn down finds it empty,
+  // and one that is posting right then is waited for by the mutex. A call already
+  // posted dies with the QObject (Qt drops an object's pending posted events).
+  class Link {
+   public:
+    explicit Link(Controller* owner) : owner_(owner) {}
+    void Detach() {
+      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      owner_ = nullptr;
+    }
+    // Runs `call` on the Controller's thread, later; nothing once detached. Holds no
+    // lock while `call` runs.
+    void Post(std::function<void(Controller&)> call) {
+      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      if (!owner_) return;
+      Controller* owner = owner_;
+      QMetaObject::invokeMethod(
+          owner, [owner, call = std::move(call)] { call(*owner); }, Qt::QueuedConnection);
+    }
+    // Runs `work` now, on the caller's thread, while the Controller cannot begin its
+    // destruction; false (and `work` not run) once detached.
+    bool WithOwner(const std::function<void(Controller&)>& work) {
+      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      if (!owner_) return false;
+      work(*owner_);
+      return true;
+    }
+
+   private:
+    // Recursive: a completion running under WithOwner posts its result.
+    std::recursive_mutex mutex_;
+    Controller* owner_;
+  };
+
+  class CrcpListener : public crcp::Listener {
+   public:
+    explicit CrcpListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    // The client never accepts sessions.
+    void OnSessionAccepted(const std::string& session_id, const std::string& peer_address,
+                           uint16_t peer_port) override {}
+    void OnClosed(const std::string& session_id) override {
+      LOG_INFO("[] Disconnected");
+      link_->Post([session_id](Controller& c) { c.impl_->OnSessionClosed(session_id); });
+    }
+    void OnError(const std::string& session_id, int code) override {
+      link_->Post([session_id](Controller& c) {
+        c.impl_->OnSessionClosed(session_id);
+        emit c.Error();
+      });
+      LOG_ERROR("[{}] crcp error {}", session_id, code);
+    }
+
+   private:
+    std::shared_ptr<Link> link_;
+  };
+
+  class VideoListener : public crcp::video::ClientListener {
+   public:
+    explicit VideoListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    void OnError(const std::string& session_id, int code) override {
+      LOG_ERROR("Video error {}, session id: {}", code, session_id);
+    }
+    void OnPlay(const std::string& session_id) override {
+      LOG_INFO("Video started, session id: {}", session_id);
+      link_->Post([](Controller& c) { emit c.MirrorVideoToggled(true); });
+    }
+    void OnPause(const std::string& session_id) override {
+      LOG_INFO("Video paused, session id: {}", session_id);
+    }
+    void OnTeardown(const std::string& session_id) override {
+      LOG_INFO("Video teardown, session id: {}", session_id);
+      link_->Post([](Controller& c) { emit c.MirrorVideoToggled(false); });
+    }
+
+   private:
+    std::shared_ptr<Link> link_;
+  };
+
+  class AudioListener : public crcp::audio::ClientListener {
+   public:
+    explicit AudioListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    void OnError(int code) override { LOG_ERROR("Audio error {}", code); }
+    void OnPlay() override {
+      link_->Post([](Controller& c) { emit c.MirrorAudioToggled(true); });
+      LOG_INFO("Audio started");
+    }
+    void OnTeardown() override {
+      link_->Post([](Controller& c) { emit c.MirrorAudioToggled(false); });
+      LOG_INFO("Audio stopped");
+    }
+
+   private:
+    std::shared_ptr<Link> link_;
+  };
+
+  class InputListener : public crcp::ril::IServerListener {
+   public:
+    explicit InputListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    void OnStart() override {
+      LOG_INFO("Remote input started");
+      link_->Post([](Controller& c) { emit c.RemoteInputToggled(true); });
+    }
+    void OnStop() override {
+      LOG_INFO("Remote input stopped");
+      link_->Post([](Controller& c) { emit c.RemoteInputToggled(false); });
+    }
+    void OnError(int code) override {
+      LOG_ERROR("Error on remote input, error code: {}", code);
+      link_->Post([](Controller& c) { emit c.RemoteInputToggled(false); });
+    }
+
+   private:
+    std::shared_ptr<Link> link_;
+  };
+
+  Impl(Controller* owner, QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator);
+  ~Impl();
+
+  // Completion of the connect `attempt`, on the session protocol's task thread, called
+  // under Link::WithOwner: the client and the services stay alive meanwhile.
+  void OnConnectDone(uint64_t attempt, const std::string& session_id, int error_code);
+  // On the GUI thread: the completion's results.
+  void OnConnectFailed(uint64_t attempt);
+  void OnSessionReady(uint64_t attempt, const std::string& session_id,
+                      std::shared_ptr<VideoController> video,
+                      std::shared_ptr<AudioController> audio);
+  void CloseIncompleteSession(const std::string& session_id);
+  void OnSessionClosed(const std::string& session_id);
+
+  Controller* const owner_;
+  const std::shared_ptr<Link> link_;
+  // Counts the Connect and Cancel calls: a completion that arrives for an older
+  // attempt (abandoned by Cancel, or refused by a Connect while it was pending) is
+  // not reported, and its session is closed.
+  uint64_t attempt_ = 0;
+
+  // The members below are touched on the GUI thread only; the task thread reaches
+  // them solely through Link::Post, and the services and the client themselves only
+  // through their own thread-safe operations.
+  std::string session_id_;
+  std::string ip_;
+  std::unique_ptr<crcp::Crcp> crcp_;
+  std::shared_ptr<crcp::ServiceManager> service_manager_;
+  std::shared_ptr<crcp::video::MirrorSenderService> video_service_;
+  std::shared_ptr<VideoController> video_controller_;
+  std::shared_ptr<crcp::video::MWFScreenSource> screen_source_;
+  std::shared_ptr<crcp::audio::AudioSenderService> audio_service_;
+  std::shared_ptr<AudioController> audio_controller_;
+  std::shared_ptr<audiosource::AudioSourceHandler> audio_source_handler_;
+  std::shared_ptr<crcp::ril::RemoteInputServer> remote_input_server_;
+  std::shared_ptr<crcp::ril::Simulator> simulator_;
+  std::shared_ptr<crcp::info::DeviceInfoOffer> device_info_;
+};
+
+Controller::Impl::Impl(Controller* owner, QSize screen_size,
+                       std::shared_ptr<crcp::ril::Simulator> simulator)
+    : owner_(owner), link_(std::make_shared<Link>(owner)) {
+  service_manager_ = std::make_shared<crcp::ServiceManager>();
+  simulator_ = simulator ? std::move(simulator)
+                         : std::make_shared<crcp::ril::Simulator>(
+                               static_cast<uint16_t>(std::clamp(screen_size.width(), 0, 65535)),
+                               static_cast<uint16_t>(std::clamp(screen_size.height(), 0, 65535)));
+
+  screen_source_ = std::make_shared<crcp::video::MWFScreenSource>();
+  video_service_ = std::make_shared<crcp::video::MirrorSenderService>(screen_source_);
+  video_service_->SetListener(std::make_shared<VideoListener>(link_));
+  service_manager_->AddService(video_service_);
+
+  auto handler = std::make_shared<audiosource::AudioSourceHandler>();
+  handler->SetMuteLocalOutput(true);
+  audio_source_handler_ = handler;
+  audio_service_ = std::make_shared<crcp::audio::AudioSenderService>(audio_source_handler_);
+  audio_service_->SetListener(std::make_shared<AudioListener>(link_));
+  service_manager_->AddService(audio_service_);
+
+  if (simulator_->Open()) {
+    try {
+      remote_input_server_ = std::make_shared<crcp::ril::RemoteInputServer>(simulator_);
+      remote_input_server_->SetListener(std::make_shared<InputListener>(link_));
+      service_manager_->AddService(remote_input_server_);
+    } catch (const std::system_error& e) {
+      // No data socket: the same as no device, remote input is not offered.
+      LOG_ERROR("Fail to create remote input server: {}", e.what());
+      remote_input_server_.reset();
+    }
+  } else {
+    LOG_ERROR("Fail to open touch device");
+  }
+
+  device_info_ = std::make_shared<crcp::info::DeviceInfoOffer>();
+  service_manager_->AddService(device_info_);
+
+  const std::string client_id = QUuid::createUuid().toString().toStdString();
+  crcp_ = std::make_unique<crcp::Crcp>(client_id, service_manager_);
+  crcp_->SetListener(std::make_shared<CrcpListener>(link_));
+}
+
+Controller::Impl::~Impl() {
+  // Worker callbacks from here on (the services report teardowns while they stop)
+  // find no Controller.
+  link_->Detach();
+  device_info_.reset();
+  simulator_.reset();
+  remote_input_server_.reset();
+  audio_source_handler_.reset();
+  audio_controller_.reset();
+  audio_service_.reset();
+  screen_source_.reset();
+  video_controller_.reset();
+  video_service_.reset();
+  service_manager_.reset();
+  // Stops the protocol's workers and closes the sessions; the registry, the last
+  // holder of the services, goes with it.
+  crcp_.reset();
+}
+
+void Controller::Impl::OnConnectDone(uint64_t attempt, const std::string& session_id,
+                                     int error_code) {
+  if (error_code != 0) {
+    LOG_ERROR("Fail to connect, error code: {}", error_code);
+    link_->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
+    return;
+  }
+  const std::list<std::string> services = crcp_->GetAvailableServices(session_id);
+  auto offered = [&services](const std::string& id) {
+    return std::find(services.begin(), services.end(), id) != services.end();
+  };
+  if (!offered(video_service_->GetServiceId())) {
+    link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+    LOG_INFO("Unable to get video service");
+    return;
+  }
+  std::shared_ptr<VideoController> video = video_service_->GetController(session_id);
+  if (!offered(audio_service_->GetServiceId())) {
+    link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+    LOG_INFO("Unable to get audio service");
+    return;
+  }
+  // Keyed by the session: the audio service's "last set up" controller could belong
+  // to another session set up in between.
+  std::shared_ptr<AudioController> audio = audio_service_->GetController(session_id);
+  // Stored, and reported, on the GUI thread, which alone reads them.
+  link_->Post([attempt, session_id, video, audio](Controller& c) {
+    c.impl_->OnSessionReady(attempt, session_id, video, audio);
+  });
+}
+
+void Controller::Impl::OnConnectFailed(uint64_t attempt) {
+  if (attempt != attempt_) {
+    LOG_INFO("Result of an abandoned connect ignored");
+    return;
+  }
+  emit owner_->Connected(false);
+}
+
+void Controller::Impl::OnSessionReady(uint64_t attempt, const std::string& session_id,
+                                      std::shared_ptr<VideoController> video,
+                                      std::shared_ptr<AudioController> audio) {
+  if (attempt != attempt_) {
+    // Nobody waits for this session any more (cancelled, or a newer Connect was
+    // refused meanwhile and reported as failed): it must not stay open unseen.
+    LOG_INFO("Session {} of an abandoned connect is closed", session_id);
+    crcp_->CloseSession(session_id);
+    return;
+  }
+  session_id_ = session_id;
+  video_controller_ = std::move(video);
+  audio_controller_ = std::move(audio);
+  emit owner_->Connected(true);
+}
+
+void Controller::Impl::CloseIncompleteSession(const std::string& session_id) {
+  // As Disconnect, but for the session that the completion named: the stored id is
+  // the previous session's (or empty), and the new session must not stay up with its
+  // heart beat running. Its close comes back as Disconnected.
+  video_controller_.reset();
+  audio_controller_.reset();
+  crcp_->CloseSession(session_id);
+}
+
+void Controller::Impl::OnSessionClosed(const std::string& session_id) {
+  // A failed or closed session's controllers only do nothing any more; drop them so
+  // the forwarders see "not connected" from the first Disconnected on (a failure's,
+  // which comes before the close's). A close of another (older) session leaves the
+  // current one's alone.
+  if (session_id == session_id_) {
+    video_controller_.reset();
+    audio_controller_.reset();
+  }
+  emit owner_->Disconnected();
+}
+
+Controller::Controller(QSize screen_size) : Controller(screen_size, nullptr) {}
+
+Controller::Controller(QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator)
+    : QObject(nullptr), impl_(std::make_unique<Impl>(this, screen_size, std::move(simulator))) {}
+
+Controller::~Controller() { impl_.reset(); }
+
+void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_t port) {
+  impl_->ip_ = ip;
+  const uint64_t attempt = ++impl_->attempt_;
+  impl_->crcp_->SetAuthKey(pin_code.toStdString());
+  std::weak_ptr<Impl::Link> weak = impl_->link_;
+  const bool started = impl_->crcp_->Connect(
+      ip, port, [weak, attempt](const std::string& session_id, int error_code) {
+        auto link = weak.lock();
+        if (!link) return;
+        link->WithOwner([&](Controller& c) { c.impl_->OnConnectDone(attempt, session_id, error_code); });
+      });
+  if (!started) {
+    // The previous connect is still pending: this one gets no completion. Report the
+    // refusal (queued, like every result), and let the pending one, now outdated,
+    // close its session when it completes.
+    LOG_ERROR("Fail to connect, a connect is still pending");
+    impl_->link_->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
+  }
+}
+
+void Controller::Cancel() {
+  ++impl_->attempt_;
+  impl_->crcp_->Cancel();
+}
+
+void Controller::Disconnect() {
+  impl_->video_controller_.reset();
+  impl_->audio_controller_.reset();
+  impl_->crcp_->CloseSession(impl_->session_id_);
+}
+
+crcp::info::DeviceInfo Controller::GetPeerInfo() {
+  return impl_->device_info_->GetPeerProperties(impl_->session_id_);
+}
+
+bool Controller::HasRemoteInput() { return impl_->remote_input_server_ != nullptr; }
+
+void Controller::SetTimeout(int ms) { impl_->crcp_->SetHeartBeatTimeout(ms); }
+
+void Controller::PlayVideo(MirrorType mode) {
+  if (impl_->video_controller_) impl_->video_controller_->Play(static_cast<uint16_t>(mode));
+}
+
+bool Controller::TeardownVideo() {
+  if (!impl_->video_controller_) return false;
+  return impl_->video_controller_->Teardown();
+}
+
+void Controller::PlayAudio() {
+  if (impl_->audio_controller_) impl_->audio_controller_->Play(0);
+}
+
+void Controller::TeardownAudio() {
+  if (impl_->audio_controller_) impl_->audio_controller_->Teardown();
+}
+
+void Controller::StartRemoteInput() {
+  if (impl_->remote_input_server_) impl_->remote_input_server_->StartSessions();
+}
+
+void Controller::StopRemoteInput() {
+  if (impl_->remote_input_server_) impl_->remote_input_server_->StopSessions();
+}
+
+void Controller::OnToggleViceScreen(bool toggle) {
+  if (impl_->video_controller_) impl_->video_controller_->ChooseScreenNum(toggle);
+}
+
+void Controller::OnToggleKeepRatio(bool toggle) {
+  if (impl_->video_controller_) impl_->video_controller_->KeepAspectRatio(toggle);
+}
+
+void Controller::OnToggleCaptureMouse(bool toggle) {
+  if (impl_->video_controller_) impl_->video_controller_->SetCaptureCursor(toggle);
+}
+
+void Controller::OnToggleEnhanceVideoQuality(bool toggle) {
+  if (impl_->video_controller_) impl_->video_controller_->EnableHDMode(toggle);
+}
+
+void Controller::OnToggleEnableHardwareAcceleration(bool toggle) {
+  if (impl_->video_controller_) impl_->video_controller_->EnableHWAccel(toggle);
+}
