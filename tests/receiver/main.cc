@@ -492,6 +492,7 @@ int main(int argc, char** argv) {
     pcm = audio_side->DecodedPcm();
   }
   std::vector<std::string> input_faults = input_side ? input_side->Faults() : std::vector<std::string>{};
+  const bool input_launched = input_side && input_side->DataPort().has_value();
   receiver->ClearServices();
   receiver.reset();
   video_side.reset();
@@ -534,10 +535,17 @@ int main(int argc, char** argv) {
     for (const auto& fault : audio_faults) Say("    fault: %s", fault.c_str());
   }
   if (remote_input) {
-    Say("  input: started by the client: %s, start acknowledged: %s; taps sent: %llu, failed: %llu%s",
-        client_started_input ? "yes" : "no", input_acknowledged ? "yes" : "no",
-        static_cast<unsigned long long>(taps_sent), static_cast<unsigned long long>(taps_failed),
-        touched ? " (and the --touch touch)" : "");
+    if (!input_launched) {
+      Say("  input: the client did not launch remote input (no touch device on its side); no taps");
+    } else if (client_started_input) {
+      Say("  input: the client started input (answered); taps sent: %llu, failed: %llu%s",
+          static_cast<unsigned long long>(taps_sent), static_cast<unsigned long long>(taps_failed),
+          touched ? " (and the --touch touch)" : "");
+    } else {
+      Say("  input: the client never started input; asked to: %s, acknowledged: %s; taps sent: %llu%s",
+          start_requested ? "yes" : "no", input_acknowledged ? "yes" : "no",
+          static_cast<unsigned long long>(taps_sent), touched ? " (and the --touch touch)" : "");
+    }
     for (const auto& fault : input_faults) Say("    fault: %s", fault.c_str());
   }
   return 0;
