@@ -1,13 +1,15 @@
 #include "client/controller.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <list>
 #include <mutex>
 #include <system_error>
 #include <utility>
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QUuid>
 
 #include "crcp/crcp.h"
@@ -37,41 +39,90 @@ using AudioController = crcp::audio::AudioSenderSession::IController;
 class Controller::Impl {
  public:
   // The one way back from a worker thread to the Controller. The listeners and the
-  // connect completions hold it (shared), and everything they report is posted as a
-  // queued call on the Controller, so signals are emitted, and the session's state is
-  // written, on the GUI thread only. ~Controller detaches the back pointer first:
-  // a callback that arrives while the services are being torn down finds it empty,
-  // and one that is posting right then is waited for by the mutex. A call already
-  // posted dies with the QObject (Qt drops an object's pending posted events).
+  // connect completions hold it (shared), and everything they report is queued here
+  // and run on the Controller's thread, so signals are emitted, and the session's
+  // state is written, on the GUI thread only. The calls travel in a queue under this
+  // object's own mutex; Qt carries only a wake-up event to the relay, so no call's
+  // state crosses threads through Qt's internal (futex) synchronisation.
+  //
+  // ~Controller detaches first: a callback that arrives while the services are being
+  // torn down finds no owner, one that is posting right then is waited for by the
+  // mutex, and queued calls are dropped. The mutex is held for nothing but the
+  // queueing, so it nests inside any lock a service holds while it reports.
   class Link {
    public:
-    explicit Link(Controller* owner) : owner_(owner) {}
+    Link(Controller* owner, QObject* relay) : owner_(owner), relay_(relay) {}
     void Detach() {
-      std::lock_guard<std::recursive_mutex> lock(mutex_);
-      owner_ = nullptr;
+      std::deque<std::function<void(Controller&)>> dropped;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        owner_ = nullptr;
+        relay_ = nullptr;
+        dropped.swap(calls_);
+      }
     }
-    // Runs `call` on the Controller's thread, later; nothing once detached. Holds no
-    // lock while `call` runs.
+    // Runs `call` on the Controller's thread, later; nothing once detached.
     void Post(std::function<void(Controller&)> call) {
-      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      std::lock_guard<std::mutex> lock(mutex_);
       if (!owner_) return;
-      Controller* owner = owner_;
-      QMetaObject::invokeMethod(
-          owner, [owner, call = std::move(call)] { call(*owner); }, Qt::QueuedConnection);
+      calls_.push_back(std::move(call));
+      if (!wake_pending_) {
+        wake_pending_ = true;
+        QCoreApplication::postEvent(relay_, new QEvent(QEvent::User));
+      }
     }
-    // Runs `work` now, on the caller's thread, while the Controller cannot begin its
-    // destruction; false (and `work` not run) once detached.
-    bool WithOwner(const std::function<void(Controller&)>& work) {
-      std::lock_guard<std::recursive_mutex> lock(mutex_);
-      if (!owner_) return false;
-      work(*owner_);
+    // On the Controller's thread: runs what was queued, in order, without the lock
+    // (a call emits signals, whose receivers may call back into the Controller).
+    void Drain() {
+      std::deque<std::function<void(Controller&)>> calls;
+      Controller* owner = nullptr;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        wake_pending_ = false;
+        calls.swap(calls_);
+        owner = owner_;
+      }
+      // Detach runs on this thread too, so the owner stays for the whole batch
+      // unless a call destroys it, which the window never does from a signal.
+      for (auto& call : calls) {
+        if (owner) call(*owner);
+      }
+    }
+
+   private:
+    std::mutex mutex_;
+    Controller* owner_;
+    QObject* relay_;  // lives on the owner's thread; gone once detached
+    std::deque<std::function<void(Controller&)>> calls_;
+    bool wake_pending_ = false;
+  };
+
+  // Receives the Link's wake-up events on the Controller's thread (a child of the
+  // Controller, so it follows the Controller to another thread).
+  class Relay : public QObject {
+   public:
+    explicit Relay(QObject* parent) : QObject(parent) {}
+    void SetLink(Link* link) { link_ = link; }
+    bool event(QEvent* e) override {
+      if (e->type() != QEvent::User) return QObject::event(e);
+      if (link_) link_->Drain();
       return true;
     }
 
    private:
-    // Recursive: a completion running under WithOwner posts its result.
-    std::recursive_mutex mutex_;
-    Controller* owner_;
+    Link* link_ = nullptr;
+  };
+
+  // What a connect completion works with, captured when the connect starts, so that
+  // the completion touches no member of the Controller. The client outlives the
+  // completion: it runs as a task of the client's, and the client's destruction joins
+  // the task thread before it frees anything.
+  struct ConnectContext {
+    uint64_t attempt = 0;
+    crcp::Crcp* crcp = nullptr;
+    std::shared_ptr<crcp::video::MirrorSenderService> video_service;
+    std::shared_ptr<crcp::audio::AudioSenderService> audio_service;
+    std::shared_ptr<Link> link;
   };
 
   class CrcpListener : public crcp::Listener {
@@ -158,9 +209,9 @@ class Controller::Impl {
   Impl(Controller* owner, QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator);
   ~Impl();
 
-  // Completion of the connect `attempt`, on the session protocol's task thread, called
-  // under Link::WithOwner: the client and the services stay alive meanwhile.
-  void OnConnectDone(uint64_t attempt, const std::string& session_id, int error_code);
+  // Completion of a connect, on the session protocol's task thread.
+  static void OnConnectDone(const ConnectContext& context, const std::string& session_id,
+                            int error_code);
   // On the GUI thread: the completion's results.
   void OnConnectFailed(uint64_t attempt);
   void OnSessionReady(uint64_t attempt, const std::string& session_id,
@@ -170,15 +221,18 @@ class Controller::Impl {
   void OnSessionClosed(const std::string& session_id);
 
   Controller* const owner_;
+  // Pending wake-ups die with it (Qt drops a destroyed object's posted events).
+  std::unique_ptr<Relay> relay_;
   const std::shared_ptr<Link> link_;
   // Counts the Connect and Cancel calls: a completion that arrives for an older
   // attempt (abandoned by Cancel, or refused by a Connect while it was pending) is
   // not reported, and its session is closed.
   uint64_t attempt_ = 0;
 
-  // The members below are touched on the GUI thread only; the task thread reaches
-  // them solely through Link::Post, and the services and the client themselves only
-  // through their own thread-safe operations.
+  // The members below are used on the GUI thread only. Worker threads reach the
+  // Controller through Link::Post alone (a connect completion through its
+  // ConnectContext), and the services and the client only through their own
+  // thread-safe operations.
   std::string session_id_;
   std::string ip_;
   std::unique_ptr<crcp::Crcp> crcp_;
@@ -196,7 +250,9 @@ class Controller::Impl {
 
 Controller::Impl::Impl(Controller* owner, QSize screen_size,
                        std::shared_ptr<crcp::ril::Simulator> simulator)
-    : owner_(owner), link_(std::make_shared<Link>(owner)) {
+    : owner_(owner), relay_(std::make_unique<Relay>(owner)),
+      link_(std::make_shared<Link>(owner, relay_.get())) {
+  relay_->SetLink(link_.get());
   service_manager_ = std::make_shared<crcp::ServiceManager>();
   simulator_ = simulator ? std::move(simulator)
                          : std::make_shared<crcp::ril::Simulator>(
@@ -241,6 +297,7 @@ Controller::Impl::~Impl() {
   // Worker callbacks from here on (the services report teardowns while they stop)
   // find no Controller.
   link_->Detach();
+  relay_.reset();
   device_info_.reset();
   simulator_.reset();
   remote_input_server_.reset();
@@ -256,33 +313,36 @@ Controller::Impl::~Impl() {
   crcp_.reset();
 }
 
-void Controller::Impl::OnConnectDone(uint64_t attempt, const std::string& session_id,
-                                     int error_code) {
+void Controller::Impl::OnConnectDone(const ConnectContext& context,
+                                     const std::string& session_id, int error_code) {
+  const uint64_t attempt = context.attempt;
   if (error_code != 0) {
     LOG_ERROR("Fail to connect, error code: {}", error_code);
-    link_->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
+    context.link->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
     return;
   }
-  const std::list<std::string> services = crcp_->GetAvailableServices(session_id);
+  const std::list<std::string> services = context.crcp->GetAvailableServices(session_id);
   auto offered = [&services](const std::string& id) {
     return std::find(services.begin(), services.end(), id) != services.end();
   };
-  if (!offered(video_service_->GetServiceId())) {
-    link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+  if (!offered(context.video_service->GetServiceId())) {
+    context.link->Post(
+        [session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
     LOG_INFO("Unable to get video service");
     return;
   }
-  std::shared_ptr<VideoController> video = video_service_->GetController(session_id);
-  if (!offered(audio_service_->GetServiceId())) {
-    link_->Post([session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+  std::shared_ptr<VideoController> video = context.video_service->GetController(session_id);
+  if (!offered(context.audio_service->GetServiceId())) {
+    context.link->Post(
+        [session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
     LOG_INFO("Unable to get audio service");
     return;
   }
   // Keyed by the session: the audio service's "last set up" controller could belong
   // to another session set up in between.
-  std::shared_ptr<AudioController> audio = audio_service_->GetController(session_id);
+  std::shared_ptr<AudioController> audio = context.audio_service->GetController(session_id);
   // Stored, and reported, on the GUI thread, which alone reads them.
-  link_->Post([attempt, session_id, video, audio](Controller& c) {
+  context.link->Post([attempt, session_id, video, audio](Controller& c) {
     c.impl_->OnSessionReady(attempt, session_id, video, audio);
   });
 }
@@ -343,12 +403,11 @@ void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_
   impl_->ip_ = ip;
   const uint64_t attempt = ++impl_->attempt_;
   impl_->crcp_->SetAuthKey(pin_code.toStdString());
-  std::weak_ptr<Impl::Link> weak = impl_->link_;
+  Impl::ConnectContext context{attempt, impl_->crcp_.get(), impl_->video_service_,
+                               impl_->audio_service_, impl_->link_};
   const bool started = impl_->crcp_->Connect(
-      ip, port, [weak, attempt](const std::string& session_id, int error_code) {
-        auto link = weak.lock();
-        if (!link) return;
-        link->WithOwner([&](Controller& c) { c.impl_->OnConnectDone(attempt, session_id, error_code); });
+      ip, port, [context](const std::string& session_id, int error_code) {
+        Impl::OnConnectDone(context, session_id, error_code);
       });
   if (!started) {
     // The previous connect is still pending: this one gets no completion. Report the
