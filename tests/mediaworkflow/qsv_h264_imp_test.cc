@@ -122,6 +122,7 @@ TEST(QsvVideoParamTest, ImplementationIoPatternAndAdapterByMemoryType) {
 
 class QsvInitTest : public ::testing::Test {
  protected:
+  void SetUp() override { crcp::test::LogCapture::Get().Clear(); }
   QSVH264Imp& Make() {
     qsv_ = std::make_unique<QSVH264Imp>(std::make_unique<ScriptedMediaSdkSession>(script_));
     return *qsv_;
