@@ -24,9 +24,9 @@ BaseFrameAllocator::~BaseFrameAllocator() = default;
 bool BaseFrameAllocator::IsShared(mfxU16 type) {
   // External frames of the decoder, ENC or PAK, and internal frames of ENC or PAK,
   // are the same frames for every component of the pipeline that asks.
-  const bool external = (type & MFX_MEMTYPE_EXTERNAL_FRAME) != 0 &&
-                        (type & (MFX_MEMTYPE_FROM_DECODE | MFX_MEMTYPE_FROM_ENC |
-                                 MFX_MEMTYPE_FROM_PAK)) != 0;
+  const bool external =
+      (type & MFX_MEMTYPE_EXTERNAL_FRAME) != 0 &&
+      (type & (MFX_MEMTYPE_FROM_DECODE | MFX_MEMTYPE_FROM_ENC | MFX_MEMTYPE_FROM_PAK)) != 0;
   const bool internal = (type & MFX_MEMTYPE_INTERNAL_FRAME) != 0 &&
                         (type & (MFX_MEMTYPE_FROM_ENC | MFX_MEMTYPE_FROM_PAK)) != 0;
   return external || internal;

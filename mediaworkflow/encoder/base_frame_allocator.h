@@ -26,8 +26,7 @@ class BaseFrameAllocator : public MFXFrameAllocator {
   // requesting component (none of the FROM_* bits 0x6F00).
   virtual mfxStatus CheckRequestKind(mfxFrameAllocRequest* request);
   virtual mfxStatus ReleaseFrameSet(mfxFrameAllocResponse* response) = 0;
-  virtual mfxStatus AllocImpl(mfxFrameAllocRequest* request,
-                              mfxFrameAllocResponse* response) = 0;
+  virtual mfxStatus AllocImpl(mfxFrameAllocRequest* request, mfxFrameAllocResponse* response) = 0;
 
   // A derived destructor must call this while its own state still exists: the base
   // destructor can no longer reach the derived ReleaseFrameSet.

@@ -11,7 +11,9 @@ mfxStatus CD3D11Device::Init(mfxHDL window, mfxU16, mfxU32) {
   return MFX_ERR_DEVICE_FAILED;
 }
 
-mfxStatus CD3D11Device::Reset() { return device_ != nullptr ? MFX_ERR_NONE : MFX_ERR_NOT_INITIALIZED; }
+mfxStatus CD3D11Device::Reset() {
+  return device_ != nullptr ? MFX_ERR_NONE : MFX_ERR_NOT_INITIALIZED;
+}
 
 mfxStatus CD3D11Device::GetHandle(mfxHandleType type, mfxHDL* handle) {
   if (type != MFX_HANDLE_D3D11_DEVICE) return MFX_ERR_UNSUPPORTED;

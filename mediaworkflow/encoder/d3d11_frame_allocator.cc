@@ -25,10 +25,16 @@ mfxStatus D3D11FrameAllocator::AllocImpl(mfxFrameAllocRequest*, mfxFrameAllocRes
 
 mfxStatus D3D11FrameAllocator::ReleaseFrameSet(mfxFrameAllocResponse*) { return MFX_ERR_NONE; }
 
-mfxStatus D3D11FrameAllocator::LockSurface(mfxMemId, mfxFrameData*) { return MFX_ERR_NOT_INITIALIZED; }
+mfxStatus D3D11FrameAllocator::LockSurface(mfxMemId, mfxFrameData*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
 
-mfxStatus D3D11FrameAllocator::UnlockSurface(mfxMemId, mfxFrameData*) { return MFX_ERR_NOT_INITIALIZED; }
+mfxStatus D3D11FrameAllocator::UnlockSurface(mfxMemId, mfxFrameData*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
 
-mfxStatus D3D11FrameAllocator::GetSurfaceHandle(mfxMemId, mfxHDL*) { return MFX_ERR_INVALID_HANDLE; }
+mfxStatus D3D11FrameAllocator::GetSurfaceHandle(mfxMemId, mfxHDL*) {
+  return MFX_ERR_INVALID_HANDLE;
+}
 
 }  // namespace mediaworkflow::encoder

@@ -25,9 +25,13 @@ mfxStatus D3DFrameAllocator::AllocImpl(mfxFrameAllocRequest*, mfxFrameAllocRespo
 
 mfxStatus D3DFrameAllocator::ReleaseFrameSet(mfxFrameAllocResponse*) { return MFX_ERR_NONE; }
 
-mfxStatus D3DFrameAllocator::LockSurface(mfxMemId, mfxFrameData*) { return MFX_ERR_NOT_INITIALIZED; }
+mfxStatus D3DFrameAllocator::LockSurface(mfxMemId, mfxFrameData*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
 
-mfxStatus D3DFrameAllocator::UnlockSurface(mfxMemId, mfxFrameData*) { return MFX_ERR_NOT_INITIALIZED; }
+mfxStatus D3DFrameAllocator::UnlockSurface(mfxMemId, mfxFrameData*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
 
 mfxStatus D3DFrameAllocator::GetSurfaceHandle(mfxMemId, mfxHDL*) { return MFX_ERR_INVALID_HANDLE; }
 

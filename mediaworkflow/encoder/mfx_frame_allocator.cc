@@ -14,7 +14,7 @@ MFXFrameAllocator::MFXFrameAllocator() : record_{} {
 // A null object pointer is the session calling through a table that was never set
 // up; it gets the allocation error rather than a crash.
 mfxStatus MFXFrameAllocator::AllocEntry(mfxHDL pthis, mfxFrameAllocRequest* request,
-                                    mfxFrameAllocResponse* response) {
+                                        mfxFrameAllocResponse* response) {
   if (pthis == nullptr) return MFX_ERR_MEMORY_ALLOC;
   return static_cast<MFXFrameAllocator*>(pthis)->AllocateFrameSet(request, response);
 }

@@ -34,7 +34,7 @@ class MFXFrameAllocator {
 
  private:
   static mfxStatus MFX_CDECL AllocEntry(mfxHDL pthis, mfxFrameAllocRequest* request,
-                                    mfxFrameAllocResponse* response);
+                                        mfxFrameAllocResponse* response);
   static mfxStatus MFX_CDECL LockEntry(mfxHDL pthis, mfxMemId mid, mfxFrameData* data);
   static mfxStatus MFX_CDECL UnlockEntry(mfxHDL pthis, mfxMemId mid, mfxFrameData* data);
   static mfxStatus MFX_CDECL GetHdlEntry(mfxHDL pthis, mfxMemId mid, mfxHDL* handle);

@@ -16,8 +16,7 @@ std::wstring FormatMfxError(mfxStatus status, const std::wstring& message, const
                             int line);
 // Writes FormatMfxError with a line end to standard error and hands
 // the status back, so that a failing step reads `return PrintMfxError(...)`.
-mfxStatus PrintMfxError(mfxStatus status, const std::wstring& message, const char* file,
-                        int line);
+mfxStatus PrintMfxError(mfxStatus status, const std::wstring& message, const char* file, int line);
 
 // The encoder's own failure print: "\nReturn on error: error code <n>,\t<file>\t<line>\n\n".
 std::wstring FormatReturnOnError(mfxStatus status, const char* file, int line);

@@ -32,9 +32,12 @@ constexpr int kMaxSubmitRetries = 1000;
 
 const char* MemoryTypeName(int memory_type) {
   switch (memory_type) {
-    case QSVH264Imp::kD3D11Memory: return "D3D11 video memory";
-    case QSVH264Imp::kD3D9Memory: return "D3D9 video memory";
-    default: return "system memory";
+    case QSVH264Imp::kD3D11Memory:
+      return "D3D11 video memory";
+    case QSVH264Imp::kD3D9Memory:
+      return "D3D9 video memory";
+    default:
+      return "system memory";
   }
 }
 
@@ -49,15 +52,14 @@ mfxU32 PitchOf(const mfxFrameData& data) {
 // --- Parameters ---
 
 void QSVH264Imp::FillVideoParam(int memory_type, bool quality_mode, int output_width,
-                                int output_height, int frame_rate, int bitrate,
-                                VideoParams* out) {
+                                int output_height, int frame_rate, int bitrate, VideoParams* out) {
   out->video = mfxVideoParam{};
   out->coding_option = mfxExtCodingOption{};
 
   mfxVideoParam& p = out->video;
   p.AsyncDepth = 1;
-  p.IOPattern = memory_type == kSystemMemory ? MFX_IOPATTERN_IN_SYSTEM_MEMORY
-                                             : MFX_IOPATTERN_IN_VIDEO_MEMORY;
+  p.IOPattern =
+      memory_type == kSystemMemory ? MFX_IOPATTERN_IN_SYSTEM_MEMORY : MFX_IOPATTERN_IN_VIDEO_MEMORY;
   mfxInfoMFX& m = p.mfx;
   m.CodecId = MFX_CODEC_AVC;
   m.CodecProfile = MFX_PROFILE_AVC_HIGH;
@@ -99,18 +101,25 @@ void QSVH264Imp::FillVideoParam(int memory_type, bool quality_mode, int output_w
 
 mfxIMPL QSVH264Imp::SessionImpl(int memory_type) {
   switch (memory_type) {
-    case kD3D11Memory: return MFX_IMPL_HARDWARE_ANY | MFX_IMPL_VIA_D3D11;
-    case kD3D9Memory: return MFX_IMPL_HARDWARE_ANY | MFX_IMPL_VIA_D3D9;
-    default: return MFX_IMPL_HARDWARE_ANY;
+    case kD3D11Memory:
+      return MFX_IMPL_HARDWARE_ANY | MFX_IMPL_VIA_D3D11;
+    case kD3D9Memory:
+      return MFX_IMPL_HARDWARE_ANY | MFX_IMPL_VIA_D3D9;
+    default:
+      return MFX_IMPL_HARDWARE_ANY;
   }
 }
 
 mfxU32 QSVH264Imp::AdapterNumber(mfxIMPL impl) {
   switch (MFX_IMPL_BASETYPE(impl)) {
-    case MFX_IMPL_HARDWARE2: return 1;
-    case MFX_IMPL_HARDWARE3: return 2;
-    case MFX_IMPL_HARDWARE4: return 3;
-    default: return 0;  // MFX_IMPL_HARDWARE and anything else
+    case MFX_IMPL_HARDWARE2:
+      return 1;
+    case MFX_IMPL_HARDWARE3:
+      return 2;
+    case MFX_IMPL_HARDWARE4:
+      return 3;
+    default:
+      return 0;  // MFX_IMPL_HARDWARE and anything else
   }
 }
 
@@ -122,8 +131,7 @@ QSVH264Imp::QSVH264Imp(std::unique_ptr<MediaSdkSession> session) : session_(std:
 
 QSVH264Imp::~QSVH264Imp() { Close(); }
 
-int QSVH264Imp::Init(int, int, int output_width, int output_height, int frame_rate,
-                     int bitrate) {
+int QSVH264Imp::Init(int, int, int output_width, int output_height, int frame_rate, int bitrate) {
   for (int type : {kD3D11Memory, kD3D9Memory, kSystemMemory}) {
     Close();
     memory_type_ = type;
@@ -194,9 +202,9 @@ mfxStatus QSVH264Imp::InitSession(int output_width, int output_height, int frame
   // it is written into; the encoder reports a frame that does not fit (below).
   const int64_t multiplier = std::max<mfxU16>(actual.mfx.BRCParamMultiplier, 1);
   const int64_t wanted = static_cast<int64_t>(actual.mfx.BufferSizeInKB) * multiplier * 1000;
-  bitstream_capacity_ = static_cast<int>(
-      wanted > 0 ? std::min<int64_t>(wanted, buffer::MemH264Sample::kMaxSize)
-                 : buffer::MemH264Sample::kMaxSize);
+  bitstream_capacity_ =
+      static_cast<int>(wanted > 0 ? std::min<int64_t>(wanted, buffer::MemH264Sample::kMaxSize)
+                                  : buffer::MemH264Sample::kMaxSize);
   bitstream_ = mfxBitstream{};
   opened_ = true;
   width_ = output_width;

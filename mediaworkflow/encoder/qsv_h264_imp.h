@@ -46,8 +46,8 @@ class QSVH264Imp : public H264EncImpl {
   explicit QSVH264Imp(std::unique_ptr<MediaSdkSession> session);
   ~QSVH264Imp() override;
 
-  int Init(int input_width, int input_height, int output_width, int output_height,
-           int frame_rate, int bitrate) override;
+  int Init(int input_width, int input_height, int output_width, int output_height, int frame_rate,
+           int bitrate) override;
   void Close() override;
   // 0 when a sample was handed out or none was due; otherwise the failing status
   // (or a libyuv error), after which the caller gives up on this back-end.

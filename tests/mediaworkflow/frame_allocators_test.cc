@@ -101,15 +101,25 @@ TEST(SysMemBufferAllocatorTest, NullAndForeignBlocksAreRefused) {
 // --- The system-memory frame allocator ---
 
 TEST(SysMemFrameSizeTest, BytesPerFormat) {
-  struct Case { mfxU32 fourcc; size_t bytes; };
+  struct Case {
+    mfxU32 fourcc;
+    size_t bytes;
+  };
   const Case cases[] = {
-      {MFX_FOURCC_NV12, 64 * 32 * 3 / 2}, {MFX_FOURCC_YV12, 64 * 32 * 3 / 2},
-      {MFX_FOURCC_YUY2, 64 * 32 * 2},     {MFX_FOURCC_UYVY, 64 * 32 * 2},
-      {MFX_FOURCC_NV16, 64 * 32 * 2},     {MFX_FOURCC_R16, 64 * 32 * 2},
-      {MFX_FOURCC_RGB3, 64 * 32 * 3},     {MFX_FOURCC_P010, 64 * 32 * 3},
-      {MFX_FOURCC_RGB4, 64 * 32 * 4},     {MFX_FOURCC_AYUV, 64 * 32 * 4},
-      {MFX_FOURCC_A2RGB10, 64 * 32 * 4},  {MFX_FOURCC_Y410, 64 * 32 * 4},
-      {MFX_FOURCC_P8, 0},                 {MFX_FOURCC_BGR4, 0},
+      {MFX_FOURCC_NV12, 64 * 32 * 3 / 2},
+      {MFX_FOURCC_YV12, 64 * 32 * 3 / 2},
+      {MFX_FOURCC_YUY2, 64 * 32 * 2},
+      {MFX_FOURCC_UYVY, 64 * 32 * 2},
+      {MFX_FOURCC_NV16, 64 * 32 * 2},
+      {MFX_FOURCC_R16, 64 * 32 * 2},
+      {MFX_FOURCC_RGB3, 64 * 32 * 3},
+      {MFX_FOURCC_P010, 64 * 32 * 3},
+      {MFX_FOURCC_RGB4, 64 * 32 * 4},
+      {MFX_FOURCC_AYUV, 64 * 32 * 4},
+      {MFX_FOURCC_A2RGB10, 64 * 32 * 4},
+      {MFX_FOURCC_Y410, 64 * 32 * 4},
+      {MFX_FOURCC_P8, 0},
+      {MFX_FOURCC_BGR4, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SysMemFrameAllocator::FrameSize(c.fourcc, 64, 32), c.bytes) << std::hex << c.fourcc;
@@ -248,7 +258,10 @@ TEST(FrameAllocatorRequestTest, EachAllocatorTakesOnlyItsKindOfRequest) {
 TEST(Direct3DStandInTest, DevicesAndAllocatorsFailToInitialiseHere) {
   CD3D11Device d3d11;
   CD3D9Device d3d9;
-  struct Case { CHWDevice* device; mfxHandleType handle_type; };
+  struct Case {
+    CHWDevice* device;
+    mfxHandleType handle_type;
+  };
   const Case cases[] = {{&d3d11, MFX_HANDLE_D3D11_DEVICE}, {&d3d9, MFX_HANDLE_D3D9_DEVICE_MANAGER}};
   for (const Case& c : cases) {
     EXPECT_EQ(c.device->Init(nullptr, 0, 0), MFX_ERR_DEVICE_FAILED);

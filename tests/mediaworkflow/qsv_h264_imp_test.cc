@@ -23,10 +23,15 @@ class SolidImage : public buffer::ImageBuffer {
  public:
   SolidImage(int w, int h, uint8_t value)
       : w_(w), h_(h), px_(static_cast<size_t>(w) * h * 4, value) {}
-  bool GetSize(int* w, int* h) override { *w = w_; *h = h_; return true; }
+  bool GetSize(int* w, int* h) override {
+    *w = w_;
+    *h = h_;
+    return true;
+  }
   int GetFormat() override { return 3; }
   int GetStride() override { return w_ * 4; }
   uint8_t* GetData() override { return px_.data(); }
+
  private:
   int w_, h_;
   std::vector<uint8_t> px_;
@@ -52,8 +57,8 @@ TEST(QsvVideoParamTest, SizeAndRateControlForBothModes) {
       {true, 1, 17, 3000, 16, 32, 1, 17, 3000, 3600, 1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " quality " << c.quality << " bitrate "
-                                    << c.bitrate);
+    SCOPED_TRACE(testing::Message()
+                 << c.w << "x" << c.h << " quality " << c.quality << " bitrate " << c.bitrate);
     QSVH264Imp::VideoParams p;
     QSVH264Imp::FillVideoParam(QSVH264Imp::kSystemMemory, c.quality, c.w, c.h, 25, c.bitrate, &p);
     const mfxInfoMFX& m = p.video.mfx;
@@ -99,7 +104,11 @@ TEST(QsvVideoParamTest, FixedFieldsAndTheCodingOption) {
 }
 
 TEST(QsvVideoParamTest, ImplementationIoPatternAndAdapterByMemoryType) {
-  struct Case { int type; mfxIMPL impl; mfxU16 io; };
+  struct Case {
+    int type;
+    mfxIMPL impl;
+    mfxU16 io;
+  };
   const Case cases[] = {
       {QSVH264Imp::kD3D11Memory, 0x304, MFX_IOPATTERN_IN_VIDEO_MEMORY},
       {QSVH264Imp::kD3D9Memory, 0x204, MFX_IOPATTERN_IN_VIDEO_MEMORY},
@@ -145,9 +154,9 @@ TEST_F(QsvInitTest, VideoMemoryHasNoDeviceHereSoSystemMemoryOpens) {
   EXPECT_EQ(qsv.surface_count(), 3);
   const std::vector<std::string> expected = {
       // D3D11 and D3D9: the session opens, the device does not, the session closes.
-      "Close", "Init 0x304", "CreateEncoder", "QueryIMPL", "Close",
-      "Init 0x204", "CreateEncoder", "QueryIMPL", "Close",
-      "Init 0x4", "CreateEncoder", "Query", "QueryIOSurf", "EncodeInit", "GetVideoParam"};
+      "Close",         "Init 0x304",    "CreateEncoder", "QueryIMPL",  "Close",
+      "Init 0x204",    "CreateEncoder", "QueryIMPL",     "Close",      "Init 0x4",
+      "CreateEncoder", "Query",         "QueryIOSurf",   "EncodeInit", "GetVideoParam"};
   EXPECT_EQ(Calls(), expected);
   // Each device failure is printed with its status, then the step that failed.
   EXPECT_NE(err.find("[ERROR], sts=MFX_ERR_DEVICE_FAILED(-17), CreateHWDevice failed at "
@@ -175,7 +184,8 @@ TEST_F(QsvInitTest, EachFailingStepEndsInFailureAndAClosedEncoder) {
       {"QueryIOSurf", MFX_ERR_UNSUPPORTED, "surface allocation failed with MFX_ERR_UNSUPPORTED"},
       {"EncodeInit", MFX_ERR_INCOMPATIBLE_VIDEO_PARAM,
        "encoder Init failed with MFX_ERR_INCOMPATIBLE_VIDEO_PARAM"},
-      {"GetVideoParam", MFX_ERR_NOT_INITIALIZED, "GetVideoParam failed with MFX_ERR_NOT_INITIALIZED"},
+      {"GetVideoParam", MFX_ERR_NOT_INITIALIZED,
+       "GetVideoParam failed with MFX_ERR_NOT_INITIALIZED"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call);
@@ -270,7 +280,10 @@ TEST_F(QsvEncodeTest, BusyDeviceIsRetriedAndSyncWaitsOutExecution) {
 }
 
 TEST_F(QsvEncodeTest, AFailingCallIsReturnedWithNoSample) {
-  struct Case { const char* call; mfxStatus status; };
+  struct Case {
+    const char* call;
+    mfxStatus status;
+  };
   const Case cases[] = {
       {"EncodeFrameAsync", MFX_ERR_DEVICE_FAILED},
       {"EncodeFrameAsync", MFX_ERR_UNDEFINED_BEHAVIOR},
@@ -309,7 +322,10 @@ TEST_F(QsvEncodeTest, NoFreeSurfaceIsAnErrorNotAnOverwrite) {
 }
 
 TEST_F(QsvEncodeTest, BitstreamLengthIsTheSampleBufferNeverMore) {
-  struct Case { mfxU16 buffer_kb; mfxU32 max_length; };
+  struct Case {
+    mfxU16 buffer_kb;
+    mfxU32 max_length;
+  };
   const Case cases[] = {
       {100, 100000},
       {2097, 2097000},

@@ -79,7 +79,8 @@ mfxStatus ScriptedMediaSdkSession::Query(mfxVideoParam* in, mfxVideoParam* out) 
   return Next("Query");
 }
 
-mfxStatus ScriptedMediaSdkSession::QueryIOSurf(mfxVideoParam* param, mfxFrameAllocRequest* request) {
+mfxStatus ScriptedMediaSdkSession::QueryIOSurf(mfxVideoParam* param,
+                                               mfxFrameAllocRequest* request) {
   std::lock_guard<std::mutex> lock(script_->mutex);
   *request = mfxFrameAllocRequest{};
   request->Info = param->mfx.FrameInfo;
@@ -122,8 +123,7 @@ mfxStatus ScriptedMediaSdkSession::EncodeFrameAsync(mfxEncodeCtrl* ctrl, mfxFram
 mfxStatus ScriptedMediaSdkSession::SyncOperation(mfxSyncPoint syncp, mfxU32) {
   std::lock_guard<std::mutex> lock(script_->mutex);
   const mfxStatus sts = Next("SyncOperation");
-  if (sts != MFX_ERR_NONE || pending_ == nullptr ||
-      syncp != reinterpret_cast<mfxSyncPoint>(this)) {
+  if (sts != MFX_ERR_NONE || pending_ == nullptr || syncp != reinterpret_cast<mfxSyncPoint>(this)) {
     return sts;
   }
   mfxBitstream* bs = pending_;

@@ -35,7 +35,7 @@ struct SessionScript {
   bool hold_surfaces = false;
 
   // Seen:
-  std::vector<std::string> calls;  // "Init 0x304", "Query", "EncodeFrameAsync", ...
+  std::vector<std::string> calls;   // "Init 0x304", "Query", "EncodeFrameAsync", ...
   std::vector<mfxU16> frame_types;  // of each EncodeFrameAsync
   std::vector<mfxU32> max_lengths;  // of each EncodeFrameAsync
   std::vector<uint8_t> first_luma;  // the first Y byte of each surface encoded
