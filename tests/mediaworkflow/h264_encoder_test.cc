@@ -16,7 +16,6 @@
 #include "mediaworkflow/encoder/x264_impl.h"
 #include "mediaworkflow/sink/output_sink.h"
 #include "platform/screen/sim_desktop.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/mediaworkflow/h264_test_util.h"
 #include "tests/mediaworkflow/scripted_media_sdk_session.h"
 
@@ -183,9 +182,7 @@ TEST(X264ImplTest, OversizedAccessUnitIsDroppedAndNextFrameIsIdr) {
 
 TEST(HardwareProbeTest, WithoutQuickSyncThereIsNoHardwareEncoder) {
   if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
-  crcp::test::LogCapture::Get().Clear();
   EXPECT_EQ(CreateHardwareEncoder(), nullptr);
-  EXPECT_TRUE(crcp::test::LogCapture::Get().WaitFor("Quick Sync not available (MFXInit: MFX_ERR_"));
 }
 
 // --- The encoding stage with its queues and a sink ---
@@ -303,18 +300,15 @@ TEST_F(EncoderStageTest, HardwareInitFailureUsesX264AndKeepsHardwareAllowed) {
 
 TEST_F(EncoderStageTest, WithoutQuickSyncTheDefaultBackEndIsX264) {
   if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
-  crcp::test::LogCapture::Get().Clear();
   Start();
   images_->Enqueue(DesktopImage(64, 32));
   ASSERT_TRUE(WaitCount(1));
   EXPECT_TRUE(HasIdr(Sample(0)));
   EXPECT_TRUE(encoder_.HardwareEnabled());
-  EXPECT_TRUE(crcp::test::LogCapture::Get().WaitFor("encoding with x264 at 64x32"));
 }
 
 TEST_F(EncoderStageTest, ForcedQuickSyncThatCannotOpenLeavesX264) {
   if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
-  crcp::test::LogCapture::Get().Clear();
   // The real back-end on the real dispatcher, past the probe: every memory
   // configuration fails to open a session, and x264 takes the same sizes.
   encoder_.SetHardwareFactory([] { return std::make_unique<QSVH264Imp>(); });
@@ -326,16 +320,10 @@ TEST_F(EncoderStageTest, ForcedQuickSyncThatCannotOpenLeavesX264) {
   ASSERT_TRUE(got);
   EXPECT_TRUE(HasIdr(Sample(0)));
   EXPECT_TRUE(encoder_.HardwareEnabled());  // an Init failure is not an encode error
-  auto& log = crcp::test::LogCapture::Get();
-  EXPECT_TRUE(log.WaitFor("Quick Sync on D3D11 video memory: MFXInit failed with MFX_ERR_"));
-  EXPECT_TRUE(log.WaitFor("Quick Sync on system memory: MFXInit failed with MFX_ERR_"));
-  EXPECT_TRUE(log.WaitFor("encode config error in:64,32 out:64,32"));
-  EXPECT_TRUE(log.WaitFor("encoding with x264 at 64x32"));
   EXPECT_NE(err.find("Return on error: error code "), std::string::npos);
 }
 
 TEST_F(EncoderStageTest, QuickSyncSamplesGoOutAndAnEncodeErrorMeansX264ForGood) {
-  crcp::test::LogCapture::Get().Clear();
   auto script = std::make_shared<testing_util::SessionScript>();
   script->payload_size = 1000;
   script->results["EncodeFrameAsync"] = {MFX_ERR_NONE, MFX_ERR_DEVICE_FAILED};
@@ -358,10 +346,6 @@ TEST_F(EncoderStageTest, QuickSyncSamplesGoOutAndAnEncodeErrorMeansX264ForGood) 
   EXPECT_FALSE(encoder_.HardwareEnabled());
   EXPECT_EQ(hw_made.load(), 1);
   EXPECT_EQ(script->Count("EncodeFrameAsync"), 2u);
-  auto& log = crcp::test::LogCapture::Get();
-  EXPECT_TRUE(log.WaitFor("Quick Sync EncodeFrameAsync failed with MFX_ERR_DEVICE_FAILED"));
-  EXPECT_TRUE(log.WaitFor("hw true EncodeFrame errno -17"));
-  EXPECT_TRUE(log.WaitFor("encoding with x264 at 64x32"));
 }
 
 TEST_F(EncoderStageTest, OutputSizeFollowsMaximumAndInput) {

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "mediaworkflow/buffer/mem_h264_sample.h"
+#include "mediaworkflow/encoder/h264_encoder.h"
+#include "mediaworkflow/encoder/hardware_probe.h"
 #include "mediaworkflow/encoder/mfx_status.h"
 #include "tests/crcp/log_capture.h"
 #include "tests/mediaworkflow/scripted_media_sdk_session.h"
@@ -375,6 +379,53 @@ TEST_F(QsvEncodeTest, NothingDueAndNotOpen) {
   EXPECT_EQ(Encode(), 0);
   EXPECT_TRUE(samples_.empty());
   EXPECT_EQ(script_->Count("SyncOperation"), 0u);
+}
+
+// --- What the encoding stage logs about its back-end ---
+
+TEST(EncoderBackEndLogTest, SaysWhichBackEndRunsAndWhy) {
+  if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
+  auto failing = std::make_shared<SessionScript>();
+  failing->results["EncodeFrameAsync"] = {MFX_ERR_DEVICE_FAILED};
+  struct Case {
+    const char* name;
+    H264Encoder::ImplFactory factory;  // null: the default, which asks the probe
+    std::vector<std::string> logged;
+  };
+  const Case cases[] = {
+      {"default", nullptr,
+       {"Quick Sync not available (MFXInit: MFX_ERR_", "encoding with x264 at 64x32"}},
+      {"forced on the dispatcher", [] { return std::make_unique<QSVH264Imp>(); },
+       {"Quick Sync on D3D11 video memory: MFXInit failed with MFX_ERR_",
+        "Quick Sync on system memory: MFXInit failed with MFX_ERR_",
+        "encode config error in:64,32 out:64,32", "encoding with x264 at 64x32"}},
+      {"failing encode",
+       [failing] {
+         return std::make_unique<QSVH264Imp>(std::make_unique<ScriptedMediaSdkSession>(failing));
+       },
+       {"Quick Sync encoder open on system memory at 64x32", "encoding with Quick Sync at 64x32",
+        "Quick Sync EncodeFrameAsync failed with MFX_ERR_DEVICE_FAILED",
+        "hw true EncodeFrame errno -17", "encoding with x264 at 64x32"}},
+  };
+  auto& log = crcp::test::LogCapture::Get();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    log.Clear();
+    auto images = std::make_shared<ImageQueue>();
+    auto samples = std::make_shared<SampleQueue>();
+    H264Encoder encoder;
+    if (c.factory) encoder.SetHardwareFactory(c.factory);
+    encoder.SetInput(images);
+    encoder.SetOutput(samples);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(encoder.Start());
+    images->Enqueue(std::make_shared<SolidImage>(64, 32, 0x80));
+    for (const std::string& piece : c.logged) EXPECT_TRUE(log.WaitFor(piece)) << piece;
+    images->Stop();
+    samples->Stop();
+    encoder.Stop();
+    testing::internal::GetCapturedStderr();
+  }
 }
 
 }  // namespace
