@@ -100,7 +100,11 @@ void H264Encoder::ResetEncoder() {
   }
   impl_.reset();
   std::unique_ptr<H264EncImpl> impl;
-  if (hardware_enabled_.load() && hardware) impl = hardware();
+  if (!hardware_enabled_.load()) {
+    LOG_INFO("hardware encoding is off");
+  } else if (hardware) {
+    impl = hardware();  // says itself why when there is none
+  }
   if (!impl) impl = std::make_unique<X264Impl>();
   std::printf("init encoder\n");
   impl->SetQualityMode(quality_mode_.load());
@@ -115,6 +119,7 @@ void H264Encoder::ResetEncoder() {
     }
   }
   if (impl) {
+    LOG_INFO("encoding with {} at {}x{}", impl->IsHardware() ? "Quick Sync" : "x264", out_w, out_h);
     impl->SetOutputCallback([output](std::shared_ptr<buffer::H264Sample> sample) {
       EnqueueTo(output, std::move(sample));
     });

@@ -6,9 +6,11 @@
 
 namespace mediaworkflow::encoder {
 
-// The hardware encoder's probe. No hardware back-end is built on this platform yet,
-// so the probe answers "not available" and the factory makes nothing.
+// Whether a hardware (Quick Sync) session opens on this machine: the Media SDK
+// dispatcher finds a runtime and a device for it.
 bool HardwareEncoderAvailable();
+// The Quick Sync back-end when the probe succeeds, else nothing (and the log says
+// why).
 std::unique_ptr<H264EncImpl> CreateHardwareEncoder();
 
 }  // namespace mediaworkflow::encoder

@@ -11,10 +11,13 @@
 #include <gtest/gtest.h>
 
 #include "mediaworkflow/encoder/h264_encoder.h"
+#include "mediaworkflow/encoder/hardware_probe.h"
+#include "mediaworkflow/encoder/qsv_h264_imp.h"
 #include "mediaworkflow/encoder/x264_impl.h"
 #include "mediaworkflow/sink/output_sink.h"
 #include "platform/screen/sim_desktop.h"
 #include "tests/mediaworkflow/h264_test_util.h"
+#include "tests/mediaworkflow/scripted_media_sdk_session.h"
 
 namespace mediaworkflow::encoder {
 namespace {
@@ -177,6 +180,11 @@ TEST(X264ImplTest, OversizedAccessUnitIsDroppedAndNextFrameIsIdr) {
   EXPECT_FALSE(HasIdr(out.samples[1]));
 }
 
+TEST(HardwareProbeTest, WithoutQuickSyncThereIsNoHardwareEncoder) {
+  if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
+  EXPECT_EQ(CreateHardwareEncoder(), nullptr);
+}
+
 // --- The encoding stage with its queues and a sink ---
 
 class FakeHardware : public H264EncImpl {
@@ -288,6 +296,56 @@ TEST_F(EncoderStageTest, HardwareInitFailureUsesX264AndKeepsHardwareAllowed) {
   ASSERT_TRUE(WaitCount(1));
   EXPECT_EQ(hw_encodes.load(), 0);
   EXPECT_TRUE(encoder_.HardwareEnabled());
+}
+
+TEST_F(EncoderStageTest, WithoutQuickSyncTheDefaultBackEndIsX264) {
+  if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
+  Start();
+  images_->Enqueue(DesktopImage(64, 32));
+  ASSERT_TRUE(WaitCount(1));
+  EXPECT_TRUE(HasIdr(Sample(0)));
+  EXPECT_TRUE(encoder_.HardwareEnabled());
+}
+
+TEST_F(EncoderStageTest, ForcedQuickSyncThatCannotOpenLeavesX264) {
+  if (HardwareEncoderAvailable()) GTEST_SKIP() << "this machine has a Quick Sync device";
+  // The real back-end on the real dispatcher, past the probe: every memory
+  // configuration fails to open a session, and x264 takes the same sizes.
+  encoder_.SetHardwareFactory([] { return std::make_unique<QSVH264Imp>(); });
+  testing::internal::CaptureStderr();
+  Start();
+  images_->Enqueue(DesktopImage(64, 32));
+  const bool got = WaitCount(1);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(got);
+  EXPECT_TRUE(HasIdr(Sample(0)));
+  EXPECT_TRUE(encoder_.HardwareEnabled());  // an Init failure is not an encode error
+  EXPECT_NE(err.find("Return on error: error code "), std::string::npos);
+}
+
+TEST_F(EncoderStageTest, QuickSyncSamplesGoOutAndAnEncodeErrorMeansX264ForGood) {
+  auto script = std::make_shared<testing_util::SessionScript>();
+  script->payload_size = 1000;
+  script->results["EncodeFrameAsync"] = {MFX_ERR_NONE, MFX_ERR_DEVICE_FAILED};
+  std::atomic<int> hw_made{0};
+  encoder_.SetHardwareFactory([&] {
+    ++hw_made;
+    return std::make_unique<QSVH264Imp>(
+        std::make_unique<testing_util::ScriptedMediaSdkSession>(script));
+  });
+  testing::internal::CaptureStderr();
+  Start();
+  images_->Enqueue(DesktopImage(64, 32));
+  const bool got = WaitCount(3);
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(got);
+  // The first sample is the hardware's, whole; after the error x264 restarts the
+  // stream with an IDR.
+  EXPECT_EQ(Sample(0).size(), 1000u);
+  EXPECT_TRUE(HasIdr(Sample(1)));
+  EXPECT_FALSE(encoder_.HardwareEnabled());
+  EXPECT_EQ(hw_made.load(), 1);
+  EXPECT_EQ(script->Count("EncodeFrameAsync"), 2u);
 }
 
 TEST_F(EncoderStageTest, OutputSizeFollowsMaximumAndInput) {

@@ -1,0 +1,38 @@
+#include "mediaworkflow/encoder/d3d_frame_allocator.h"
+
+namespace mediaworkflow::encoder {
+
+D3DFrameAllocator::~D3DFrameAllocator() { ReleaseAll(); }
+
+mfxStatus D3DFrameAllocator::Init(mfxAllocatorParams* params) {
+  auto* own = dynamic_cast<D3DAllocatorParams*>(params);
+  if (own == nullptr || own->manager == nullptr) return MFX_ERR_NOT_INITIALIZED;
+  return MFX_ERR_DEVICE_FAILED;
+}
+
+mfxStatus D3DFrameAllocator::CheckRequestKind(mfxFrameAllocRequest* request) {
+  const mfxStatus sts = BaseFrameAllocator::CheckRequestKind(request);
+  if (sts != MFX_ERR_NONE) return sts;
+  constexpr mfxU16 kVideoTargets =
+      MFX_MEMTYPE_VIDEO_MEMORY_DECODER_TARGET | MFX_MEMTYPE_VIDEO_MEMORY_PROCESSOR_TARGET;
+  return (request->Type & kVideoTargets) != 0 ? MFX_ERR_NONE : MFX_ERR_UNSUPPORTED;
+}
+
+// Never initialised, so there is no frame to allocate, lock or name.
+mfxStatus D3DFrameAllocator::AllocImpl(mfxFrameAllocRequest*, mfxFrameAllocResponse*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
+
+mfxStatus D3DFrameAllocator::ReleaseFrameSet(mfxFrameAllocResponse*) { return MFX_ERR_NONE; }
+
+mfxStatus D3DFrameAllocator::LockSurface(mfxMemId, mfxFrameData*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
+
+mfxStatus D3DFrameAllocator::UnlockSurface(mfxMemId, mfxFrameData*) {
+  return MFX_ERR_NOT_INITIALIZED;
+}
+
+mfxStatus D3DFrameAllocator::GetSurfaceHandle(mfxMemId, mfxHDL*) { return MFX_ERR_INVALID_HANDLE; }
+
+}  // namespace mediaworkflow::encoder
