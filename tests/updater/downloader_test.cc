@@ -100,6 +100,9 @@ TEST_F(DownloaderTest, TimeoutKeepsThePartAndTheSamePackageResumesFromIt) {
   const QByteArray package = Package(200 * 1024);
   Response stalled = Response::File(package);
   stalled.stall_after = 50000;
+  // The rest comes after the downloader gave up: it must not reach the closed file,
+  // end the download a second time or remove the part that is kept.
+  stalled.resume_after_ms = 550;
   server_.SetResponse(QStringLiteral("/p"), stalled);
   downloader_.SetResumable(false);
   EXPECT_EQ(Download(Url("/p")), std::vector<int>{Downloader::kFailed});

@@ -191,7 +191,12 @@ void UpdateServer::Answer(Connection* connection) {
 
   if (response.stall_after >= 0) {
     connection->socket->write(body.left(response.stall_after));
-    return;  // silence from here on; the connection stays open
+    if (response.resume_after_ms <= 0) return;  // silence; the connection stays open
+    connection->pending_body = body.mid(response.stall_after);
+    connection->chunk_size = static_cast<int>(connection->pending_body.size());
+    connection->chunk_timer.setSingleShot(true);
+    connection->chunk_timer.start(response.resume_after_ms);
+    return;
   }
   if (response.chunk_size > 0) {
     connection->pending_body = body;

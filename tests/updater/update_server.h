@@ -29,8 +29,10 @@ struct Response {
   bool honour_range = true;
   // The request is read and never answered (the connection stays open).
   bool hang = false;
-  // Only this many body bytes are sent; the connection then stays open in silence.
+  // Only this many body bytes are sent; the connection then stays open in silence,
+  // for ever or, with `resume_after_ms` > 0, until the rest follows after that time.
   qint64 stall_after = -1;
+  int resume_after_ms = 0;
   // Body sent in pieces of this size, one every `chunk_interval_ms` (0: all at once).
   int chunk_size = 0;
   int chunk_interval_ms = 0;

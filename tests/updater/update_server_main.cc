@@ -1,10 +1,12 @@
 // A loopback update server for the demo and the end-to-end checks.
 //
-//   update_server_main [--package FILE] [--origin-version V] [--description TEXT]
-//                      [--name TEXT] [--no-update] [--reply FILE] [--port-file FILE]
+//   update_server_main [--package FILE] [--origin-version V | --version-config JSON]
+//                      [--description TEXT] [--name TEXT] [--no-update]
+//                      [--reply FILE] [--port-file FILE]
 //
 // With --package, "/api/v1/update" offers FILE (served at "/download/<its name>",
-// ranges honoured) with its MD5, for the installed version V. --no-update answers
+// ranges honoured) with its MD5, for the installed version V (or the "version" of
+// the given VersionConfig.json). --no-update answers
 // "hasUpdate": false; --reply answers with the JSON in that file instead. The first
 // line on standard output is "listening on http://127.0.0.1:<port>"; then one line per
 // request. Runs until it is ended by a signal.
@@ -28,12 +30,14 @@ int main(int argc, char** argv) {
   const QCommandLineOption package(QStringLiteral("package"), "Installer to offer.", "file");
   const QCommandLineOption origin(QStringLiteral("origin-version"), "Installed version the package applies to.",
                                   "version");
+  const QCommandLineOption version_config(QStringLiteral("version-config"),
+                                          "Take the installed version from this file.", "file");
   const QCommandLineOption description(QStringLiteral("description"), "Update description.", "text");
   const QCommandLineOption name(QStringLiteral("name"), "Package name.", "text", "Castora");
   const QCommandLineOption no_update(QStringLiteral("no-update"), "Offer no update.");
   const QCommandLineOption reply(QStringLiteral("reply"), "Answer the check with this JSON file.", "file");
   const QCommandLineOption port_file(QStringLiteral("port-file"), "Write the port number here.", "file");
-  parser.addOptions({package, origin, description, name, no_update, reply, port_file});
+  parser.addOptions({package, origin, version_config, description, name, no_update, reply, port_file});
   parser.process(app);
 
   updater_test::UpdateServer server;
@@ -50,8 +54,18 @@ int main(int argc, char** argv) {
     }
     server.SetUpdateReply(file.readAll());
   } else {
+    QString origin_version = parser.value(origin);
+    if (!parser.isSet(origin) && parser.isSet(version_config)) {
+      QFile file(parser.value(version_config));
+      if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(parser.value(version_config)));
+        return 1;
+      }
+      origin_version =
+          QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("version")).toString();
+    }
     QJsonObject answer{{"name", parser.value(name)},
-                       {"originVersionCode", parser.value(origin)},
+                       {"originVersionCode", origin_version},
                        {"downloadUrl", QString()},
                        {"fileMd5", QString()},
                        {"hasUpdate", false},
