@@ -161,6 +161,16 @@ TEST_F(DownloaderTest, SlowButSteadyTransferOutlastsTheTimeout) {
   EXPECT_EQ(ReadFile(save_path_), package);
 }
 
+TEST_F(DownloaderTest, UnwritableSaveFolderEndsTheDownloadAtOnce) {
+  // The save folder's place is taken by a plain file: the partial file cannot exist.
+  QFile blocker(dir_.filePath(QStringLiteral("CastoraUpdate")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  server_.SetResponse(QStringLiteral("/p"), Response::File(Package(1000)));
+  EXPECT_EQ(Download(Url("/p")), std::vector<int>{Downloader::kFailed});
+  EXPECT_TRUE(server_.requests().empty());
+}
+
 TEST(InstallerFileTest, OnlyAnExactLowerCaseMd5MakesTheInstallerExecutable) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("CastoraSetup.exe"));
