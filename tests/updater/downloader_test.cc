@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,11 @@ TEST_F(DownloaderTest, UnwritableSaveFolderEndsTheDownloadAtOnce) {
   server_.SetResponse(QStringLiteral("/p"), Response::File(Package(1000)));
   EXPECT_EQ(Download(Url("/p")), std::vector<int>{Downloader::kFailed});
   EXPECT_TRUE(server_.requests().empty());
+  // The downloader asked the application to quit. With no main loop running, Qt keeps
+  // that request and ends every later event loop at once; one run of the main loop
+  // takes it back, so that the following tests wait as they should.
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  QCoreApplication::exec();
 }
 
 TEST(InstallerFileTest, OnlyAnExactLowerCaseMd5MakesTheInstallerExecutable) {
