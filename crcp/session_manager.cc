@@ -116,6 +116,11 @@ void SessionManager::TransferMsg(const std::string& session_id, const std::strin
   }
   LOG_INFO("Transfer message to session: [{}], service: [{}]: {}", session_id, service_id, message);
   session->SendServiceMessage(service_id, message);
+  // Services send from their own workers. If the session was removed meanwhile, this
+  // may be the last reference, and the session's destruction stops its services, which
+  // join those very workers: the reference is let go on the task thread instead.
+  Runtime::PostTask("Release session after a service message",
+                    [session = std::move(session)] {});
 }
 
 }  // namespace crcp

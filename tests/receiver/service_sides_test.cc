@@ -125,6 +125,10 @@ class ServiceSidesTest : public ::testing::Test {
 
     client_ = std::make_unique<crcp::Crcp>("client-uuid", manager_);
     client_->SetAuthKey("ABC123");
+    Connect();
+  }
+
+  void Connect() {
     Slot<std::pair<std::string, int>> connected;
     ASSERT_TRUE(client_->Connect("127.0.0.1", receiver_->Port(),
                                  [&connected](const std::string& id, int code) {
@@ -265,6 +269,27 @@ TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
   ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 12)));
   EXPECT_FALSE(hid_->WaitForReports(1, milliseconds(300)));
   EXPECT_TRUE(receiver_->ProtocolErrors().empty());
+}
+
+// The receiver asks to start and at once breaks the packet sequence, so the session is
+// dropped while the control session's worker is still sending the start answer through
+// it. Whichever thread lets go of the session last, the process survives, every round.
+TEST_F(ServiceSidesTest, StartRacingTheSessionsEndIsSurvived) {
+  constexpr int kRounds = 15;
+  for (int round = 1; round <= kRounds; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+    ASSERT_TRUE(receiver_->WaitForConnection(kWait));
+    const int connection = receiver_->ConnectionCount();
+    ASSERT_TRUE(remote_side_->RequestStartThenBreakSequence(connection));
+    ASSERT_TRUE(receiver_->WaitForClosed(kWait, connection));
+    // The session and its control session are gone before the next round connects.
+    for (int i = 0; i < 500 && input_->SetupConnection(session_id_, ""); ++i)
+      std::this_thread::sleep_for(milliseconds(10));
+    ASSERT_FALSE(input_->SetupConnection(session_id_, ""));
+    if (round < kRounds) Connect();
+  }
+  EXPECT_TRUE(remote_side_->Faults().empty());
 }
 
 }  // namespace
