@@ -168,7 +168,8 @@ void HeartBeat::OnReceive(const std::error_code& error, size_t size, const Sende
     return;
   }
   if (last_received_ == 0) {
-    LOG_INFO("Heart beat is enabled, timeout: {}", Config::Instance().GetHeartBeatTimeout());
+    LOG_INFO_LIMITED("Heart beat is enabled, timeout: {}",
+                     Config::Instance().GetHeartBeatTimeout());
   }
   HeartBeatPacket packet;
   if (HeartBeatPacket::Deserialize(receive_buffer_.data(), size, packet)) {

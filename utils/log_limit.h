@@ -17,7 +17,7 @@ namespace zorvax::utils::logger {
 class RateLimit {
  public:
   static constexpr unsigned kDefaultBurst = 5;
-  static constexpr std::chrono::milliseconds kDefaultInterval{10000};
+  static constexpr std::chrono::milliseconds kDefaultInterval{60000};
 
   constexpr RateLimit() = default;
   constexpr RateLimit(unsigned burst, std::chrono::milliseconds interval)
@@ -58,9 +58,10 @@ std::string Excerpt(const std::string& text, size_t max = kExcerptBytes);
 }  // namespace zorvax::utils::logger
 
 // Like LOG_*, but one RateLimit per call site: for lines a remote peer can trigger.
-#define ZORVAX_LOG_LIMITED_AT(level, fn, ...)                                                     \
+#define ZORVAX_LOG_LIMITED_AT(burst, level, fn, ...)                                              \
   do {                                                                                            \
-    static ::zorvax::utils::logger::RateLimit zorvax_rate_limit_;                                 \
+    static ::zorvax::utils::logger::RateLimit zorvax_rate_limit_{                                 \
+        burst, ::zorvax::utils::logger::RateLimit::kDefaultInterval};                             \
     uint64_t zorvax_held_back_ = 0;                                                               \
     if (::zorvax::utils::logger::ShouldLog(level) &&                                              \
         zorvax_rate_limit_.Allow(zorvax_held_back_)) {                                            \
@@ -72,8 +73,18 @@ std::string Excerpt(const std::string& text, size_t max = kExcerptBytes);
     }                                                                                             \
   } while (0)
 
-#define LOG_TRACE_LIMITED(...) ZORVAX_LOG_LIMITED_AT(::spdlog::level::trace, Trace, __VA_ARGS__)
-#define LOG_DEBUG_LIMITED(...) ZORVAX_LOG_LIMITED_AT(::spdlog::level::debug, Debug, __VA_ARGS__)
-#define LOG_INFO_LIMITED(...) ZORVAX_LOG_LIMITED_AT(::spdlog::level::info, Info, __VA_ARGS__)
-#define LOG_WARN_LIMITED(...) ZORVAX_LOG_LIMITED_AT(::spdlog::level::warn, Warn, __VA_ARGS__)
-#define LOG_ERROR_LIMITED(...) ZORVAX_LOG_LIMITED_AT(::spdlog::level::err, Error, __VA_ARGS__)
+#define ZORVAX_BURST ::zorvax::utils::logger::RateLimit::kDefaultBurst
+#define LOG_TRACE_LIMITED(...) \
+  ZORVAX_LOG_LIMITED_AT(ZORVAX_BURST, ::spdlog::level::trace, Trace, __VA_ARGS__)
+#define LOG_DEBUG_LIMITED(...) \
+  ZORVAX_LOG_LIMITED_AT(ZORVAX_BURST, ::spdlog::level::debug, Debug, __VA_ARGS__)
+#define LOG_INFO_LIMITED(...) \
+  ZORVAX_LOG_LIMITED_AT(ZORVAX_BURST, ::spdlog::level::info, Info, __VA_ARGS__)
+#define LOG_WARN_LIMITED(...) \
+  ZORVAX_LOG_LIMITED_AT(ZORVAX_BURST, ::spdlog::level::warn, Warn, __VA_ARGS__)
+#define LOG_ERROR_LIMITED(...) \
+  ZORVAX_LOG_LIMITED_AT(ZORVAX_BURST, ::spdlog::level::err, Error, __VA_ARGS__)
+// For lines that normal work writes in bursts (a task per step of a connect) and that
+// a peer can still drive without end: a larger burst per interval.
+#define LOG_INFO_LIMITED_TO(burst, ...) \
+  ZORVAX_LOG_LIMITED_AT(burst, ::spdlog::level::info, Info, __VA_ARGS__)

@@ -346,6 +346,20 @@ TEST_F(ControllerTest, OnlyAStrangerBeatingClosesTheSession) {
   EXPECT_FALSE(controller_->TeardownVideo());
 }
 
+// The receiver asks to start remote input and at once breaks the packet sequence: the
+// session ends while the start is being answered; the process lives on and the window
+// goes back to the code entry.
+TEST_F(ControllerTest, StartRacingTheSessionsEndReportsDisconnected) {
+  StartReceiver({});
+  MakeController();
+  ASSERT_TRUE(ConnectAndWait());
+  ASSERT_TRUE(input_->WaitForLaunch(kWait));
+  ASSERT_TRUE(input_->RequestStartThenBreakSequence());
+  ASSERT_TRUE(receiver_->WaitForClosed(kWait));
+  ASSERT_TRUE(WaitFor(*disconnected_));
+  EXPECT_FALSE(controller_->TeardownVideo());
+}
+
 TEST_F(ControllerTest, ASecondConnectWhilePendingIsRefusedAndTheLateSessionClosed) {
   StartReceiver({});
   receiver::AnswerScript silent;
