@@ -170,7 +170,8 @@ void Connection::ParseMessage(const std::string& body) {
     auto it = message.find("content");
     if (it != message.end()) content = *it;
   } catch (const std::exception& e) {
-    LOG_ERROR("Fail to parse message, {}", e.what());
+    // A parse error quotes the token it stopped at, which may be most of the body.
+    LOG_ERROR("Fail to parse message, {}", ::zorvax::utils::logger::Excerpt(e.what()));
     DeliverError(kBadBody);
     return;
   }

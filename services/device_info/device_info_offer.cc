@@ -201,7 +201,8 @@ std::map<std::string, std::string> DeviceInfoOffer::ParseJsonData(const std::str
     for (auto it = data.begin(); it != data.end(); ++it)
       properties[it.key()] = it.value().get<std::string>();
   } catch (const std::exception& e) {
-    LOG_ERROR_LIMITED("Exception when parse json, {}", e.what());
+    // A parse error quotes the token it stopped at, which may be most of the text.
+    LOG_ERROR_LIMITED("Exception when parse json, {}", ::zorvax::utils::logger::Excerpt(e.what()));
   }
   return properties;
 }
