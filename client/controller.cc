@@ -27,6 +27,7 @@
 #include "services/video/mirror_sender_service.h"
 #include "services/video/mirror_sender_session.h"
 #include "services/video/source/mwf_screen_source.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace {
@@ -147,21 +148,22 @@ class Controller::Impl {
     std::shared_ptr<Link> link_;
   };
 
+  // The receiver drives these as often as it likes: their lines are rate-limited.
   class VideoListener : public crcp::video::ClientListener {
    public:
     explicit VideoListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
     void OnError(const std::string& session_id, int code) override {
-      LOG_ERROR("Video error {}, session id: {}", code, session_id);
+      LOG_ERROR_LIMITED("Video error {}, session id: {}", code, session_id);
     }
     void OnPlay(const std::string& session_id) override {
-      LOG_INFO("Video started, session id: {}", session_id);
+      LOG_INFO_LIMITED("Video started, session id: {}", session_id);
       link_->Post([](Controller& c) { emit c.MirrorVideoToggled(true); });
     }
     void OnPause(const std::string& session_id) override {
-      LOG_INFO("Video paused, session id: {}", session_id);
+      LOG_INFO_LIMITED("Video paused, session id: {}", session_id);
     }
     void OnTeardown(const std::string& session_id) override {
-      LOG_INFO("Video teardown, session id: {}", session_id);
+      LOG_INFO_LIMITED("Video teardown, session id: {}", session_id);
       link_->Post([](Controller& c) { emit c.MirrorVideoToggled(false); });
     }
 
@@ -172,14 +174,14 @@ class Controller::Impl {
   class AudioListener : public crcp::audio::ClientListener {
    public:
     explicit AudioListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
-    void OnError(int code) override { LOG_ERROR("Audio error {}", code); }
+    void OnError(int code) override { LOG_ERROR_LIMITED("Audio error {}", code); }
     void OnPlay() override {
       link_->Post([](Controller& c) { emit c.MirrorAudioToggled(true); });
-      LOG_INFO("Audio started");
+      LOG_INFO_LIMITED("Audio started");
     }
     void OnTeardown() override {
       link_->Post([](Controller& c) { emit c.MirrorAudioToggled(false); });
-      LOG_INFO("Audio stopped");
+      LOG_INFO_LIMITED("Audio stopped");
     }
 
    private:
@@ -190,15 +192,15 @@ class Controller::Impl {
    public:
     explicit InputListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
     void OnStart() override {
-      LOG_INFO("Remote input started");
+      LOG_INFO_LIMITED("Remote input started");
       link_->Post([](Controller& c) { emit c.RemoteInputToggled(true); });
     }
     void OnStop() override {
-      LOG_INFO("Remote input stopped");
+      LOG_INFO_LIMITED("Remote input stopped");
       link_->Post([](Controller& c) { emit c.RemoteInputToggled(false); });
     }
     void OnError(int code) override {
-      LOG_ERROR("Error on remote input, error code: {}", code);
+      LOG_ERROR_LIMITED("Error on remote input, error code: {}", code);
       link_->Post([](Controller& c) { emit c.RemoteInputToggled(false); });
     }
 

@@ -6,6 +6,7 @@
 #include "crcp/hex_dump.h"
 #include "crcp/tcp_socket.h"
 #include "platform/socket_errors.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -81,7 +82,7 @@ void Connection::ReadMessage(MessageHandler on_message, ErrorHandler on_error) {
 
 std::vector<uint8_t> Connection::SerializeMessage(uint32_t seq, const json& message) {
   std::string text = message.dump(-1, ' ', false, json::error_handler_t::replace);
-  LOG_INFO("Make a message {}", text);
+  LOG_INFO_LIMITED("Make a message {}", ::zorvax::utils::logger::Excerpt(text));
   return MessagePacket::Serialize(MessagePacket(seq, std::vector<uint8_t>(text.begin(), text.end())));
 }
 
@@ -151,7 +152,7 @@ void Connection::OnReadPacketDataDone(const std::error_code& error) {
   std::string body(current_.body.begin(), current_.body.end());
   std::vector<uint8_t>().swap(current_.body);
   if (body.size() != current_.len || !MessagePacket::IsLegalHeader(current_)) {
-    LOG_ERROR("receive illegal packet {}", body);
+    LOG_ERROR("receive illegal packet {}", ::zorvax::utils::logger::Excerpt(body));
     CloseSocket();
     DeliverError(kIllegalPacket);
     return;
@@ -160,7 +161,7 @@ void Connection::OnReadPacketDataDone(const std::error_code& error) {
 }
 
 void Connection::ParseMessage(const std::string& body) {
-  LOG_INFO("Recv message {} ", body);
+  LOG_INFO_LIMITED("Recv message {} ", ::zorvax::utils::logger::Excerpt(body));
   uint16_t id = 0;
   json content;
   try {
@@ -169,7 +170,8 @@ void Connection::ParseMessage(const std::string& body) {
     auto it = message.find("content");
     if (it != message.end()) content = *it;
   } catch (const std::exception& e) {
-    LOG_ERROR("Fail to parse message, {}", e.what());
+    // A parse error quotes the token it stopped at, which may be most of the body.
+    LOG_ERROR("Fail to parse message, {}", ::zorvax::utils::logger::Excerpt(e.what()));
     DeliverError(kBadBody);
     return;
   }

@@ -12,6 +12,7 @@
 #include "crcp/service_manager.h"
 #include "crcp/session.h"
 #include "crcp/version.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -141,7 +142,8 @@ void CrcpClient::OnShakeHand(uint64_t attempt, uint16_t id, const json& content)
   try {
     answer = ReadShakeHandAnswer(content);
   } catch (const std::exception& e) {
-    LOG_ERROR("OnShakeHand: bad message content {}, {}", Dump(content), e.what());
+    LOG_ERROR("OnShakeHand: bad message content {}, {}",
+              ::zorvax::utils::logger::Excerpt(Dump(content)), e.what());
     Fail(attempt);
     return;
   }
@@ -188,15 +190,16 @@ void CrcpClient::OnLaunchService(uint64_t attempt, uint16_t id, const json& cont
   const std::string session_id = session_->GetId();
   LOG_INFO("[{}] OnLaunchService: receive launch service response", session_id);
   if (!content.is_object() && !content.is_null()) {
-    LOG_ERROR("[{}] OnLaunchService: bad message content {}, {}", session_id, Dump(content),
-              "content is not an object");
+    LOG_ERROR("[{}] OnLaunchService: bad message content {}, {}", session_id,
+              ::zorvax::utils::logger::Excerpt(Dump(content)), "content is not an object");
     Fail(attempt);
     return;
   }
   try {
     for (const auto& member : content.items()) {
       if (!member.value().is_string()) {
-        LOG_ERROR("[{}] OnLaunchService: bad message content {}, {}", session_id, Dump(content),
+        LOG_ERROR("[{}] OnLaunchService: bad message content {}, {}", session_id,
+                  ::zorvax::utils::logger::Excerpt(Dump(content)),
                   "value of " + member.key() + " is not a string");
         Fail(attempt);
         return;

@@ -2,11 +2,13 @@
 
 #include <exception>
 
+#include <asio/ip/address.hpp>
 #include <asio/post.hpp>
 
 #include "crcp/config.h"
 #include "crcp/heart_beat_packet.h"
 #include "crcp/runtime.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -109,16 +111,37 @@ void HeartBeat::Receive() {
   if (receiving_) return;
   try {
     std::weak_ptr<HeartBeat> weak = weak_from_this();
-    socket_.AsyncReceive(receive_buffer_, [weak](const std::error_code& ec, size_t size) {
-      if (auto self = weak.lock()) self->OnReceive(ec, size);
-    });
+    // The sender is written by the completion before the handler runs; the handler
+    // owns where it goes.
+    auto from = std::make_shared<Sender>();
+    socket_.AsyncReceiveFrom(receive_buffer_, from->address, from->port,
+                             [weak, from](const std::error_code& ec, size_t size) {
+                               if (auto self = weak.lock()) self->OnReceive(ec, size, *from);
+                             });
     receiving_ = true;
   } catch (const std::exception& e) {
     LOG_ERROR("Catch a exception when receive heart beat, {}", e.what());
   }
 }
 
-void HeartBeat::OnReceive(const std::error_code& error, size_t size) {
+bool HeartBeat::FromPeer(const std::string& address) const {
+  // No peer address (not known yet): nothing to compare with.
+  if (peer_address_.empty()) return true;
+  std::error_code ec;
+  auto peer = asio::ip::make_address(peer_address_, ec);
+  if (ec) return peer_address_ == address;
+  auto sender = asio::ip::make_address(address, ec);
+  if (ec) return false;
+  // An IPv4 peer may show up as its IPv4-mapped IPv6 form, and the other way round.
+  auto plain = [](const asio::ip::address& a) -> asio::ip::address {
+    if (a.is_v6() && a.to_v6().is_v4_mapped())
+      return asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6());
+    return a;
+  };
+  return plain(peer) == plain(sender);
+}
+
+void HeartBeat::OnReceive(const std::error_code& error, size_t size, const Sender& from) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   receiving_ = false;
   if (error) {
@@ -135,28 +158,38 @@ void HeartBeat::OnReceive(const std::error_code& error, size_t size) {
     LOG_WARN("LoseHandler is nullptr, already closed");
     return;
   }
+  // Only the peer keeps the session alive: another host's datagrams, legal or not, are
+  // counted and dropped before they are looked at.
+  if (!FromPeer(from.address)) {
+    ++stranger_beats_;
+    LOG_WARN_LIMITED("Drop heart beat from {}:{}, the peer is {}, dropped {} so far", from.address,
+                     from.port, peer_address_, stranger_beats_);
+    Receive();
+    return;
+  }
   if (last_received_ == 0) {
-    LOG_INFO("Heart beat is enabled, timeout: {}", Config::Instance().GetHeartBeatTimeout());
+    LOG_INFO_LIMITED("Heart beat is enabled, timeout: {}",
+                     Config::Instance().GetHeartBeatTimeout());
   }
   HeartBeatPacket packet;
   if (HeartBeatPacket::Deserialize(receive_buffer_.data(), size, packet)) {
     const uint64_t seq = packet.seq_num;
-    LOG_TRACE("[{}:{}] Receive No.{} heart beat", peer_address_, peer_port_, seq);
+    LOG_TRACE_LIMITED("[{}:{}] Receive No.{} heart beat", peer_address_, peer_port_, seq);
     if (rebase_ && seq != 0) {
       rebase_ = false;
       last_received_ = seq;
       StartKeepAliveTimer();
     } else if (seq <= last_received_) {
-      LOG_ERROR(
+      LOG_ERROR_LIMITED(
           "[{}:{}] Heart beat packet seq No.({}) is not greater than recv seq No.({}), maybe "
           "receive bad data",
           peer_address_, peer_port_, seq, last_received_);
     } else if (seq - last_received_ > kMaxAdvance) {
-      LOG_ERROR("Heart beat from No.{} to No.{} is more than 60s", seq, last_received_);
+      LOG_ERROR_LIMITED("Heart beat from No.{} to No.{} is more than 60s", seq, last_received_);
     } else {
       if (seq != last_received_ + 1) {
-        LOG_ERROR("[{}:{}] Heart beat from No.{} to No.{} lost, count: {} ", peer_address_,
-                  peer_port_, last_received_ + 1, seq - 1, seq - last_received_ - 1);
+        LOG_ERROR_LIMITED("[{}:{}] Heart beat from No.{} to No.{} lost, count: {} ", peer_address_,
+                          peer_port_, last_received_ + 1, seq - 1, seq - last_received_ - 1);
       }
       last_received_ = seq;
       if (seq < 10 || seq % 100 == 0)

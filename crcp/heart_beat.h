@@ -21,6 +21,7 @@ namespace crcp {
 //
 // Sends run on the timer thread, receives on the I/O thread, the rest on the task
 // thread; one recursive lock serialises them. At most one receive is outstanding.
+// Only datagrams from the peer's address count; any other host's are dropped.
 class HeartBeat : public std::enable_shared_from_this<HeartBeat> {
  public:
   static constexpr unsigned kSendIntervalMs = 250;
@@ -47,8 +48,14 @@ class HeartBeat : public std::enable_shared_from_this<HeartBeat> {
 
  private:
   void Listen();
+  struct Sender {
+    std::string address;
+    uint16_t port = 0;
+  };
+
   void Receive();
-  void OnReceive(const std::error_code& error, size_t size);
+  bool FromPeer(const std::string& address) const;
+  void OnReceive(const std::error_code& error, size_t size, const Sender& from);
   void Send(uint64_t generation);
   void StartHeartBeatTimer();
   void StartKeepAliveTimer();
@@ -73,6 +80,7 @@ class HeartBeat : public std::enable_shared_from_this<HeartBeat> {
   bool receiving_ = false;
   bool receive_after_abort_ = false;
   bool rebase_ = false;
+  uint64_t stranger_beats_ = 0;  // datagrams dropped because another host sent them
 };
 
 }  // namespace crcp

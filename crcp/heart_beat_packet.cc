@@ -3,6 +3,7 @@
 #include "crcp/byte_order.h"
 #include "crcp/hex_dump.h"
 #include "crcp/version.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -45,12 +46,13 @@ std::vector<uint8_t> HeartBeatPacket::Serialize(const HeartBeatPacket& p) {
 
 bool HeartBeatPacket::Deserialize(const uint8_t* data, size_t size, HeartBeatPacket& out) {
   if (data == nullptr || size < kSize) {
-    LOG_ERROR("Cannot deserialize the buffer as a heart beat packet: {}", HexDump(data, size));
+    LOG_ERROR_LIMITED("Cannot deserialize the buffer as a heart beat packet: {}",
+                      HexDump(data, size));
     return false;
   }
   if (size > kSize) {
-    LOG_WARN("Received packet size is {}, expect size is {}: {}", size, kSize,
-             HexDump(data, kSize));
+    LOG_WARN_LIMITED("Received packet size is {}, expect size is {}: {}", size, kSize,
+                     HexDump(data, kSize));
     return false;
   }
   out.seq_num = GetBe64(data);
@@ -58,7 +60,7 @@ bool HeartBeatPacket::Deserialize(const uint8_t* data, size_t size, HeartBeatPac
   out.version = 0;
   for (int i = 0; i < 4; ++i) out.version |= static_cast<uint32_t>(data[12 + i]) << (8 * i);
   if (!IsLegal(out)) {
-    LOG_TRACE("Received illegal heart beat: {}", ToString(out));
+    LOG_TRACE_LIMITED("Received illegal heart beat: {}", ToString(out));
     return false;
   }
   return true;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <vector>
 
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -54,7 +55,9 @@ void ServiceManager::Deliver(const std::string& session_id, const std::string& s
                              std::string message) {
   auto service = Find(service_id);
   if (!service) {
-    LOG_ERROR("No service: {} found, fail to deliver messag: {}", service_id, message);
+    LOG_ERROR_LIMITED("No service: {} found, fail to deliver messag: {}",
+                      ::zorvax::utils::logger::Excerpt(service_id),
+                      ::zorvax::utils::logger::Excerpt(message));
     return;
   }
   service->HandleMsg(session_id, message);
@@ -78,7 +81,8 @@ bool ServiceManager::Setup(const std::string& session_id, const std::string& nam
     LOG_WARN("Fail to setup service {}, not found", name);
     return false;
   }
-  LOG_INFO("Session {} setup service {} with context {}", session_id, name, context);
+  LOG_INFO("Session {} setup service {} with context {}", session_id, name,
+           ::zorvax::utils::logger::Excerpt(context));
   if (service->SetupConnection(session_id, context)) {
     LOG_INFO("Setup successfully service {}", name);
     return true;

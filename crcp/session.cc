@@ -7,6 +7,7 @@
 #include "crcp/message_id.h"
 #include "crcp/runtime.h"
 #include "crcp/service_manager.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -142,10 +143,11 @@ void Session::DispatchMessage(uint16_t id, const json& content) {
     LOG_INFO("Session handlers is empty, Stop to dispatch message");
     return;
   }
-  LOG_INFO("[{}] Dispatch message, id: {}, content: {}", id_, id, Dump(content));
+  LOG_INFO_LIMITED("[{}] Dispatch message, id: {}, content: {}", id_, id,
+                   ::zorvax::utils::logger::Excerpt(Dump(content)));
   auto it = handlers_.find(id);
   if (it == handlers_.end()) {
-    LOG_ERROR("[{}] Unknown message, id {}", id_, id);
+    LOG_ERROR_LIMITED("[{}] Unknown message, id {}", id_, id);
   } else {
     Handler handler = it->second;
     auto self = shared_from_this();
@@ -162,7 +164,7 @@ void Session::HearHello(uint16_t, const json&) {
     return;
   }
   connection_->SendMessage(kHelloResponse, nullptr);
-  LOG_INFO("[{}] HearHello: I am alive, hello is heared", id_);
+  LOG_INFO_LIMITED("[{}] HearHello: I am alive, hello is heared", id_);
 }
 
 void Session::OnHelloResponse(uint16_t, const json&) {
@@ -174,7 +176,7 @@ void Session::OnHelloResponse(uint16_t, const json&) {
   // Only the answer to our own pending hello resumes the heart beat; a stray or late
   // one would start a second receive on the heart beat's one buffer.
   if (hello_timer_ == 0) {
-    LOG_WARN("[{}] OnHelloResponse: no hello is pending, ignored", id_);
+    LOG_WARN_LIMITED("[{}] OnHelloResponse: no hello is pending, ignored", id_);
     return;
   }
   Runtime::CancelTimer(hello_timer_);
@@ -198,7 +200,8 @@ void Session::DeliverMessage(uint16_t, const json& content) {
       service_id = content.at("serviceId").get<std::string>();
       message = content.at("message").get<std::string>();
     } catch (const json::exception& e) {
-      LOG_ERROR("[{}] DeliverMessage: bad message content {}, {}", id_, Dump(content), e.what());
+      LOG_ERROR_LIMITED("[{}] DeliverMessage: bad message content {}, {}", id_,
+                        ::zorvax::utils::logger::Excerpt(Dump(content)), e.what());
       return;
     }
     id = id_;

@@ -5,6 +5,7 @@
 #include "crcp/runtime.h"
 #include "crcp/service_manager.h"
 #include "crcp/session.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
@@ -110,12 +111,18 @@ void SessionManager::TransferMsg(const std::string& session_id, const std::strin
                                  const std::string& message) {
   auto session = GetSession(session_id);
   if (!session) {
-    LOG_ERROR("No session {} found, fail to transfer message to service: {}: {}", session_id,
-              service_id, message);
+    LOG_ERROR_LIMITED("No session {} found, fail to transfer message to service: {}: {}",
+                      session_id, service_id, ::zorvax::utils::logger::Excerpt(message));
     return;
   }
-  LOG_INFO("Transfer message to session: [{}], service: [{}]: {}", session_id, service_id, message);
+  LOG_INFO_LIMITED("Transfer message to session: [{}], service: [{}]: {}", session_id, service_id,
+                   ::zorvax::utils::logger::Excerpt(message));
   session->SendServiceMessage(service_id, message);
+  // Services send from their own workers. If the session was removed meanwhile, this
+  // may be the last reference, and the session's destruction stops its services, which
+  // join those very workers: the reference is let go on the task thread instead.
+  Runtime::PostTask("Release session after a service message",
+                    [session = std::move(session)] {});
 }
 
 }  // namespace crcp

@@ -4,11 +4,13 @@
 
 #include "crcp/runtime.h"
 #include "crcp/supervisor.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp {
 namespace {
 const char* const kLogTag = "CRCP::task_worker";
+constexpr unsigned kTaskLogBurst = 60;
 }
 
 // `running_` starts true so that a Stop that comes before the thread is scheduled is
@@ -77,8 +79,11 @@ void TaskWorker::Run() {
 
 void TaskWorker::ExecuteTask(Task& task) {
   uint64_t now = NowMs();
-  LOG_INFO("Execute task [{}], create time: {}, current time: {}, interval: {}", task.name,
-           task.create_time, now, now - task.create_time);
+  // Peers drive tasks (each message, each error is one or more): both lines are bounded,
+  // with room for the bursts of a connect.
+  LOG_INFO_LIMITED_TO(kTaskLogBurst,
+                      "Execute task [{}], create time: {}, current time: {}, interval: {}",
+                      task.name, task.create_time, now, now - task.create_time);
   uint64_t id = supervisor_->WatchTask(task.name);
   try {
     task.function();
@@ -90,7 +95,8 @@ void TaskWorker::ExecuteTask(Task& task) {
   supervisor_->CompleteTask(id);
   // The function and what it captured are released here, still on the task thread.
   task.function = nullptr;
-  LOG_INFO("Task [{}] execute is finished, speed time: {}", task.name, NowMs() - now);
+  LOG_INFO_LIMITED_TO(kTaskLogBurst, "Task [{}] execute is finished, speed time: {}", task.name,
+                      NowMs() - now);
 }
 
 void TaskWorker::Stop() {

@@ -17,6 +17,7 @@
 #include "services/audio/connection.h"
 #include "services/audio/packet_type.h"
 #include "services/video/command_sender.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::audio {
@@ -209,7 +210,7 @@ void ClientCommandSession::ClientCommandSessionImpl::HandlerPacket(
   const uint16_t id = static_cast<uint16_t>(packet->type & 0xFFFF);
   const auto it = handlers_.find(id);
   if (it == handlers_.end()) {
-    LOG_ERROR("unknow packet num");
+    LOG_ERROR_LIMITED("unknow packet num");
     return;
   }
   (this->*(it->second))(packet);
@@ -295,7 +296,7 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStop(Events* events) {
 
 void ClientCommandSession::ClientCommandSessionImpl::DoStart(
     const std::shared_ptr<AudioPacket>& packet) {
-  LOG_INFO("Recv Receiver OnStart Message");
+  LOG_INFO_LIMITED("Recv Receiver OnStart Message");
   Events events;
   std::shared_ptr<ClientListener> listener;
   {
@@ -304,13 +305,13 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
     const auto body = ParseBody(*packet);
     int result = -1;
     if (!body || !ReadInt(*body, "resultType", &result)) {
-      LOG_ERROR("DoStart Json Parse fail");
+      LOG_ERROR_LIMITED("DoStart Json Parse fail");
       events.push_back({Event::kError, kErrorUnparsable});
       result = -1;
     }
     uint32_t repeat_send = 0;
     if (!body || !ReadUnsigned(*body, "repeatSend", &repeat_send)) {
-      LOG_ERROR("not allow repeat send");
+      LOG_ERROR_LIMITED("not allow repeat send");
       repeat_send = 0;
     }
     // The receiver either agrees to the requested count or gets every datagram once.
@@ -320,10 +321,10 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
     if (result != 0) {
       status_ = kStatusReady;
       events.push_back({Event::kError, result});
-      LOG_ERROR("receiver is not allow mirror audio! error code is{}", result);
+      LOG_ERROR_LIMITED("receiver is not allow mirror audio! error code is{}", result);
     } else if (!sender_) {
       // Nothing can play: back to ready, so that a later start is not refused for good.
-      LOG_ERROR("start answer without a sender");
+      LOG_ERROR_LIMITED("start answer without a sender");
       status_ = kStatusReady;
     } else {
       LOG_INFO("Audio begin start");
@@ -338,7 +339,7 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
 
 void ClientCommandSession::ClientCommandSessionImpl::OnStart(
     const std::shared_ptr<AudioPacket>& packet) {
-  LOG_INFO("Recv Reecvier Start Message");
+  LOG_INFO_LIMITED("Recv Reecvier Start Message");
   int mode = 0;
   {
     Events events;
@@ -348,10 +349,10 @@ void ClientCommandSession::ClientCommandSessionImpl::OnStart(
       listener = listener_;
       const auto body = ParseBody(*packet);
       if (!body || !ReadInt(*body, "displayMode", &mode)) {
-        LOG_ERROR("OnStart Json Parse fail");
+        LOG_ERROR_LIMITED("OnStart Json Parse fail");
         events.push_back({Event::kError, kErrorUnparsable});
       } else if (mode < 0 || mode > std::numeric_limits<uint16_t>::max()) {
-        LOG_ERROR("OnStart displayMode is illegal");
+        LOG_ERROR_LIMITED("OnStart displayMode is illegal");
         return;
       }
     }
@@ -364,7 +365,7 @@ void ClientCommandSession::ClientCommandSessionImpl::OnStart(
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::OnStop(const std::shared_ptr<AudioPacket>&) {
-  LOG_INFO("Recv Receiver Stop Message");
+  LOG_INFO_LIMITED("Recv Receiver Stop Message");
   Events events;
   std::shared_ptr<ClientListener> listener;
   {

@@ -1,5 +1,7 @@
 #include "services/device_info/device_info_offer.h"
 
+#include <cstdint>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <unordered_map>
@@ -8,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "services/device_info/local_device_info.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::info {
@@ -17,9 +20,44 @@ const char* const kLogTag = "device_info_offer";
 
 using Properties = std::unordered_map<std::string, std::string>;
 
-std::string Member(const Properties& properties, const char* name) {
-  auto it = properties.find(name);
-  return it == properties.end() ? std::string() : it->second;
+// One peer's properties. The peer may send as many messages with as many new members
+// as it likes, so what is kept is bounded in members and in bytes (names and values).
+struct PeerStore {
+  Properties members;
+  size_t bytes = 0;
+  uint64_t refused = 0;
+};
+
+std::string Member(const PeerStore& store, const char* name) {
+  auto it = store.members.find(name);
+  return it == store.members.end() ? std::string() : it->second;
+}
+
+// Adds the properties whose names are not known yet; a known one keeps its value.
+// What does not fit any more is refused and counted.
+void AddBounded(const std::string& session_id, PeerStore& store,
+                const std::map<std::string, std::string>& properties) {
+  uint64_t refused = 0;
+  for (const auto& property : properties) {
+    LOG_DEBUG_LIMITED("Property ({}, {})", ::zorvax::utils::logger::Excerpt(property.first),
+                      ::zorvax::utils::logger::Excerpt(property.second));
+    if (store.members.count(property.first) != 0) continue;
+    const size_t size = property.first.size() + property.second.size();
+    if (store.members.size() >= DeviceInfoOffer::kMaxPeerProperties ||
+        size > DeviceInfoOffer::kMaxPeerBytes - store.bytes) {
+      ++refused;
+      continue;
+    }
+    store.members.insert(property);
+    store.bytes += size;
+  }
+  if (refused != 0) {
+    store.refused += refused;
+    LOG_WARN_LIMITED(
+        "Refuse {} properties of session {}, its store is full ({} members, {} "
+        "bytes), {} refused so far",
+        refused, session_id, store.members.size(), store.bytes, store.refused);
+  }
 }
 }  // namespace
 
@@ -37,7 +75,7 @@ class DeviceInfoOffer::DeviceInfoOfferImpl {
   }
 
   void HandleMsg(const std::string& session_id, const std::string& message) {
-    LOG_INFO("Receive message from {}", session_id);
+    LOG_INFO_LIMITED("Receive message from {}", session_id);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (sessions_.count(session_id) == 0) return;
@@ -46,10 +84,7 @@ class DeviceInfoOffer::DeviceInfoOfferImpl {
     std::lock_guard<std::mutex> lock(mutex_);
     auto session = sessions_.find(session_id);
     if (session == sessions_.end()) return;  // disconnected meanwhile
-    for (const auto& property : properties) {
-      LOG_DEBUG("Property ({}, {})", property.first, property.second);
-      session->second.insert(property);  // a property already known keeps its value
-    }
+    AddBounded(session_id, session->second, properties);
   }
 
   void SetMessageSender(crcp::MessageSender sender) {
@@ -60,7 +95,7 @@ class DeviceInfoOffer::DeviceInfoOfferImpl {
   std::string InitConnection(const std::string& session_id) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      sessions_.emplace(session_id, Properties());
+      sessions_.emplace(session_id, PeerStore());
     }
     try {
       nlohmann::json offer = nlohmann::json::object();
@@ -86,7 +121,8 @@ class DeviceInfoOffer::DeviceInfoOfferImpl {
     std::lock_guard<std::mutex> lock(mutex_);
     auto session = sessions_.find(session_id);
     if (session == sessions_.end()) return false;
-    session->second = Properties(parsed.begin(), parsed.end());
+    session->second = PeerStore();
+    AddBounded(session_id, session->second, parsed);
     return true;
   }
 
@@ -116,7 +152,7 @@ class DeviceInfoOffer::DeviceInfoOfferImpl {
  private:
   std::map<std::string, std::string> local_;  // filled once; read-only afterwards
   std::mutex mutex_;                          // guards sessions_ and sender_
-  std::unordered_map<std::string, Properties> sessions_;
+  std::unordered_map<std::string, PeerStore> sessions_;
   crcp::MessageSender sender_;  // kept; this service sends nothing of its own
 };
 
@@ -165,7 +201,8 @@ std::map<std::string, std::string> DeviceInfoOffer::ParseJsonData(const std::str
     for (auto it = data.begin(); it != data.end(); ++it)
       properties[it.key()] = it.value().get<std::string>();
   } catch (const std::exception& e) {
-    LOG_ERROR("Exception when parse json, {}", e.what());
+    // A parse error quotes the token it stopped at, which may be most of the text.
+    LOG_ERROR_LIMITED("Exception when parse json, {}", ::zorvax::utils::logger::Excerpt(e.what()));
   }
   return properties;
 }

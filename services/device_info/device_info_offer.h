@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,10 @@ class DeviceInfoOffer : public crcp::IService {
  public:
   static constexpr const char* kServiceId = "device_info_offer";
   static constexpr const char* kVersion = "R.2.2.6.26";
+  // What is kept of one peer's properties: far above the five members a receiver
+  // offers, small enough that a peer sending new members without end costs little.
+  static constexpr size_t kMaxPeerProperties = 64;
+  static constexpr size_t kMaxPeerBytes = 16 * 1024;  // names and values together
 
   // Properties of this computer, from the selected platform back-end.
   DeviceInfoOffer();

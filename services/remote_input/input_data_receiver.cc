@@ -16,6 +16,7 @@
 
 #include "platform/socket_errors.h"
 #include "services/remote_input/input_event_codec.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::ril {
@@ -173,7 +174,7 @@ class InputDataReceiver::Impl {
   void OnRecv(const std::error_code& ec, size_t bytes) {
     if (ec) {
       if (platform::IsOperationAborted(ec) || stopped_) return;
-      LOG_ERROR("fail to receive data, {}", ec.message());
+      LOG_ERROR_LIMITED("fail to receive data, {}", ec.message());
       if (InputDataReceiver::IsFatalReceiveError(ec) || ++consecutive_errors_ >= kMaxConsecutiveErrors) {
         LOG_ERROR("Stop receiving input data after error {}", ec.message());
         return;
@@ -202,16 +203,14 @@ class InputDataReceiver::Impl {
       std::lock_guard<std::mutex> lock(peers_mutex_);
       allowed = allowed_peers_.count(address.to_uint()) != 0;
     }
-    if (allowed) {
-      last_dropped_ = 0;
-      return true;
-    }
-    // One line per change of stranger, so a flood does not flood the log.
-    if (address.to_uint() != last_dropped_) {
-      LOG_WARN("Drop input data from {}, not the address of an established session",
-               sender.address().to_string());
-      last_dropped_ = address.to_uint();
-    }
+    if (allowed) return true;
+    // Strangers may send as fast as they like, interleaved with the peer: the line is
+    // bounded by time, not by who sent last.
+    ++dropped_;
+    LOG_WARN_LIMITED(
+        "Drop input data from {}, not the address of an established session, "
+        "{} dropped so far",
+        sender.address().to_string(), dropped_);
     return false;
   }
 
@@ -237,7 +236,7 @@ class InputDataReceiver::Impl {
   // Fields below the socket are touched only on the I/O thread, except the peers.
   bool stopped_ = false;
   int consecutive_errors_ = 0;
-  uint32_t last_dropped_ = 0;
+  uint64_t dropped_ = 0;  // datagrams from strangers
   std::mutex peers_mutex_;
   std::map<uint32_t, int> allowed_peers_;
   std::thread thread_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::ril {
@@ -29,12 +30,12 @@ void WriteU32(uint8_t* p, uint32_t v) {
 
 bool IsLegal(const InputPacketHeader& header) {
   if ((header.invert_packet_type ^ header.packet_type) != 0xFF) {
-    LOG_WARN("UnPackData packet_type error {} {}", HexDump(&header.packet_type, 1),
-             HexDump(&header.invert_packet_type, 1));
+    LOG_WARN_LIMITED("UnPackData packet_type error {} {}", HexDump(&header.packet_type, 1),
+                     HexDump(&header.invert_packet_type, 1));
     return false;
   }
   if (header.packet_type >= 2) {
-    LOG_WARN("UnPackData packet_type unsupport");
+    LOG_WARN_LIMITED("UnPackData packet_type unsupport");
     return false;
   }
   return true;
@@ -42,15 +43,15 @@ bool IsLegal(const InputPacketHeader& header) {
 
 bool DeserializeHeader(const uint8_t* data, size_t size, InputPacketHeader& header) {
   if (data == nullptr || size < kInputHeaderSize) {
-    LOG_ERROR("Cannot deserialize the buffer as a input evnet packet header: {}",
-              HexDump(data, data == nullptr ? 0 : size));
+    LOG_ERROR_LIMITED("Cannot deserialize the buffer as a input evnet packet header: {}",
+                      HexDump(data, data == nullptr ? 0 : size));
     return false;
   }
   header.packet_type = data[0];
   header.invert_packet_type = data[1];
   header.payload_size = ReadU16(data + 2);
   if (!IsLegal(header)) {
-    LOG_ERROR("Received a illegal input evnet packet header: {}", ToString(header));
+    LOG_ERROR_LIMITED("Received a illegal input evnet packet header: {}", ToString(header));
     return false;
   }
   return true;
@@ -58,8 +59,8 @@ bool DeserializeHeader(const uint8_t* data, size_t size, InputPacketHeader& head
 
 bool DeserializeEvent(const uint8_t* data, size_t size, InputEvent& event) {
   if (data == nullptr || size < kInputEventSize) {
-    LOG_ERROR("Cannot deserialize the buffer as a input evnet: {}",
-              HexDump(data, data == nullptr ? 0 : size));
+    LOG_ERROR_LIMITED("Cannot deserialize the buffer as a input evnet: {}",
+                      HexDump(data, data == nullptr ? 0 : size));
     return false;
   }
   event.sec = ReadU32(data);
@@ -68,7 +69,7 @@ bool DeserializeEvent(const uint8_t* data, size_t size, InputEvent& event) {
   event.code = ReadU16(data + 10);
   event.value = static_cast<int32_t>(ReadU32(data + 12));
   if (event.sec == 0) {
-    LOG_ERROR("Received a illegal input event: {}", ToString(event));
+    LOG_ERROR_LIMITED("Received a illegal input event: {}", ToString(event));
     return false;
   }
   return true;
@@ -78,7 +79,8 @@ bool Deserialize(const uint8_t* data, size_t size, std::vector<InputEvent>& even
   InputPacketHeader header;
   if (!DeserializeHeader(data, size, header)) return false;
   if (size < static_cast<size_t>(header.payload_size) + kInputHeaderSize) {
-    LOG_ERROR("Buffer length not match the packet header payload_size, maybe a incomplete packet");
+    LOG_ERROR_LIMITED(
+        "Buffer length not match the packet header payload_size, maybe a incomplete packet");
     return false;
   }
   // payload_size is at most 65535 and checked against the received size above, so

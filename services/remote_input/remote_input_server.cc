@@ -77,7 +77,7 @@ class RemoteInputServer::RemoteInputServerImpl {
         if (!peer_address.empty()) receiver_.AllowPeer(peer_address);
       }
     }
-    session.reset();  // a duplicate: the session already known is kept
+    Release(std::move(session));  // a duplicate: the session already known is kept
 
     const uint16_t port = BindDataPort();
     if (port == 0) return {};
@@ -99,8 +99,8 @@ class RemoteInputServer::RemoteInputServerImpl {
       sessions_.erase(it);
     }
     if (!entry.peer_address.empty()) receiver_.DisallowPeer(entry.peer_address);
-    // Destroyed here, outside the lock: it waits for the session's worker.
-    entry.session.reset();
+    // Destroyed outside the lock: it waits for the session's worker.
+    Release(std::move(entry.session));
   }
 
   void Shutdown() {
@@ -166,16 +166,43 @@ class RemoteInputServer::RemoteInputServerImpl {
     for (auto& item : sessions) {
       if (!item.second.peer_address.empty()) receiver_.DisallowPeer(item.second.peer_address);
     }
-    sessions.clear();  // joins each session's worker, outside the lock
+    // Joins each session's worker, outside the lock.
+    for (auto& item : sessions) Release(std::move(item.second.session));
+  }
+
+  // Lets go of a control session. Its destructor joins its worker, so a release that
+  // happens on that worker (the session protocol stopping the service from a send the
+  // worker made) parks the session instead; the next release from another thread, or
+  // the server's end, lets it go.
+  void Release(std::shared_ptr<ServerSession> session) {
+    std::vector<std::shared_ptr<ServerSession>> released;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (session && session->OnWorkerThread()) {
+        retired_.push_back(std::move(session));
+      } else if (session) {
+        released.push_back(std::move(session));
+      }
+      for (auto it = retired_.begin(); it != retired_.end();) {
+        if ((*it)->OnWorkerThread()) {
+          ++it;
+        } else {
+          released.push_back(std::move(*it));
+          it = retired_.erase(it);
+        }
+      }
+    }
+    released.clear();
   }
 
   const std::shared_ptr<IDataSink> sink_;
   InputDataReceiver receiver_;
   const std::shared_ptr<SenderSlot> sender_;
   std::mutex listen_mutex_;
-  mutable std::mutex mutex_;  // guards sessions_ and listener_
+  mutable std::mutex mutex_;  // guards sessions_, listener_ and retired_
   std::unordered_map<std::string, Entry> sessions_;
   std::shared_ptr<IServerListener> listener_;
+  std::vector<std::shared_ptr<ServerSession>> retired_;  // see Release
 };
 
 RemoteInputServer::RemoteInputServer(std::shared_ptr<IDataSink> sink)

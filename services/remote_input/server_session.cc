@@ -8,12 +8,14 @@
 #include <asio/post.hpp>
 
 #include "services/remote_input/control_message.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::ril {
 
 namespace {
 const char* const kLogTag = "REMOTE_INPUT::server session";
+using ::zorvax::utils::logger::Excerpt;
 }  // namespace
 
 ServerSession::ServerSession(std::string session_id, std::shared_ptr<IDataSink> sink, Sender sender)
@@ -62,42 +64,44 @@ void ServerSession::MessageDispatch(const std::string& message) {
   ControlMessage parsed;
   std::string error;
   if (!ParseControlMessage(message, parsed, error)) {
-    LOG_ERROR("Illegal message {}: {}", message, error);
+    LOG_ERROR_LIMITED("Illegal message {}: {}", Excerpt(message), Excerpt(error));
     PostError(kErrorIllegalMessage);
     return;
   }
   auto handler = handlers_.find(parsed.id);
   if (handler == handlers_.end()) {
-    LOG_ERROR("unknown message id: {}", parsed.id);
+    LOG_ERROR_LIMITED("unknown message id: {}", parsed.id);
     PostError(kErrorUnknownMessage);
     return;
   }
-  LOG_INFO("dispatch message {} with content: {}", parsed.id, parsed.content.dump());
+  LOG_INFO_LIMITED("dispatch message {} with content: {}", parsed.id,
+                   Excerpt(parsed.content.dump()));
   Handler& run = handler->second;
   Post(parsed.id, [&run, content = std::move(parsed.content)] { run(content); });
 }
 
 void ServerSession::DoStart(const nlohmann::json&) {
-  LOG_INFO("receive start request from client");
+  LOG_INFO_LIMITED("receive start request from client");
   SetSinkEnabled(true);
   Send(control::kStartResponse);
   if (auto listener = Listener()) listener->OnStart();
 }
 
 void ServerSession::DoStop(const nlohmann::json&) {
-  LOG_INFO("receive stop request from client");
+  LOG_INFO_LIMITED("receive stop request from client");
   SetSinkEnabled(false);
   Send(control::kStopResponse);
   if (auto listener = Listener()) listener->OnStop();
 }
 
 void ServerSession::OnStart(const nlohmann::json& content) {
-  LOG_INFO("received start response from client");
+  LOG_INFO_LIMITED("received start response from client");
   // The sink is left alone: Start enabled it when it sent the request, and a refusal
   // does not take that back.
   const auto result = content.is_object() ? content.find("result") : content.end();
   if (!content.is_object() || result == content.end() || !result->is_boolean()) {
-    LOG_ERROR("Bad message content: {}: {}", content.dump(), "\"result\" must be a boolean member");
+    LOG_ERROR_LIMITED("Bad message content: {}: {}", Excerpt(content.dump()),
+                      "\"result\" must be a boolean member");
     ReportError(kErrorIllegalMessage);
     return;
   }
@@ -109,7 +113,7 @@ void ServerSession::OnStart(const nlohmann::json& content) {
 }
 
 void ServerSession::OnStop(const nlohmann::json&) {
-  LOG_INFO("received stop response from client");
+  LOG_INFO_LIMITED("received stop response from client");
   if (auto listener = Listener()) listener->OnStop();
 }
 
@@ -120,7 +124,8 @@ void ServerSession::OnErrorMessage(const nlohmann::json& content) {
     if (member != content.end()) code = JsonToInteger(*member, INT_MIN, INT_MAX);
   }
   if (!code) {
-    LOG_ERROR("Bad message content: {}: {}", content.dump(), "\"code\" must be an integer member");
+    LOG_ERROR_LIMITED("Bad message content: {}: {}", Excerpt(content.dump()),
+                      "\"code\" must be an integer member");
     ReportError(kErrorIllegalMessage);
     return;
   }
@@ -132,10 +137,10 @@ void ServerSession::Post(uint16_t id, std::function<void()> work) {
     try {
       work();
     } catch (const std::exception& e) {
-      LOG_ERROR("Handling of message {} failed: {}", id, e.what());
+      LOG_ERROR_LIMITED("Handling of message {} failed: {}", id, e.what());
       ReportError(kErrorIllegalMessage);
     } catch (...) {
-      LOG_ERROR("Handling of message {} failed", id);
+      LOG_ERROR_LIMITED("Handling of message {} failed", id);
       ReportError(kErrorIllegalMessage);
     }
   });

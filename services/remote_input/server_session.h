@@ -50,6 +50,8 @@ class ServerSession {
   void MessageDispatch(const std::string& message);
 
   const std::string& SessionId() const { return session_id_; }
+  // True on this session's own worker, where the session must not be destroyed.
+  bool OnWorkerThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
  private:
   using Handler = std::function<void(const nlohmann::json& content)>;

@@ -14,6 +14,7 @@
 
 #include "services/video/command_sender.h"
 #include "services/video/connection.h"
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::video {
@@ -339,7 +340,7 @@ void ClientCommandSession::ClientCommandSessionImpl::HandlerPacket(const VideoPa
   if (closing_) return;
   const auto it = handlers_.find(static_cast<uint16_t>(packet.type & 0xFFFF));
   if (it == handlers_.end()) {
-    LOG_ERROR("unknow packet num");
+    LOG_ERROR_LIMITED("unknow packet num");
     return;
   }
   (this->*(it->second))(packet);
@@ -358,13 +359,13 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
     std::lock_guard<std::mutex> lock(mutex_);
     listener = listener_;
     if (!parsed) {
-      LOG_ERROR("DoStart Json Parse fail");
+      LOG_ERROR_LIMITED("DoStart Json Parse fail");
       // A start left waiting for an answer that never becomes valid would refuse both
       // start and stop for good.
       if (status_ == kStatusStartSent) status_ = kStatusStopped;
       code = kResultParseError;
     } else {
-      LOG_INFO("Recv Start Message, result is {}", result);
+      LOG_INFO_LIMITED("Recv Start Message, result is {}", result);
       if (result != 0) {
         StopLocked();
         code = static_cast<int>(result);
@@ -376,12 +377,12 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
           LOG_INFO("Video Stated");
           event = Event::kPlay;
         } else {
-          LOG_ERROR("no video sender, start answer dropped");
+          LOG_ERROR_LIMITED("no video sender, start answer dropped");
           status_ = kStatusStopped;
           code = kResultNoSender;
         }
       } else {
-        LOG_INFO("width or height is invaild, width: {}, height: {}", width, height);
+        LOG_INFO_LIMITED("width or height is invaild, width: {}, height: {}", width, height);
         StopLocked();
         code = kResultZeroSize;
       }
@@ -391,7 +392,7 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::OnStart(const VideoPacket& packet) {
-  LOG_INFO("Recv Receiver Start Message");
+  LOG_INFO_LIMITED("Recv Receiver Start Message");
   int64_t mode = 0;
   const auto body = ParseBody(packet);
   std::shared_ptr<MirrorSenderSession::Listener> listener;
@@ -402,12 +403,12 @@ void ClientCommandSession::ClientCommandSessionImpl::OnStart(const VideoPacket& 
     session_id = session_id_;
   }
   if (!body || !ReadInteger(*body, "displayMode", kIntMin, kIntMax, &mode)) {
-    LOG_ERROR("OnStart Json Parse fail");
+    LOG_ERROR_LIMITED("OnStart Json Parse fail");
     Notify(listener, Event::kError, kResultParseError);
     return;
   }
   if (mode < 0) {
-    LOG_ERROR("OnStart displayMode is illegal");
+    LOG_ERROR_LIMITED("OnStart displayMode is illegal");
     Notify(listener, Event::kError, kResultIllegalMode);
     return;
   }
@@ -437,7 +438,7 @@ void ClientCommandSession::ClientCommandSessionImpl::OnPause(const VideoPacket&)
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::OnStop(const VideoPacket&) {
-  LOG_INFO("Receiver Stop Message.");
+  LOG_INFO_LIMITED("Receiver Stop Message.");
   std::shared_ptr<MirrorSenderSession::Listener> listener;
   int result = kResultNotStarted;
   {
@@ -454,7 +455,7 @@ void ClientCommandSession::ClientCommandSessionImpl::OnStop(const VideoPacket&) 
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::OnNotifyAspect(const VideoPacket& packet) {
-  LOG_INFO("Recv Change Aspect Message");
+  LOG_INFO_LIMITED("Recv Change Aspect Message");
   int64_t width = 0, height = 0;
   const auto body = ParseBody(packet);
   const bool parsed = body && ReadInteger(*body, "screenWidth", 0, kU16Max, &width) &&
@@ -465,7 +466,7 @@ void ClientCommandSession::ClientCommandSessionImpl::OnNotifyAspect(const VideoP
     std::lock_guard<std::mutex> lock(mutex_);
     listener = listener_;
     if (!parsed) {
-      LOG_ERROR("OnNotifyAspect Json Parse fail");
+      LOG_ERROR_LIMITED("OnNotifyAspect Json Parse fail");
       code = kResultParseError;
     } else if (width != 0 && height != 0) {
       if (sender_) sender_->ChangeResolution(static_cast<uint16_t>(width), static_cast<uint16_t>(height));
@@ -478,10 +479,10 @@ void ClientCommandSession::ClientCommandSessionImpl::OnNotifyAspect(const VideoP
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::OnRequestKeyFrame(const VideoPacket&) {
-  LOG_INFO("OnRequestKeyFrame");
+  LOG_INFO_LIMITED("OnRequestKeyFrame");
   std::lock_guard<std::mutex> lock(mutex_);
   if (status_ != kStatusPlaying) {
-    LOG_ERROR("video is not start request key frame fail");
+    LOG_ERROR_LIMITED("video is not start request key frame fail");
     return;
   }
   if (sender_) sender_->RequestKeyFrame();

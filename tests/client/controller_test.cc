@@ -325,6 +325,41 @@ TEST_F(ControllerTest, HeartBeatSilenceReportsDisconnectedThenError) {
   EXPECT_FALSE(controller_->TeardownVideo());
 }
 
+// The receiver falls silent while another host goes on beating for it with the
+// receiver's own sequence numbers: only the peer's beats count, so the session is
+// probed and closed as if nobody beat, and the window goes back to the code entry.
+TEST_F(ControllerTest, OnlyAStrangerBeatingClosesTheSession) {
+  StartReceiver({});
+  MakeController();
+  controller_->SetTimeout(500);
+  ASSERT_TRUE(ConnectAndWait());
+  ASSERT_TRUE(receiver_->WaitForHeartBeats(2, kWait));
+
+  receiver_->SetAnswerHello(false);
+  receiver_->SetHeartBeatSource("127.0.0.2");
+  const uint64_t before = receiver_->HeartBeatsSent();
+  ASSERT_TRUE(WaitFor(*error_));
+  ASSERT_TRUE(receiver_->WaitForClosed(kWait));
+  ASSERT_TRUE(WaitFor(*disconnected_, 2));
+  EXPECT_TRUE(receiver_->WaitForMessage(1, kWait)) << "a hello probe was sent first";
+  EXPECT_GT(receiver_->HeartBeatsSent(), before) << "the stranger did beat";
+  EXPECT_FALSE(controller_->TeardownVideo());
+}
+
+// The receiver asks to start remote input and at once breaks the packet sequence: the
+// session ends while the start is being answered; the process lives on and the window
+// goes back to the code entry.
+TEST_F(ControllerTest, StartRacingTheSessionsEndReportsDisconnected) {
+  StartReceiver({});
+  MakeController();
+  ASSERT_TRUE(ConnectAndWait());
+  ASSERT_TRUE(input_->WaitForLaunch(kWait));
+  ASSERT_TRUE(input_->RequestStartThenBreakSequence());
+  ASSERT_TRUE(receiver_->WaitForClosed(kWait));
+  ASSERT_TRUE(WaitFor(*disconnected_));
+  EXPECT_FALSE(controller_->TeardownVideo());
+}
+
 TEST_F(ControllerTest, ASecondConnectWhilePendingIsRefusedAndTheLateSessionClosed) {
   StartReceiver({});
   receiver::AnswerScript silent;

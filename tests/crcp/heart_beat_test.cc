@@ -124,6 +124,27 @@ TEST_F(HeartBeatTest, OversizedDatagramIsRejectedAndReceivingGoesOn) {
   EXPECT_TRUE(LogCapture::Get().WaitFor(Tag() + " Receive No.1 heart beat"));
 }
 
+// Another host beats for the peer, with the peer's next numbers: nothing of it counts,
+// so the session is lost as if nobody beat, and a flood of it logs a handful of lines.
+TEST_F(HeartBeatTest, AStrangersDatagramsNeitherCountNorFloodTheLog) {
+  StartBeating();
+  PeerSend(1);
+  asio::ip::udp::socket stranger(context_, {asio::ip::make_address("127.0.0.2"), 0});
+  const asio::ip::udp::endpoint target(asio::ip::make_address("127.0.0.1"), heart_beat_->GetPort());
+  uint64_t seq = 2;
+  for (; seq < 500; ++seq) stranger.send_to(asio::buffer(Datagram(seq)), target);
+  // Paced well inside the 400 ms time-out for a second: would keep a peer alive.
+  for (int i = 0; i < 20; ++i, ++seq) {
+    stranger.send_to(asio::buffer(Datagram(seq)), target);
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(losses_.load(), 1);
+  EXPECT_EQ(LogCapture::Get().Count(Tag() + " Receive No.2 heart beat"), 0u);
+  const size_t drops = LogCapture::Get().Count("Drop heart beat from 127.0.0.2");
+  EXPECT_GE(drops, 1u);
+  EXPECT_LE(drops, 5u);
+}
+
 TEST_F(HeartBeatTest, SilenceAfterAcceptedDatagramsCallsTheLoseHandlerOnce) {
   StartBeating();
   PeerSend(1);

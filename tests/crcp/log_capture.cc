@@ -6,6 +6,7 @@
 
 #include <spdlog/sinks/base_sink.h>
 
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace crcp::test {
@@ -63,6 +64,8 @@ LogCapture& LogCapture::Get() {
 void LogCapture::Clear() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->lines.clear();
+  // Lines a peer can repeat are rate-limited; a test starts with every limit fresh.
+  zorvax::utils::logger::ResetRateLimits();
 }
 
 size_t LogCapture::Count(const std::vector<std::string>& pieces) const {

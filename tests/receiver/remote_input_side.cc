@@ -79,6 +79,13 @@ bool RemoteInputSide::SendControl(uint16_t id, const nlohmann::json& content, in
   return receiver_->SendServiceMessage(kClientServiceId, message.dump(), connection);
 }
 
+bool RemoteInputSide::RequestStartThenBreakSequence(int connection) {
+  if (!RequestStart(connection)) return false;
+  // Far ahead of anything a test sends; the hello only carries the bad number.
+  receiver_->SetNextSequence(0x40000000, connection);
+  return receiver_->SendHello(connection);
+}
+
 bool RemoteInputSide::SendInputEvents(const std::vector<wire::TouchEvent>& events, int connection) {
   auto bytes = wire::EncodeInputDatagram(events);
   return bytes && SendDatagram(*bytes, connection);

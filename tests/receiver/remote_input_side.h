@@ -69,6 +69,9 @@ class RemoteInputSide : public ServiceHandler {
   bool SendError(int code, int connection = 0) {
     return SendControl(65535, {{"code", code}}, connection);
   }
+  // A start request followed at once by a packet out of sequence: the client drops the
+  // session while its control session is still answering the start.
+  bool RequestStartThenBreakSequence(int connection = 0);
 
   // Input events to the data port the client announced on `connection`.
   bool SendInputEvents(const std::vector<wire::TouchEvent>& events, int connection = 0);

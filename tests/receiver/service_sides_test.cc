@@ -2,9 +2,13 @@
 // connected by the session-protocol client on loopback.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +34,8 @@
 #include "tests/receiver/device_info_side.h"
 #include "tests/receiver/remote_input_side.h"
 #include "tests/receiver/session_receiver.h"
+#include "tests/receiver/wire_heart_beat.h"
+#include "utils/logger.h"
 
 namespace receiver {
 namespace {
@@ -37,6 +43,49 @@ namespace {
 using nlohmann::json;
 using std::chrono::milliseconds;
 constexpr milliseconds kWait{5000};
+
+// The process logger writes its real file into a private folder, so that a test can
+// measure what a hostile peer makes it write. Set up before anything logs.
+class LogFolder {
+ public:
+  LogFolder() {
+    char folder[] = "/tmp/castora-sides-XXXXXX";
+    if (::mkdtemp(folder) == nullptr) return;
+    root_ = folder;
+    ::setenv("APPDATA", folder, 1);
+    zorvax::utils::logger::Init("Castora");
+  }
+  ~LogFolder() {
+    std::error_code ec;
+    if (!root_.empty() && !std::getenv("KEEPLOGS")) std::filesystem::remove_all(root_, ec);
+  }
+  // The lines the client wrote (the reference receiver logs into the same file under
+  // its own tags) and their bytes.
+  std::pair<size_t, size_t> ClientLines() const {
+    zorvax::utils::logger::Flush();
+    size_t lines = 0;
+    size_t bytes = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(root_ + "/Castora/log", ec)) {
+      std::ifstream in(entry.path());
+      for (std::string line; std::getline(in, line);) {
+        if (line.find("[RECEIVER") != std::string::npos) continue;
+        ++lines;
+        bytes += line.size() + 1;
+      }
+    }
+    return {lines, bytes};
+  }
+  bool Ready() const { return !root_.empty(); }
+
+ private:
+  std::string root_;
+};
+const LogFolder& Logs() {
+  static const LogFolder folder;
+  return folder;
+}
+const bool kLogFolderReady = Logs().Ready();
 
 // Waits, bounded, for a value to appear.
 template <typename T>
@@ -125,6 +174,10 @@ class ServiceSidesTest : public ::testing::Test {
 
     client_ = std::make_unique<crcp::Crcp>("client-uuid", manager_);
     client_->SetAuthKey("ABC123");
+    Connect();
+  }
+
+  void Connect() {
     Slot<std::pair<std::string, int>> connected;
     ASSERT_TRUE(client_->Connect("127.0.0.1", receiver_->Port(),
                                  [&connected](const std::string& id, int code) {
@@ -265,6 +318,98 @@ TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
   ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 12)));
   EXPECT_FALSE(hid_->WaitForReports(1, milliseconds(300)));
   EXPECT_TRUE(receiver_->ProtocolErrors().empty());
+}
+
+// The receiver asks to start and at once breaks the packet sequence, so the session is
+// dropped while the control session's worker is still sending the start answer through
+// it. Whichever thread lets go of the session last, the process survives, every round.
+TEST_F(ServiceSidesTest, StartRacingTheSessionsEndIsSurvived) {
+  constexpr int kRounds = 15;
+  for (int round = 1; round <= kRounds; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+    ASSERT_TRUE(receiver_->WaitForConnection(kWait));
+    const int connection = receiver_->ConnectionCount();
+    ASSERT_TRUE(remote_side_->RequestStartThenBreakSequence(connection));
+    ASSERT_TRUE(receiver_->WaitForClosed(kWait, connection));
+    // The session and its control session are gone before the next round connects.
+    for (int i = 0; i < 500 && input_->SetupConnection(session_id_, ""); ++i)
+      std::this_thread::sleep_for(milliseconds(10));
+    ASSERT_FALSE(input_->SetupConnection(session_id_, ""));
+    if (round < kRounds) Connect();
+  }
+  EXPECT_TRUE(remote_side_->Faults().empty());
+}
+
+// A peer and a stranger flood every way in: malformed input datagrams from both in
+// turn, garbage heart beats from the peer and legal ones from the stranger, malformed
+// and unknown control messages, a 1 MiB body and device info with ever more members.
+// The session stays up, what the device-info store keeps is bounded, and the log only
+// grows by a few hundred lines.
+TEST_F(ServiceSidesTest, FloodsKeepTheLogAndTheDeviceInfoBounded) {
+  ASSERT_TRUE(Logs().Ready());
+  ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+  ASSERT_TRUE(info_side_->WaitForLaunch(kWait));
+  ASSERT_TRUE(remote_side_->RequestStart());
+  ASSERT_EQ(listener_->Next(), "start");
+  const auto before = Logs().ClientLines();
+  ASSERT_GT(before.first, 0u) << "the client logs into the private folder";
+
+  RemoteInputSide::Options stranger_options;
+  stranger_options.source_address = "127.0.0.2";
+  RemoteInputSide stranger(receiver_.get(), stranger_options);
+  ASSERT_TRUE(stranger.OnLaunch(1, remote_side_->InitContext()->dump()));
+  const std::vector<std::vector<uint8_t>> malformed = {
+      {0x01, 0x01, 0x00, 0x00},  // type and its inverse disagree
+      {0x00, 0xFF, 0x00},        // shorter than a header
+      {0x00, 0xFF, 0x00, 0x20},  // announces two events, carries none
+  };
+  for (int i = 0; i < 6000; ++i) {
+    const auto& bytes = malformed[i % malformed.size()];
+    ASSERT_TRUE((i % 2 == 0 ? *remote_side_ : stranger).SendDatagram(bytes));
+  }
+
+  const auto request = receiver_->WaitForMessage(0, kWait);
+  ASSERT_TRUE(request);
+  const uint16_t beat_port = request->content["heartBeatPort"].get<uint16_t>();
+  asio::ip::udp::socket beater(io_, {asio::ip::make_address_v4("127.0.0.2"), 0});
+  const asio::ip::udp::endpoint client_beat(asio::ip::make_address_v4("127.0.0.1"), beat_port);
+  for (uint64_t i = 0; i < 2000; ++i) {
+    ASSERT_TRUE(receiver_->SendHeartBeatDatagram({0xDE, 0xAD}));
+    beater.send_to(asio::buffer(wire::EncodeHeartBeat(wire::MakeHeartBeat(1000 + i))), client_beat);
+  }
+
+  // Device info: 40 messages of 2,000 new members each, then one member the store has
+  // no room for any more.
+  for (int m = 0; m < 40; ++m) {
+    json properties = json::object();
+    for (int k = 0; k < 2000; ++k) properties[fmt::format("m{}_{}", m, k)] = "value";
+    ASSERT_TRUE(info_side_->SendProperties(properties));
+  }
+  ASSERT_TRUE(info_side_->SendProperties({{"userName", "Front desk"}}));
+  // An unterminated string: the parse error quotes all of it.
+  ASSERT_TRUE(receiver_->SendServiceMessage("device_info_offer", "\"" + std::string(1 << 20, 'x')));
+
+  for (int i = 0; i < 150; ++i) {
+    ASSERT_TRUE(remote_side_->SendControl(7));
+    ASSERT_TRUE(receiver_->SendServiceMessage("remote_input.r", "{\"id\":"));
+  }
+  ASSERT_TRUE(remote_side_->SendError(-77));
+  for (;;) {
+    auto event = listener_->Next();
+    ASSERT_TRUE(event) << "every control message is handled";
+    if (*event == "error -77") break;
+  }
+  // The peer's input still goes through after all that.
+  ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 10, 1)));
+  ASSERT_TRUE(hid_->WaitForReports(1, kWait));
+
+  EXPECT_TRUE(receiver_->IsConnected());
+  EXPECT_EQ(info_->GetPeerProperties(session_id_).user_name, "") << "refused: the store is full";
+  EXPECT_EQ(info_->GetPeerProperties(session_id_).device_name, "Room 1");
+  const auto after = Logs().ClientLines();
+  EXPECT_LT(after.first - before.first, 600u);
+  EXPECT_LT(after.second - before.second, 128u * 1024);
 }
 
 }  // namespace

@@ -329,6 +329,10 @@ class SessionReceiver::Impl {
       return SendDatagramOnIo(bytes.data(), bytes.size(), address, port);
     });
   }
+  void SetHeartBeatSource(const std::string& address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    beat_source_ = address;
+  }
   uint64_t HeartBeatsSent() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return beats_sent_;
@@ -399,6 +403,7 @@ class SessionReceiver::Impl {
     std::error_code ec;
     acceptor_.close(ec);
     udp_.close(ec);
+    stranger_udp_.reset();
     beat_timer_.cancel();
     for (auto& entry : conns_) {
       if (entry.second->open)
@@ -775,6 +780,7 @@ class SessionReceiver::Impl {
 
   void OnBeatTimer() {
     std::string address;
+    std::string source;
     uint16_t port = 0;
     uint64_t seq = 0;
     {
@@ -782,10 +788,14 @@ class SessionReceiver::Impl {
       if (!beat_sending_ || beat_port_ == 0) return;
       address = beat_address_;
       port = beat_port_;
+      source = beat_source_;
       seq = next_beat_++;
     }
     auto bytes = wire::EncodeHeartBeat(wire::MakeHeartBeat(seq));
-    if (SendDatagramOnIo(bytes.data(), bytes.size(), address, port)) {
+    const bool sent = source.empty()
+                          ? SendDatagramOnIo(bytes.data(), bytes.size(), address, port)
+                          : SendFromOnIo(source, bytes.data(), bytes.size(), address, port);
+    if (sent) {
       std::lock_guard<std::mutex> lock(mutex_);
       ++beats_sent_;
     }
@@ -807,6 +817,28 @@ class SessionReceiver::Impl {
     return true;
   }
 
+  // A datagram from another local address; the socket is bound on first use and kept.
+  bool SendFromOnIo(const std::string& source, const uint8_t* data, size_t size,
+                    const std::string& address, uint16_t port) {
+    std::error_code ec;
+    auto from = asio::ip::make_address(source, ec);
+    auto to = asio::ip::make_address(address.empty() ? options_.address : address, ec);
+    if (ec || port == 0) return false;
+    if (!stranger_udp_ || stranger_source_ != source) {
+      auto socket = std::make_unique<asio::ip::udp::socket>(io_);
+      socket->open(asio::ip::udp::v4(), ec);
+      if (!ec) socket->bind({from, 0}, ec);
+      if (ec) {
+        LOG_ERROR("Fail to bind a heart beat source at {}: {}", source, ec.message());
+        return false;
+      }
+      stranger_udp_ = std::move(socket);
+      stranger_source_ = source;
+    }
+    stranger_udp_->send_to(asio::buffer(data, size), asio::ip::udp::endpoint(to, port), 0, ec);
+    return !ec;
+  }
+
   // Declared first so that it is destroyed last: every socket below lives on it.
   asio::io_context io_;
   Options options_;  // uuid is guarded by mutex_ (SetUuid); the rest is fixed at Start
@@ -823,6 +855,8 @@ class SessionReceiver::Impl {
   std::map<int, std::shared_ptr<Conn>> conns_;
   std::shared_ptr<Conn> newest_;
   std::array<uint8_t, 1024> beat_buffer_{};
+  std::unique_ptr<asio::ip::udp::socket> stranger_udp_;  // see SendFromOnIo
+  std::string stranger_source_;
   asio::ip::udp::endpoint beat_sender_;
 
   // Shared with callers.
@@ -848,6 +882,7 @@ class SessionReceiver::Impl {
   uint16_t beat_port_ = 0;
   uint64_t next_beat_ = 1;
   uint64_t beats_sent_ = 0;
+  std::string beat_source_;  // empty: the receiver's own socket
 };
 
 SessionReceiver::SessionReceiver() : SessionReceiver(Options()) {}
@@ -925,6 +960,9 @@ void SessionReceiver::SetHeartBeatTarget(const std::string& address, uint16_t po
 }
 bool SessionReceiver::SendHeartBeatDatagram(const std::vector<uint8_t>& bytes) {
   return impl_->SendHeartBeatDatagram(bytes);
+}
+void SessionReceiver::SetHeartBeatSource(const std::string& address) {
+  impl_->SetHeartBeatSource(address);
 }
 uint64_t SessionReceiver::HeartBeatsSent() const { return impl_->HeartBeatsSent(); }
 bool SessionReceiver::WaitForHeartBeats(size_t count, Milliseconds timeout) {

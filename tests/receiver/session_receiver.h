@@ -163,6 +163,9 @@ class SessionReceiver {
   // "heartBeatPort".
   void SetHeartBeatTarget(const std::string& address, uint16_t port);
   bool SendHeartBeatDatagram(const std::vector<uint8_t>& bytes);
+  // Sends the heart beats from a socket bound to `address` (e.g. 127.0.0.2, a stranger
+  // beating for a silent receiver) instead of the receiver's own; empty: the receiver's.
+  void SetHeartBeatSource(const std::string& address);
   uint64_t HeartBeatsSent() const;
   // Waits until `count` legal heart beats of the client were received.
   bool WaitForHeartBeats(size_t count, Milliseconds timeout);

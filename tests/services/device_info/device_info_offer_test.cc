@@ -8,6 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
 #include "platform/system/sim_system_facts.h"
 
 namespace crcp::info {
@@ -110,6 +113,38 @@ TEST(DeviceInfoOffer, PeerPropertiesFromSetupAndLaterMessages) {
   EXPECT_EQ(offer.GetPeerProperties("s1").device_name, "Hall");
   offer.Disconnect("s1");
   EXPECT_EQ(offer.GetPeerProperties("s1").device_name, "");
+}
+
+// A peer that keeps sending new members fills its store only up to the bounds; what
+// comes after is refused, a known member included. A new setup starts a fresh store.
+TEST(DeviceInfoOffer, WhatIsKeptOfAPeerIsBounded) {
+  auto members = [](size_t count, size_t value_size) {
+    nlohmann::json junk = nlohmann::json::object();
+    for (size_t i = 0; i < count; ++i)
+      junk[fmt::format("a{:05}", i)] = std::string(value_size, 'v');
+    return junk.dump();
+  };
+  struct Case {
+    const char* name;
+    std::string flood;
+  };
+  const Case cases[] = {
+      {"members", members(DeviceInfoOffer::kMaxPeerProperties, 1)},
+      {"bytes", members(1, DeviceInfoOffer::kMaxPeerBytes - 26)},  // 4 bytes left
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimSystemFacts facts;
+    DeviceInfoOffer offer(facts);
+    offer.InitConnection("s1", "127.0.0.1");
+    ASSERT_TRUE(offer.SetupConnection("s1", R"({"deviceName":"Room 1"})"));
+    offer.HandleMsg("s1", c.flood);
+    offer.HandleMsg("s1", R"({"userName":"Desk"})");
+    EXPECT_EQ(offer.GetPeerProperties("s1").device_name, "Room 1");
+    EXPECT_EQ(offer.GetPeerProperties("s1").user_name, "") << "refused: no room left";
+    ASSERT_TRUE(offer.SetupConnection("s1", R"({"userName":"Desk"})"));
+    EXPECT_EQ(offer.GetPeerProperties("s1").user_name, "Desk");
+  }
 }
 
 TEST(DeviceInfoOffer, UnknownSession) {

@@ -6,6 +6,7 @@
 
 #include <spdlog/sinks/ostream_sink.h>
 
+#include "utils/log_limit.h"
 #include "utils/logger.h"
 
 namespace testing_support {
@@ -17,6 +18,8 @@ class LogCapture {
   LogCapture()
       : logger_(zorvax::utils::logger::GetLogger("Castora")),
         sink_(std::make_shared<spdlog::sinks::ostream_sink_mt>(stream_)) {
+    // Lines a peer can repeat are rate-limited; a capture starts with every limit fresh.
+    zorvax::utils::logger::ResetRateLimits();
     sink_->set_pattern("%l %v");
     logger_->sinks().push_back(sink_);
   }
@@ -37,7 +40,10 @@ class LogCapture {
     for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
     return n;
   }
-  void Clear() { stream_.str(""); }
+  void Clear() {
+    stream_.str("");
+    zorvax::utils::logger::ResetRateLimits();
+  }
 
  private:
   std::shared_ptr<spdlog::logger> logger_;
