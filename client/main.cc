@@ -19,12 +19,12 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Castora"));
   // A second start hands over to the first instance and ends here (status 255).
   utils::SingleApplication app(argc, argv, true);
-  zorvax::utils::logger::Init("Castora");
-  LOG_INFO("Castora starts, pid {}", QCoreApplication::applicationPid());
   // Logout, `kill` and Ctrl-C quit like the Quit action: the teardown below stops a
   // share and gives the local sound back. A signal during the start-up is kept until
   // the loop would start.
   utils::QuitOnSignals quit_on_signals;
+  zorvax::utils::logger::Init("Castora");
+  LOG_INFO("Castora starts, pid {}", QCoreApplication::applicationPid());
   QObject::connect(&quit_on_signals, &utils::QuitOnSignals::Quitting,
                    [](int signal_number) { LOG_INFO("Signal {} received, quitting", signal_number); });
   // A run that was killed while sharing left the local output muted (its sound diverted

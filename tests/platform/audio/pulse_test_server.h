@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 // A sound server for the tests that need a real one: the server PULSE_SERVER names
 // when it answers, else a private server started from the `pulseaudio` program with
@@ -43,6 +44,16 @@ class TonePlayer {
 
 // Peak of the 16-bit samples recorded from a source for `ms` milliseconds, or -1.
 int RecordPeak(const std::string& source, int ms);
+
+// What the server itself says, asked without PulseAudioSystem (whose first connection
+// removes a stand-in sink it finds, which a test of another process's stand-in must
+// see): the default sink's name and the names of all sinks; empty when it does not
+// answer within five seconds.
+struct ServerState {
+  std::string default_sink;
+  std::vector<std::string> sinks;
+};
+ServerState QueryServer();
 
 // libpulse is not built for ThreadSanitizer: its lock-free pools and ring channels show
 // up as races inside the library, so the live tests do not run in that build.
