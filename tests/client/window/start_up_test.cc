@@ -214,6 +214,8 @@ class StartUpSoundTest : public ::testing::Test {
 
   // Starts a client that shares the sound, and waits until the speaker is muted.
   static void StartSharing(ClientRun& run, QProcess& client) {
+    // The real sound back-end (the tests run on the simulated ones otherwise).
+    run.Remove(QStringLiteral("CASTORA_PLATFORM"));
     run.Set(QStringLiteral("CASTORA_FAKE_CONTROLLER_SHARE_SOUND"), QStringLiteral("1"));
     run.Start(client);
     ASSERT_TRUE(WaitForOutput(client, "controller: SharingSound")) << client.readAllStandardError().constData();

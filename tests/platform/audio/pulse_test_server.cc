@@ -126,11 +126,11 @@ bool PulseTestServer::Start(std::string* why) {
   return false;
 }
 
-TonePlayer::TonePlayer() {
+TonePlayer::TonePlayer(Sound sound) {
   std::mutex m;
   std::condition_variable cv;
   bool opened = false;
-  thread_ = std::thread([&, this] {
+  thread_ = std::thread([&, this, sound] {
     pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
@@ -154,8 +154,9 @@ TonePlayer::TonePlayer() {
       for (int i = 0; i < 441; ++i) {
         const auto v = static_cast<int16_t>(10000 * std::sin(phase));
         phase = std::fmod(phase + 2 * M_PI * 1000 / 44100, 2 * M_PI);
-        buffer[2 * i] = buffer[2 * i + 1] = v;
+        buffer[2 * i] = buffer[2 * i + 1] = sound == Sound::kTone ? v : 0;
       }
+      if (sound == Sound::kOneSampleEvery10ms) buffer[441] = 1;
       if (pa_simple_write(s, buffer.data(), buffer.size() * 2, &error) < 0) break;
     }
     pa_simple_free(s);

@@ -29,10 +29,13 @@ class PulseTestServer {
 };
 
 // Plays a 1 kHz tone (44.1 kHz 16-bit stereo, amplitude 10000) to the default sink
-// from a thread of its own, with a short buffer so that it sounds at once.
+// from a thread of its own, with a short buffer so that it sounds at once. Or, asked
+// for, a stream of zero samples, or of zeros with one sample of 1 every 10 ms (the
+// quietest sound there is).
 class TonePlayer {
  public:
-  TonePlayer();
+  enum class Sound { kTone, kZeros, kOneSampleEvery10ms };
+  explicit TonePlayer(Sound sound = Sound::kTone);
   ~TonePlayer();
   bool ok() const { return ok_; }
 
