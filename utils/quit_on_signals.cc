@@ -39,7 +39,13 @@ bool InstallHandlers() {
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (int s : QuitOnSignals::kSignals) sigaddset(&action.sa_mask, s);
-  for (int s : QuitOnSignals::kSignals) ::sigaction(s, &action, nullptr);
+  for (int s : QuitOnSignals::kSignals) {
+    // A signal the program was started with ignored stays ignored (SIGHUP under nohup,
+    // SIGINT of a job a script runs in the background).
+    struct sigaction inherited {};
+    if (::sigaction(s, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    ::sigaction(s, &action, nullptr);
+  }
   return true;
 }
 

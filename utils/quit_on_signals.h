@@ -16,7 +16,8 @@ namespace utils {
 // comes before the main loop runs (during start-up, when a quit would be lost) is kept:
 // the program asks Received() before it enters the loop. Signals that come after the
 // first, or during the teardown after the loop, change nothing: the handlers and the pipe
-// stay for the rest of the process, so that no signal ends it half torn down.
+// stay for the rest of the process, so that no signal ends it half torn down. A signal
+// that the program was started with ignored (nohup) stays ignored.
 class QuitOnSignals : public QObject {
   Q_OBJECT
 

@@ -47,6 +47,16 @@ class ClientRun {
     process.start(QStringLiteral(CASTORA_FAKE_CLIENT), QStringList());
   }
 
+  // Starts the client with a signal ignored, as nohup does (a shell's empty trap; the
+  // shell becomes the client, so the process id is the client's).
+  void StartIgnoring(QProcess& process, const QString& signal_name) {
+    process.setProcessEnvironment(env_);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("trap '' %1; exec \"$0\"").arg(signal_name),
+                   QStringLiteral(CASTORA_FAKE_CLIENT)});
+  }
+
   // What the updater received, one value per line.
   QString UpdaterLog() const {
     QFile file(UpdaterLogPath());
@@ -104,6 +114,27 @@ TEST(StartUpTest, InstallNowAtOnceEndsTheClientWithZero) {
       << run.UpdaterLog().toStdString();
 }
 
+// The clients started meanwhile get the default action for the termination signals
+// even where the tests run with one ignored (under nohup, or as a background job of a
+// script): an ignored signal stays ignored in the client.
+class DefaultTerminationSignals {
+ public:
+  DefaultTerminationSignals() {
+    for (size_t i = 0; i < 3; ++i) ::sigaction(kSignals[i], nullptr, &saved_[i]);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int s : kSignals) ::sigaction(s, &action, nullptr);
+  }
+  ~DefaultTerminationSignals() {
+    for (size_t i = 0; i < 3; ++i) ::sigaction(kSignals[i], &saved_[i], nullptr);
+  }
+
+ private:
+  static constexpr int kSignals[3] = {SIGTERM, SIGINT, SIGHUP};
+  struct sigaction saved_[3] {};
+};
+
 bool WaitForOutput(QProcess& process, const char* text, int ms = 30000) {
   return QTest::qWaitFor(
       [&] {
@@ -129,6 +160,7 @@ bool CatchesSigterm(qint64 pid) {
 // message, which never comes) is not lost in a loop that runs before the main one: the
 // client ends with 0 instead of running on.
 TEST(StartUpTest, SignalDuringStartUpEndsTheClientWithZero) {
+  DefaultTerminationSignals defaults;
   ClientRun run;
   QProcess client;
   run.Start(client);
@@ -139,6 +171,20 @@ TEST(StartUpTest, SignalDuringStartUpEndsTheClientWithZero) {
   EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(client.exitCode(), 0);
   EXPECT_TRUE(run.LocalSockets().isEmpty()) << run.LocalSockets().join(QLatin1Char(' ')).toStdString();
+}
+
+// Started under nohup, the client keeps running when the terminal goes (SIGHUP).
+TEST(StartUpTest, AnIgnoredSignalStaysIgnored) {
+  ClientRun run;
+  QProcess client;
+  run.StartIgnoring(client, QStringLiteral("HUP"));
+  ASSERT_TRUE(WaitForOutput(client, "controller: Construct"));
+  ::kill(static_cast<pid_t>(client.processId()), SIGHUP);
+  EXPECT_FALSE(client.waitForFinished(1000));
+  ::kill(static_cast<pid_t>(client.processId()), SIGTERM);
+  ASSERT_TRUE(client.waitForFinished(30000));
+  EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(client.exitCode(), 0);
 }
 
 // A second start of the same user ends at once with 255; the first runs on.
@@ -232,6 +278,7 @@ class StartUpSoundTest : public ::testing::Test {
     EXPECT_GT(RecordPeak("castora_speaker.monitor", 300), 9000);
   }
 
+  DefaultTerminationSignals defaults_;
   PulseTestServer server_;
   std::unique_ptr<TonePlayer> player_;
 };
