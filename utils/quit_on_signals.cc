@@ -12,9 +12,9 @@
 
 namespace utils {
 
-const int QuitOnSignals::kSignals[3] = {SIGTERM, SIGINT, SIGHUP};
-
 namespace {
+
+const int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Read end, write end. Made once and never closed: a handler may run on any thread at
 // any time until the process is gone, so the descriptor it writes to must never be
@@ -38,8 +38,8 @@ bool InstallHandlers() {
   // the pipe.
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  for (int s : QuitOnSignals::kSignals) sigaddset(&action.sa_mask, s);
-  for (int s : QuitOnSignals::kSignals) {
+  for (int s : kQuitSignals) sigaddset(&action.sa_mask, s);
+  for (int s : kQuitSignals) {
     // A signal the program was started with ignored stays ignored (SIGHUP under nohup,
     // SIGINT of a job a script runs in the background).
     struct sigaction inherited {};

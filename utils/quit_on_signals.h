@@ -30,9 +30,6 @@ class QuitOnSignals : public QObject {
   // The first signal taken, 0 before.
   int signal_number() const { return signal_; }
 
-  // The signals handled, for the program's own use.
-  static const int kSignals[3];
-
  signals:
   // Emitted once, for the first signal, before the application is told to quit.
   void Quitting(int signal_number);
