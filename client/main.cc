@@ -6,7 +6,9 @@
 #include "client/translate.h"
 #include "client/ui/castora.h"
 #include "client/update.h"
+#include "platform/audio/audio_system.h"
 #include "utils/logger.h"
+#include "utils/quit_on_signals.h"
 #include "utils/single_application.h"
 
 namespace {
@@ -17,8 +19,17 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Castora"));
   // A second start hands over to the first instance and ends here (status 255).
   utils::SingleApplication app(argc, argv, true);
+  // Logout, `kill` and Ctrl-C quit like the Quit action: the teardown below stops a
+  // share and gives the local sound back. A signal during the start-up is kept until
+  // the loop would start.
+  utils::QuitOnSignals quit_on_signals;
   zorvax::utils::logger::Init("Castora");
   LOG_INFO("Castora starts, pid {}", QCoreApplication::applicationPid());
+  QObject::connect(&quit_on_signals, &utils::QuitOnSignals::Quitting,
+                   [](int signal_number) { LOG_INFO("Signal {} received, quitting", signal_number); });
+  // A run that was killed while sharing left the local output muted (its sound diverted
+  // to a stand-in); this user's only instance gives it back before anything else.
+  platform::audio::SharedAudioSystem()->RecoverOutput();
   // Closing or hiding the window leaves the program in the tray; only a quit ends it.
   QApplication::setQuitOnLastWindowClosed(false);
 
@@ -40,7 +51,7 @@ int main(int argc, char** argv) {
     app.installNativeEventFilter(&window);
     update.SetMainWindow(&window);
     window.show();
-    result = QApplication::exec();
+    if (!quit_on_signals.Received()) result = QApplication::exec();
     app.removeNativeEventFilter(&window);
   }
   LOG_INFO("Castora ends with {}", result);

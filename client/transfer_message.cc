@@ -9,10 +9,35 @@ namespace {
 const char* const kLogTag = "CASTORA::transfer_message";
 }  // namespace
 
+namespace {
+
+constexpr int kProbeMs = 200;
+
+// Whether a live node listens on a local name: a name left by a client that was killed
+// refuses the connection at once.
+bool LocalNameAnswers(const QString& name) {
+  QLocalSocket probe;
+  probe.connectToServer(name);
+  const bool answers = probe.waitForConnected(kProbeMs);
+  probe.abort();
+  return answers;
+}
+
+}  // namespace
+
 TransferMessage::TransferMessage(const QUrl& node_url, QObject* parent)
     : TransferMessageSimpleSource(parent),
-      host_(new QRemoteObjectHost(node_url, this)),
+      host_(new QRemoteObjectHost(this)),
       message_type_(QMetaEnum::fromType<UpdateMessageType>()) {
+  // The host takes over a local name it cannot listen on, whoever holds it. A name left
+  // by a killed client is taken over so; one on which a live node answers (an earlier
+  // instance that lost its single-instance name, say) is left to it.
+  if (node_url.scheme() == QLatin1String("local") && LocalNameAnswers(node_url.path())) {
+    name_in_use_ = true;
+    LOG_ERROR("Fail to host {}: a live node answers on it", node_url.toString().toStdString());
+    return;
+  }
+  host_->setHostUrl(node_url);
   // A node that cannot listen (the name held by a live process of another user, say)
   // leaves the client without updates, nothing more.
   if (host_->lastError() != QRemoteObjectNode::NoError)
@@ -48,4 +73,6 @@ void TransferMessage::Flush(int timeout_ms) {
   }
 }
 
-bool TransferMessage::IsHosting() const { return host_->lastError() == QRemoteObjectNode::NoError; }
+bool TransferMessage::IsHosting() const {
+  return !name_in_use_ && host_->lastError() == QRemoteObjectNode::NoError;
+}

@@ -52,4 +52,5 @@ class TransferMessage : public TransferMessageSimpleSource {
  private:
   QRemoteObjectHost* host_ = nullptr;
   QMetaEnum message_type_;
+  bool name_in_use_ = false;
 };

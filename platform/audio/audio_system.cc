@@ -8,6 +8,21 @@
 
 namespace platform::audio {
 
+bool IsDigitalSilence(const uint8_t* data, size_t size, SampleType type) {
+  if (type == SampleType::kFloat32) {
+    // Little-endian floats: the sign bit is the top bit of each sample's last byte.
+    for (size_t i = 0; i < size; ++i) {
+      const uint8_t mask = (i % 4 == 3) ? 0x7f : 0xff;
+      if ((data[i] & mask) != 0) return false;
+    }
+    return true;
+  }
+  for (size_t i = 0; i < size; ++i) {
+    if (data[i] != 0) return false;
+  }
+  return true;
+}
+
 std::shared_ptr<AudioSystem> SharedAudioSystem() {
   static std::once_flag once;
   static std::shared_ptr<AudioSystem> system;

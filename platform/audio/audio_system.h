@@ -113,7 +113,16 @@ class AudioSystem {
 
   // Opens a loopback capture of the default endpoint in its own mix format.
   virtual AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) = 0;
+
+  // Gives back an output that an earlier run muted for a share and could not unmute
+  // (it was killed): its streams and the default return to it. Called once at start-up
+  // by the user's only instance; with nothing left behind it changes nothing.
+  virtual AudioResult RecoverOutput() = 0;
 };
+
+// True when every sample of the interleaved PCM is zero: the digital silence a sound
+// system renders while nothing plays. Negative zero counts as zero.
+bool IsDigitalSilence(const uint8_t* data, size_t size, SampleType type);
 
 // The process-wide sound system of the selected back-end (CASTORA_PLATFORM=sim picks
 // the simulated one). Made on first use; never empty: without a sound server the real

@@ -28,12 +28,17 @@ struct SinkInfo {
   bool muted = false;
   bool hw_volume = false;
   uint32_t owner_module = PA_INVALID_INDEX;
+  std::string diverted_from;  // the stand-in's: the output whose streams it took
 };
 
 float VolumeScalar(const pa_cvolume& v) {
   float level = static_cast<float>(pa_cvolume_max(&v)) / static_cast<float>(PA_VOLUME_NORM);
   return std::min(1.0f, std::max(0.0f, level));
 }
+
+// The stand-in carries the name of the output it stands in for, so that whoever finds it
+// left behind (a run that was killed) can give that output its streams and the default.
+const char* const kDivertedFromProperty = "castora.diverted_from";
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -65,6 +70,8 @@ SinkInfo FromPa(const pa_sink_info* i) {
   s.muted = i->mute != 0;
   s.hw_volume = (i->flags & PA_SINK_HW_VOLUME_CTRL) != 0;
   s.owner_module = i->owner_module;
+  const char* diverted_from = pa_proplist_gets(i->proplist, kDivertedFromProperty);
+  if (diverted_from != nullptr) s.diverted_from = diverted_from;
   return s;
 }
 
@@ -418,10 +425,16 @@ class PulseAudioSystem::Connection {
   AudioResult Divert(const SinkInfo& sink) {
     std::lock_guard<std::mutex> op(divert_op_mutex_);
     if (IsDiverted(sink.name)) return AudioResult::kOk;
+    std::string properties = "device.description=Castora-muted-output";
+    // Sink names are plain (letters, digits and a few marks), so a double-quoted value
+    // inside the single-quoted argument needs no escaping; a name that would (none the
+    // server accepts) is left out, and a later recovery leaves the default to the server.
+    if (sink.name.find_first_of("'\"\\ ") == std::string::npos) {
+      properties += std::string(" ") + kDivertedFromProperty + "=\"" + sink.name + "\"";
+    }
     const std::string args = std::string("sink_name=") + kMutedSinkName + " rate=" + std::to_string(sink.spec.rate) +
                              " channels=" + std::to_string(sink.spec.channels) + " format=" +
-                             pa_sample_format_to_string(sink.spec.format) +
-                             " sink_properties=device.description=Castora-muted-output";
+                             pa_sample_format_to_string(sink.spec.format) + " sink_properties='" + properties + "'";
     uint32_t module = PA_INVALID_INDEX;
     AudioResult r = LoadModule("module-null-sink", args, &module);
     if (r != AudioResult::kOk) return r;
@@ -445,6 +458,30 @@ class PulseAudioSystem::Connection {
   AudioResult Undivert() {
     std::lock_guard<std::mutex> op(divert_op_mutex_);
     return UndivertLocked();
+  }
+
+  // A stand-in that this connection did not make was left by a run that ended without
+  // unmuting (killed, or its server connection lost): the output it names gets the
+  // default and its streams back before the stand-in goes. Without that output (it was
+  // unplugged meanwhile) the server moves the streams to whatever it makes the default.
+  AudioResult RemoveLeftoverStandIn() {
+    std::lock_guard<std::mutex> op(divert_op_mutex_);
+    std::vector<SinkInfo> stand_in;
+    AudioResult r = Sinks(kMutedSinkName, &stand_in);
+    if (r != AudioResult::kOk || stand_in.empty()) return r;
+    const SinkInfo& left = stand_in.front();
+    std::vector<SinkInfo> output;
+    if (!left.diverted_from.empty() && left.diverted_from != kMutedSinkName &&
+        Sinks(left.diverted_from, &output) == AudioResult::kOk && !output.empty()) {
+      std::string real;
+      if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) {
+        Call([&](pa_context* ctx, void* holder) {
+          return pa_context_set_default_sink(ctx, left.diverted_from.c_str(), &OnSuccess, holder);
+        });
+      }
+      MoveInputs(left.index, left.diverted_from);
+    }
+    return UnloadModule(left.owner_module);
   }
 
   pa_context* context() { return context_; }
@@ -661,8 +698,11 @@ class PulseAudioSystem::Stream : public LoopbackStream {
     }
     const size_t align = format_.BlockAlign();
     packet->frames = static_cast<uint32_t>(size / align);
-    // A hole in the record buffer is silence the server never wrote.
-    packet->silent = data == nullptr;
+    // A hole in the record buffer is silence the server never wrote; a packet of zero
+    // samples is what a sink renders while nothing plays. Either is dropped like a
+    // packet the system marks silent, so nothing is sent while the computer is silent.
+    packet->silent = data == nullptr || IsDigitalSilence(static_cast<const uint8_t*>(data),
+                                                          packet->frames * align, format_.type);
     if (data != nullptr) {
       buffer_.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + packet->frames * align);
       packet->data = buffer_.data();
@@ -725,17 +765,18 @@ std::shared_ptr<PulseAudioSystem::Connection> PulseAudioSystem::Connect(AudioRes
   auto connection = std::make_shared<Connection>(notifier_);
   *result = connection->Open();
   if (*result != AudioResult::kOk) return nullptr;
-  // A stand-in sink left behind by an earlier connection (or a crash) would keep the
-  // output silent: remove it, and the server moves its streams to the default.
-  std::vector<SinkInfo> stale;
-  if (connection->Sinks(kMutedSinkName, &stale) == AudioResult::kOk && !stale.empty()) {
-    const uint32_t module = stale.front().owner_module;
-    connection->Call([&](pa_context* ctx, void* holder) {
-      return pa_context_unload_module(ctx, module, &OnSuccess, holder);
-    });
-  }
+  // A stand-in sink left behind by an earlier connection (or a killed run) would keep
+  // the output silent.
+  connection->RemoveLeftoverStandIn();
   connection_ = connection;
   return connection_;
+}
+
+AudioResult PulseAudioSystem::RecoverOutput() {
+  // Every new connection removes what an earlier run left behind.
+  AudioResult r;
+  Connect(&r);
+  return r;
 }
 
 std::chrono::steady_clock::time_point PulseAudioSystem::Now() { return std::chrono::steady_clock::now(); }

@@ -26,7 +26,9 @@ namespace platform::audio {
 // default, the loopback then records that sink's monitor at full volume, and nothing
 // reaches the speakers. The stand-in is invisible through this interface (the output
 // stays the default endpoint and reads as muted); SetMute(false) moves the streams back
-// and removes it, and a stand-in left over from an earlier run is removed on connect.
+// and removes it. The stand-in names the output it stands in for (a property), so one
+// left over from an earlier run (killed while sharing) is undone on connect: the output
+// gets its streams and the default back and the stand-in goes.
 //
 // The server is connected on first use and again after it went away; without a server
 // every call fails with kNoServer at once (no autospawn).
@@ -46,6 +48,7 @@ class PulseAudioSystem : public AudioSystem {
   std::unique_ptr<Subscription> SubscribeEndpointChanges(EndpointObserver* observer) override;
   std::unique_ptr<Subscription> SubscribeVolume(EndpointObserver* observer) override;
   AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) override;
+  AudioResult RecoverOutput() override;
 
   // Notifications queued by the server connection, delivered on a thread of their own
   // so that observers may call back into the system. Public for the connection's use.

@@ -71,6 +71,8 @@ class SimAudioSystem : public AudioSystem {
   std::unique_ptr<Subscription> SubscribeEndpointChanges(EndpointObserver* observer) override;
   std::unique_ptr<Subscription> SubscribeVolume(EndpointObserver* observer) override;
   AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) override;
+  // A simulated system starts afresh with each process: nothing is left to recover.
+  AudioResult RecoverOutput() override { return AudioResult::kOk; }
 
  private:
   class SimStream;

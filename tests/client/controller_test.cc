@@ -20,6 +20,7 @@
 
 #include "client/controller.h"
 #include "crcp/config.h"
+#include "platform/audio/audio_system.h"
 #include "platform/display/sim_virtual_display_driver.h"
 #include "platform/input/recording_mouse.h"
 #include "platform/input/sim_hid_bus.h"
@@ -490,6 +491,24 @@ TEST_F(ControllerTest, RemoteCloseWhileSharingThenDestruction) {
   ASSERT_TRUE(video_->WaitForSamples(video_->SampleCount() + 3, kWait));
   controller_.reset();
   EXPECT_TRUE(receiver_->WaitForClosed(kWait));
+}
+
+// Quitting (the Quit action, or a termination signal) destroys the Controller while it
+// may share the sound: the local output, muted for the share, is unmuted on the way.
+TEST_F(ControllerTest, DestructionWhileSharingSoundUnmutesTheOutput) {
+  StartReceiver({});
+  MakeController();
+  ASSERT_TRUE(ConnectAndWait());
+  controller_->PlayAudio();
+  ASSERT_TRUE(WaitFor(*audio_toggled_));
+  ASSERT_TRUE(audio_->WaitForCommand(1, kWait));
+  auto system = platform::audio::SharedAudioSystem();
+  bool muted = false;
+  ASSERT_EQ(system->GetMute(&muted), platform::audio::AudioResult::kOk);
+  EXPECT_TRUE(muted);
+  controller_.reset();
+  ASSERT_EQ(system->GetMute(&muted), platform::audio::AudioResult::kOk);
+  EXPECT_FALSE(muted);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "services/audio/source/audio_source_handler.h"
+
 namespace {
 FakeControllerState* g_last = nullptr;
 }  // namespace
@@ -12,6 +14,8 @@ FakeControllerState* g_last = nullptr;
 class Controller::Impl {
  public:
   FakeControllerState state;
+  // The system sound, shared as the real Controller shares it (the local output muted).
+  std::shared_ptr<audiosource::IAudioSource> sound;
 
   void Record(std::string call) {
     if (std::getenv("CASTORA_FAKE_CONTROLLER_TRACE")) {
@@ -33,10 +37,23 @@ FakeControllerState* LastFakeController() { return g_last; }
 Controller::Controller(QSize screen_size) : impl_(std::make_unique<Impl>()) {
   g_last = &impl_->state;
   impl_->Record("Construct " + std::to_string(screen_size.width()) + "x" + std::to_string(screen_size.height()));
+  if (std::getenv("CASTORA_FAKE_CONTROLLER_SHARE_SOUND")) {
+    audiosource::AudioSourceHandler handler;
+    handler.SetMuteLocalOutput(true);
+    impl_->sound = handler.CreateSource("opus");
+    impl_->sound->SetSink([](const uint8_t*, unsigned) {});
+    impl_->sound->Start();
+    impl_->Record("SharingSound");
+  }
 }
 
 Controller::~Controller() {
   if (g_last == &impl_->state) g_last = nullptr;
+  if (impl_->sound) {
+    impl_->sound->Stop();
+    impl_->sound.reset();
+    impl_->Record("SoundStopped");
+  }
 }
 
 void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_t port) {

@@ -1,5 +1,8 @@
 // The client program from outside: built from the real main with the fake Controller,
 // beside the helper that poses as the updater under the updater's name.
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -8,6 +11,14 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/platform/audio/pulse_test_server.h"
 
 namespace {
 
@@ -27,6 +38,7 @@ class ClientRun {
   }
 
   void Set(const QString& name, const QString& value) { env_.insert(name, value); }
+  void Remove(const QString& name) { env_.remove(name); }
   QString UpdaterLogPath() const { return dir_.filePath(QStringLiteral("updater.log")); }
 
   void Start(QProcess& process) {
@@ -35,10 +47,32 @@ class ClientRun {
     process.start(QStringLiteral(CASTORA_FAKE_CLIENT), QStringList());
   }
 
+  // Starts the client with a signal ignored, as nohup does (a shell's empty trap; the
+  // shell becomes the client, so the process id is the client's).
+  void StartIgnoring(QProcess& process, const QString& signal_name) {
+    process.setProcessEnvironment(env_);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("trap '' %1; exec \"$0\"").arg(signal_name),
+                   QStringLiteral(CASTORA_FAKE_CLIENT)});
+  }
+
   // What the updater received, one value per line.
   QString UpdaterLog() const {
     QFile file(UpdaterLogPath());
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+  }
+
+  // The local sockets in the run's temporary folder (the single-instance server's, the
+  // updater link's).
+  QStringList LocalSockets() const {
+    QStringList sockets;
+    for (const QString& name : QDir(dir_.path()).entryList(QDir::System | QDir::Files | QDir::Hidden)) {
+      struct stat st {};
+      if (::stat(QFile::encodeName(dir_.filePath(name)).constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+        sockets << name;
+    }
+    return sockets;
   }
 
  private:
@@ -78,6 +112,79 @@ TEST(StartUpTest, InstallNowAtOnceEndsTheClientWithZero) {
   EXPECT_EQ(client.exitCode(), 0);
   EXPECT_TRUE(QTest::qWaitFor([&] { return run.UpdaterLog() == QStringLiteral("2\n"); }, 15000))
       << run.UpdaterLog().toStdString();
+}
+
+// The clients started meanwhile get the default action for the termination signals
+// even where the tests run with one ignored (under nohup, or as a background job of a
+// script): an ignored signal stays ignored in the client.
+class DefaultTerminationSignals {
+ public:
+  DefaultTerminationSignals() {
+    for (size_t i = 0; i < 3; ++i) ::sigaction(kSignals[i], nullptr, &saved_[i]);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int s : kSignals) ::sigaction(s, &action, nullptr);
+  }
+  ~DefaultTerminationSignals() {
+    for (size_t i = 0; i < 3; ++i) ::sigaction(kSignals[i], &saved_[i], nullptr);
+  }
+
+ private:
+  static constexpr int kSignals[3] = {SIGTERM, SIGINT, SIGHUP};
+  struct sigaction saved_[3] {};
+};
+
+bool WaitForOutput(QProcess& process, const char* text, int ms = 30000) {
+  return QTest::qWaitFor(
+      [&] {
+        process.waitForReadyRead(100);
+        return process.peek(1 << 20).contains(text);
+      },
+      ms);
+}
+
+// True once the process catches SIGTERM (its handler is installed).
+bool CatchesSigterm(qint64 pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigCgt:", 0) != 0) continue;
+    const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+    return (caught >> (SIGTERM - 1)) & 1u;
+  }
+  return false;
+}
+
+// A SIGTERM during the start-up (here while the client waits for the updater's first
+// message, which never comes) is not lost in a loop that runs before the main one: the
+// client ends with 0 instead of running on.
+TEST(StartUpTest, SignalDuringStartUpEndsTheClientWithZero) {
+  DefaultTerminationSignals defaults;
+  ClientRun run;
+  QProcess client;
+  run.Start(client);
+  ASSERT_TRUE(client.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return CatchesSigterm(client.processId()); }, 30000));
+  ::kill(static_cast<pid_t>(client.processId()), SIGTERM);
+  ASSERT_TRUE(client.waitForFinished(30000)) << "the client ran on after SIGTERM";
+  EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(client.exitCode(), 0);
+  EXPECT_TRUE(run.LocalSockets().isEmpty()) << run.LocalSockets().join(QLatin1Char(' ')).toStdString();
+}
+
+// Started under nohup, the client keeps running when the terminal goes (SIGHUP).
+TEST(StartUpTest, AnIgnoredSignalStaysIgnored) {
+  ClientRun run;
+  QProcess client;
+  run.StartIgnoring(client, QStringLiteral("HUP"));
+  ASSERT_TRUE(WaitForOutput(client, "controller: Construct"));
+  ::kill(static_cast<pid_t>(client.processId()), SIGHUP);
+  EXPECT_FALSE(client.waitForFinished(1000));
+  ::kill(static_cast<pid_t>(client.processId()), SIGTERM);
+  ASSERT_TRUE(client.waitForFinished(30000));
+  EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(client.exitCode(), 0);
 }
 
 // A second start of the same user ends at once with 255; the first runs on.
@@ -133,6 +240,92 @@ TEST(StartUpTest, TranslationFollowsTheUiLanguages) {
     // The key texts are sentences in every language, English included.
     EXPECT_NE(lines[2], QStringLiteral("QuitTips")) << c.language;
   }
+}
+
+// --- Ending the client from outside while it shares the sound ---
+
+// A private sound server for each test, with a tone playing on "castora_speaker". The
+// client's share (the fake Controller's, through the real sound back-end) mutes the
+// speaker by moving the tone to a stand-in sink that it makes the default. Skips where
+// no private server can be started.
+class StartUpSoundTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (kPulseUnderThreadSanitizer) GTEST_SKIP() << "libpulse is not instrumented for ThreadSanitizer";
+    std::string why;
+    if (!server_.Start(&why)) GTEST_SKIP() << why;
+    if (!server_.Private()) GTEST_SKIP() << "changes the output: private server only";
+    player_ = std::make_unique<TonePlayer>();
+    ASSERT_TRUE(player_->ok());
+  }
+
+  // Starts a client that shares the sound, and waits until the speaker is muted.
+  static void StartSharing(ClientRun& run, QProcess& client) {
+    // The real sound back-end (the tests run on the simulated ones otherwise).
+    run.Remove(QStringLiteral("CASTORA_PLATFORM"));
+    run.Set(QStringLiteral("CASTORA_FAKE_CONTROLLER_SHARE_SOUND"), QStringLiteral("1"));
+    run.Start(client);
+    ASSERT_TRUE(WaitForOutput(client, "controller: SharingSound")) << client.readAllStandardError().constData();
+    EXPECT_EQ(QueryServer().default_sink, "castora_muted_output");
+    EXPECT_EQ(RecordPeak("castora_speaker.monitor", 200), 0);
+  }
+
+  // The speaker is the default again, plays the tone, and the stand-in is gone.
+  static void ExpectSoundBack() {
+    const ServerState state = QueryServer();
+    EXPECT_EQ(state.default_sink, "castora_speaker");
+    EXPECT_EQ(std::count(state.sinks.begin(), state.sinks.end(), "castora_muted_output"), 0);
+    EXPECT_GT(RecordPeak("castora_speaker.monitor", 300), 9000);
+  }
+
+  DefaultTerminationSignals defaults_;
+  PulseTestServer server_;
+  std::unique_ptr<TonePlayer> player_;
+};
+
+// Logout, `kill` and Ctrl-C; and a second signal right behind the first (logout sends
+// SIGTERM and SIGHUP together), which reaches the teardown and must not cut it short.
+TEST_F(StartUpSoundTest, TerminationSignalWhileSharingGivesTheSoundBackAndEndsWithZero) {
+  const std::vector<std::vector<int>> cases = {{SIGTERM}, {SIGINT}, {SIGHUP}, {SIGTERM, SIGHUP}};
+  for (const std::vector<int>& sent : cases) {
+    SCOPED_TRACE(::testing::PrintToString(sent));
+    ClientRun run;
+    QProcess client;
+    StartSharing(run, client);
+    if (HasFatalFailure()) return;
+    for (int signal_number : sent) ::kill(static_cast<pid_t>(client.processId()), signal_number);
+    ASSERT_TRUE(client.waitForFinished(30000));
+    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_TRUE(client.readAllStandardOutput().contains("controller: SoundStopped"));
+    ExpectSoundBack();
+    EXPECT_TRUE(run.LocalSockets().isEmpty()) << run.LocalSockets().join(QLatin1Char(' ')).toStdString();
+  }
+}
+
+// SIGKILL cannot be caught: the stand-in stays the default and the speaker silent. The
+// next start gives the sound back before anything else, and takes over the local
+// sockets the killed run left.
+TEST_F(StartUpSoundTest, StartAfterAKilledShareGivesTheSoundBack) {
+  ClientRun run;
+  QProcess killed;
+  StartSharing(run, killed);
+  if (HasFatalFailure()) return;
+  killed.kill();
+  ASSERT_TRUE(killed.waitForFinished(30000));
+  EXPECT_EQ(QueryServer().default_sink, "castora_muted_output");
+  EXPECT_EQ(RecordPeak("castora_speaker.monitor", 200), 0);
+  EXPECT_FALSE(run.LocalSockets().isEmpty());
+
+  run.Remove(QStringLiteral("CASTORA_FAKE_CONTROLLER_SHARE_SOUND"));
+  QProcess next;
+  run.Start(next);
+  ASSERT_TRUE(WaitForOutput(next, "controller: Construct")) << next.readAllStandardError().constData();
+  ExpectSoundBack();
+  ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
+  ASSERT_TRUE(next.waitForFinished(30000));
+  EXPECT_EQ(next.exitCode(), 0);
+  EXPECT_TRUE(run.LocalSockets().isEmpty()) << run.LocalSockets().join(QLatin1Char(' ')).toStdString();
 }
 
 }  // namespace

@@ -1,8 +1,18 @@
 // The client's side of the updater link against the helper posing as the updater.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 #include <memory>
 
@@ -44,6 +54,41 @@ TEST(UpdateTest, KeysOfTheMessagesAndUnknownValues) {
   ASSERT_GE(signature, 0);
   EXPECT_STREQ(meta->classInfo(signature).value(), "10107cf0357d7583fb3d95d10faac88ce7788bc5");
   EXPECT_STREQ(meta->classInfo(meta->indexOfClassInfo("RemoteObject Type")).value(), "TransferMessage");
+}
+
+// The node's name left by a killed client is taken over; a name on which a live node
+// answers is not taken from it.
+TEST(UpdateTest, TheLinkTakesOverALeftNodeNameButNotALiveOne) {
+  QTemporaryDir dir;
+  const QString name = dir.filePath(QStringLiteral("node"));
+  const QUrl url(QStringLiteral("local:") + name);
+  {
+    // A socket file nobody listens on, as a killed process leaves it.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(name);
+    ASSERT_LT(static_cast<size_t>(path.size()), sizeof(address.sun_path));
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+    TransferMessage link(url);
+    EXPECT_TRUE(link.IsHosting());
+  }
+
+  QLocalServer live;
+  ASSERT_TRUE(live.listen(name));
+  TransferMessage second(url);
+  EXPECT_FALSE(second.IsHosting());
+  // The probe's connection, then a new one: still the live node's.
+  while (live.waitForNewConnection(200)) {
+    while (QLocalSocket* socket = live.nextPendingConnection()) delete socket;
+  }
+  QLocalSocket client;
+  client.connectToServer(name);
+  ASSERT_TRUE(client.waitForConnected(2000));
+  EXPECT_TRUE(live.waitForNewConnection(2000));
 }
 
 TEST(UpdateTest, WithoutAnUpdaterTheWaitEndsAfterItsTime) {

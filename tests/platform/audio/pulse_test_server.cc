@@ -1,6 +1,7 @@
 #include "tests/platform/audio/pulse_test_server.h"
 
 #include <fcntl.h>
+#include <pulse/pulseaudio.h>
 #include <pulse/simple.h>
 #include <signal.h>
 #include <spawn.h>
@@ -125,11 +126,11 @@ bool PulseTestServer::Start(std::string* why) {
   return false;
 }
 
-TonePlayer::TonePlayer() {
+TonePlayer::TonePlayer(Sound sound) {
   std::mutex m;
   std::condition_variable cv;
   bool opened = false;
-  thread_ = std::thread([&, this] {
+  thread_ = std::thread([&, this, sound] {
     pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
@@ -153,8 +154,9 @@ TonePlayer::TonePlayer() {
       for (int i = 0; i < 441; ++i) {
         const auto v = static_cast<int16_t>(10000 * std::sin(phase));
         phase = std::fmod(phase + 2 * M_PI * 1000 / 44100, 2 * M_PI);
-        buffer[2 * i] = buffer[2 * i + 1] = v;
+        buffer[2 * i] = buffer[2 * i + 1] = sound == Sound::kTone ? v : 0;
       }
+      if (sound == Sound::kOneSampleEvery10ms) buffer[441] = 1;
       if (pa_simple_write(s, buffer.data(), buffer.size() * 2, &error) < 0) break;
     }
     pa_simple_free(s);
@@ -184,4 +186,54 @@ int RecordPeak(const std::string& source, int ms) {
   }
   pa_simple_free(s);
   return peak;
+}
+
+namespace {
+
+struct Query {
+  ServerState state;
+  int pending = 0;
+  bool failed = false;
+};
+
+void OnQueryServerInfo(pa_context*, const pa_server_info* i, void* userdata) {
+  auto* q = static_cast<Query*>(userdata);
+  if (i != nullptr && i->default_sink_name != nullptr) q->state.default_sink = i->default_sink_name;
+  --q->pending;
+}
+
+void OnQuerySink(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
+  auto* q = static_cast<Query*>(userdata);
+  if (eol == 0 && i != nullptr && i->name != nullptr) q->state.sinks.emplace_back(i->name);
+  if (eol != 0) --q->pending;
+}
+
+}  // namespace
+
+ServerState QueryServer() {
+  Query query;
+  pa_mainloop* loop = pa_mainloop_new();
+  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "castora-test");
+  bool asked = false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+    while (std::chrono::steady_clock::now() < end) {
+      const pa_context_state_t state = pa_context_get_state(context);
+      if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) break;
+      if (state == PA_CONTEXT_READY && !asked) {
+        asked = true;
+        query.pending = 2;
+        pa_operation_unref(pa_context_get_server_info(context, &OnQueryServerInfo, &query));
+        pa_operation_unref(pa_context_get_sink_info_list(context, &OnQuerySink, &query));
+      }
+      if (asked && query.pending == 0) break;
+      pa_mainloop_iterate(loop, 0, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  pa_context_disconnect(context);
+  pa_context_unref(context);
+  pa_mainloop_free(loop);
+  if (!asked || query.pending != 0) return ServerState{};
+  return query.state;
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 // A sound server for the tests that need a real one: the server PULSE_SERVER names
 // when it answers, else a private server started from the `pulseaudio` program with
@@ -28,10 +29,13 @@ class PulseTestServer {
 };
 
 // Plays a 1 kHz tone (44.1 kHz 16-bit stereo, amplitude 10000) to the default sink
-// from a thread of its own, with a short buffer so that it sounds at once.
+// from a thread of its own, with a short buffer so that it sounds at once. Or, asked
+// for, a stream of zero samples, or of zeros with one sample of 1 every 10 ms (the
+// quietest sound there is).
 class TonePlayer {
  public:
-  TonePlayer();
+  enum class Sound { kTone, kZeros, kOneSampleEvery10ms };
+  explicit TonePlayer(Sound sound = Sound::kTone);
   ~TonePlayer();
   bool ok() const { return ok_; }
 
@@ -43,6 +47,16 @@ class TonePlayer {
 
 // Peak of the 16-bit samples recorded from a source for `ms` milliseconds, or -1.
 int RecordPeak(const std::string& source, int ms);
+
+// What the server itself says, asked without PulseAudioSystem (whose first connection
+// removes a stand-in sink it finds, which a test of another process's stand-in must
+// see): the default sink's name and the names of all sinks; empty when it does not
+// answer within five seconds.
+struct ServerState {
+  std::string default_sink;
+  std::vector<std::string> sinks;
+};
+ServerState QueryServer();
 
 // libpulse is not built for ThreadSanitizer: its lock-free pools and ring channels show
 // up as races inside the library, so the live tests do not run in that build.

@@ -2,6 +2,7 @@
 #include <opus.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/audio/pulse_audio_system.h"
@@ -79,6 +80,28 @@ TEST_F(SourcePulseLiveTest, SharedSoundDecodesAsToneWhileTheSpeakerIsSilent) {
   const float* tail = decoded.data() + decoded.size() - 2 * 9600;
   EXPECT_NEAR(audio_fixtures::ZeroCrossingFrequency(tail, 9600, 48000.0), 1000.0, 3.0);
   EXPECT_GT(audio_fixtures::ToneShare(tail, 9600, 48000.0, 1000.0), 0.9);
+}
+
+// Digital silence (a sink renders zeros while nothing plays) is not sent, but the
+// quietest sound is: one sample of 1 every 10 ms.
+TEST_F(SourcePulseLiveTest, SilenceIsNotSentButOneNonZeroSampleIs) {
+  BlockCollector packets;
+  OpusAudioSource source(system_);
+  source.SetMuteLocalOutput(true);
+  source.SetSink(packets.Callback());
+  {
+    TonePlayer zeros(TonePlayer::Sound::kZeros);
+    ASSERT_TRUE(zeros.ok());
+    source.Start();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(packets.Count(), 0u);
+  }
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(packets.Count(), 0u);
+  TonePlayer quiet(TonePlayer::Sound::kOneSampleEvery10ms);
+  ASSERT_TRUE(quiet.ok());
+  EXPECT_TRUE(packets.WaitFor(10, 20s));
+  source.Stop();
 }
 
 // Without the option a listed device becomes the output while shared.
