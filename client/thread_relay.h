@@ -24,7 +24,7 @@ class QObject;
 // nothing posted runs once the owner is gone.
 class ThreadRelay {
  public:
-  // On the owner's thread.
+  // On the owner's thread; `owner` is not null.
   static std::shared_ptr<ThreadRelay> Create(QObject* owner);
   ~ThreadRelay();
 
