@@ -18,6 +18,18 @@
 
 namespace {
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
 class QtEnvironment : public testing::Environment {
  public:
   void SetUp() override {
@@ -133,6 +145,7 @@ TEST(ThreadRelayTest, DetachInsideACallDropsTheRestOfTheBatch) {
 
 // The receiver is the owner's child, so the calls follow the owner to another thread.
 TEST(ThreadRelayTest, CallsFollowTheOwnerToAnotherThread) {
+  if (kThreadSanitizer) GTEST_SKIP() << "QThread's own hand-over is not visible to the thread sanitizer";
   QThread thread;
   thread.start();
   auto* owner = new QObject();
