@@ -1,17 +1,15 @@
 #include "client/controller.h"
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <list>
-#include <mutex>
 #include <system_error>
 #include <utility>
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QUuid>
 
+#include "client/controller_factory.h"
+#include "client/thread_relay.h"
 #include "crcp/crcp.h"
 #include "crcp/listener.h"
 #include "crcp/service_manager.h"
@@ -39,79 +37,19 @@ using AudioController = crcp::audio::AudioSenderSession::IController;
 
 class Controller::Impl {
  public:
-  // The one way back from a worker thread to the Controller. The listeners and the
-  // connect completions hold it (shared), and everything they report is queued here
-  // and run on the Controller's thread, so signals are emitted, and the session's
-  // state is written, on the GUI thread only. The calls travel in a queue under this
-  // object's own mutex; Qt carries only a wake-up event to the relay, so no call's
-  // state crosses threads through Qt's internal (futex) synchronisation.
-  //
-  // ~Controller detaches first: a callback that arrives while the services are being
-  // torn down finds no owner, one that is posting right then is waited for by the
-  // mutex, and queued calls are dropped. The mutex is held for nothing but the
-  // queueing, so it nests inside any lock a service holds while it reports.
+  // A worker's way back to the Controller: the call runs on the GUI thread, with the
+  // Controller, while it lives (see ThreadRelay). The listeners and the connect
+  // completions hold a copy.
   class Link {
    public:
-    Link(Controller* owner, QObject* relay) : owner_(owner), relay_(relay) {}
-    void Detach() {
-      std::deque<std::function<void(Controller&)>> dropped;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        owner_ = nullptr;
-        relay_ = nullptr;
-        dropped.swap(calls_);
-      }
-    }
-    // Runs `call` on the Controller's thread, later; nothing once detached.
-    void Post(std::function<void(Controller&)> call) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!owner_) return;
-      calls_.push_back(std::move(call));
-      if (!wake_pending_) {
-        wake_pending_ = true;
-        QCoreApplication::postEvent(relay_, new QEvent(QEvent::User));
-      }
-    }
-    // On the Controller's thread: runs what was queued, in order, without the lock
-    // (a call emits signals, whose receivers may call back into the Controller).
-    void Drain() {
-      std::deque<std::function<void(Controller&)>> calls;
-      Controller* owner = nullptr;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        wake_pending_ = false;
-        calls.swap(calls_);
-        owner = owner_;
-      }
-      // Detach runs on this thread too, so the owner stays for the whole batch
-      // unless a call destroys it, which the window never does from a signal.
-      for (auto& call : calls) {
-        if (owner) call(*owner);
-      }
+    Link(Controller* owner, std::shared_ptr<ThreadRelay> relay) : owner_(owner), relay_(std::move(relay)) {}
+    void Post(std::function<void(Controller&)> call) const {
+      relay_->Post([owner = owner_, call = std::move(call)] { call(*owner); });
     }
 
    private:
-    std::mutex mutex_;
-    Controller* owner_;
-    QObject* relay_;  // lives on the owner's thread; gone once detached
-    std::deque<std::function<void(Controller&)>> calls_;
-    bool wake_pending_ = false;
-  };
-
-  // Receives the Link's wake-up events on the Controller's thread (a child of the
-  // Controller, so it follows the Controller to another thread).
-  class Relay : public QObject {
-   public:
-    explicit Relay(QObject* parent) : QObject(parent) {}
-    void SetLink(Link* link) { link_ = link; }
-    bool event(QEvent* e) override {
-      if (e->type() != QEvent::User) return QObject::event(e);
-      if (link_) link_->Drain();
-      return true;
-    }
-
-   private:
-    Link* link_ = nullptr;
+    Controller* owner_;  // dereferenced only on its own thread, before the relay detaches
+    std::shared_ptr<ThreadRelay> relay_;
   };
 
   // What a connect completion works with, captured when the connect starts, so that
@@ -123,21 +61,21 @@ class Controller::Impl {
     crcp::Crcp* crcp = nullptr;
     std::shared_ptr<crcp::video::MirrorSenderService> video_service;
     std::shared_ptr<crcp::audio::AudioSenderService> audio_service;
-    std::shared_ptr<Link> link;
+    Link link;
   };
 
   class CrcpListener : public crcp::Listener {
    public:
-    explicit CrcpListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    explicit CrcpListener(Link link) : link_(std::move(link)) {}
     // The client never accepts sessions.
     void OnSessionAccepted(const std::string& session_id, const std::string& peer_address,
                            uint16_t peer_port) override {}
     void OnClosed(const std::string& session_id) override {
       LOG_INFO("[] Disconnected");
-      link_->Post([session_id](Controller& c) { c.impl_->OnSessionClosed(session_id); });
+      link_.Post([session_id](Controller& c) { c.impl_->OnSessionClosed(session_id); });
     }
     void OnError(const std::string& session_id, int code) override {
-      link_->Post([session_id](Controller& c) {
+      link_.Post([session_id](Controller& c) {
         c.impl_->OnSessionClosed(session_id);
         emit c.Error();
       });
@@ -145,67 +83,67 @@ class Controller::Impl {
     }
 
    private:
-    std::shared_ptr<Link> link_;
+    const Link link_;
   };
 
   // The receiver drives these as often as it likes: their lines are rate-limited.
   class VideoListener : public crcp::video::ClientListener {
    public:
-    explicit VideoListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    explicit VideoListener(Link link) : link_(std::move(link)) {}
     void OnError(const std::string& session_id, int code) override {
       LOG_ERROR_LIMITED("Video error {}, session id: {}", code, session_id);
     }
     void OnPlay(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video started, session id: {}", session_id);
-      link_->Post([](Controller& c) { emit c.MirrorVideoToggled(true); });
+      link_.Post([](Controller& c) { emit c.MirrorVideoToggled(true); });
     }
     void OnPause(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video paused, session id: {}", session_id);
     }
     void OnTeardown(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video teardown, session id: {}", session_id);
-      link_->Post([](Controller& c) { emit c.MirrorVideoToggled(false); });
+      link_.Post([](Controller& c) { emit c.MirrorVideoToggled(false); });
     }
 
    private:
-    std::shared_ptr<Link> link_;
+    const Link link_;
   };
 
   class AudioListener : public crcp::audio::ClientListener {
    public:
-    explicit AudioListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    explicit AudioListener(Link link) : link_(std::move(link)) {}
     void OnError(int code) override { LOG_ERROR_LIMITED("Audio error {}", code); }
     void OnPlay() override {
-      link_->Post([](Controller& c) { emit c.MirrorAudioToggled(true); });
+      link_.Post([](Controller& c) { emit c.MirrorAudioToggled(true); });
       LOG_INFO_LIMITED("Audio started");
     }
     void OnTeardown() override {
-      link_->Post([](Controller& c) { emit c.MirrorAudioToggled(false); });
+      link_.Post([](Controller& c) { emit c.MirrorAudioToggled(false); });
       LOG_INFO_LIMITED("Audio stopped");
     }
 
    private:
-    std::shared_ptr<Link> link_;
+    const Link link_;
   };
 
   class InputListener : public crcp::ril::IServerListener {
    public:
-    explicit InputListener(std::shared_ptr<Link> link) : link_(std::move(link)) {}
+    explicit InputListener(Link link) : link_(std::move(link)) {}
     void OnStart() override {
       LOG_INFO_LIMITED("Remote input started");
-      link_->Post([](Controller& c) { emit c.RemoteInputToggled(true); });
+      link_.Post([](Controller& c) { emit c.RemoteInputToggled(true); });
     }
     void OnStop() override {
       LOG_INFO_LIMITED("Remote input stopped");
-      link_->Post([](Controller& c) { emit c.RemoteInputToggled(false); });
+      link_.Post([](Controller& c) { emit c.RemoteInputToggled(false); });
     }
     void OnError(int code) override {
       LOG_ERROR_LIMITED("Error on remote input, error code: {}", code);
-      link_->Post([](Controller& c) { emit c.RemoteInputToggled(false); });
+      link_.Post([](Controller& c) { emit c.RemoteInputToggled(false); });
     }
 
    private:
-    std::shared_ptr<Link> link_;
+    const Link link_;
   };
 
   Impl(Controller* owner, QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator);
@@ -223,9 +161,8 @@ class Controller::Impl {
   void OnSessionClosed(const std::string& session_id);
 
   Controller* const owner_;
-  // Pending wake-ups die with it (Qt drops a destroyed object's posted events).
-  std::unique_ptr<Relay> relay_;
-  const std::shared_ptr<Link> link_;
+  const std::shared_ptr<ThreadRelay> relay_;
+  const Link link_;
   // Counts the Connect and Cancel calls: a completion that arrives for an older
   // attempt (abandoned by Cancel, or refused by a Connect while it was pending) is
   // not reported, and its session is closed.
@@ -252,9 +189,7 @@ class Controller::Impl {
 
 Controller::Impl::Impl(Controller* owner, QSize screen_size,
                        std::shared_ptr<crcp::ril::Simulator> simulator)
-    : owner_(owner), relay_(std::make_unique<Relay>(owner)),
-      link_(std::make_shared<Link>(owner, relay_.get())) {
-  relay_->SetLink(link_.get());
+    : owner_(owner), relay_(ThreadRelay::Create(owner)), link_(owner, relay_) {
   service_manager_ = std::make_shared<crcp::ServiceManager>();
   simulator_ = simulator ? std::move(simulator)
                          : std::make_shared<crcp::ril::Simulator>(
@@ -298,8 +233,7 @@ Controller::Impl::Impl(Controller* owner, QSize screen_size,
 Controller::Impl::~Impl() {
   // Worker callbacks from here on (the services report teardowns while they stop)
   // find no Controller.
-  link_->Detach();
-  relay_.reset();
+  relay_->Detach();
   device_info_.reset();
   simulator_.reset();
   remote_input_server_.reset();
@@ -320,7 +254,7 @@ void Controller::Impl::OnConnectDone(const ConnectContext& context,
   const uint64_t attempt = context.attempt;
   if (error_code != 0) {
     LOG_ERROR("Fail to connect, error code: {}", error_code);
-    context.link->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
+    context.link.Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
     return;
   }
   const std::list<std::string> services = context.crcp->GetAvailableServices(session_id);
@@ -328,14 +262,14 @@ void Controller::Impl::OnConnectDone(const ConnectContext& context,
     return std::find(services.begin(), services.end(), id) != services.end();
   };
   if (!offered(context.video_service->GetServiceId())) {
-    context.link->Post(
+    context.link.Post(
         [session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
     LOG_INFO("Unable to get video service");
     return;
   }
   std::shared_ptr<VideoController> video = context.video_service->GetController(session_id);
   if (!offered(context.audio_service->GetServiceId())) {
-    context.link->Post(
+    context.link.Post(
         [session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
     LOG_INFO("Unable to get audio service");
     return;
@@ -344,7 +278,7 @@ void Controller::Impl::OnConnectDone(const ConnectContext& context,
   // to another session set up in between.
   std::shared_ptr<AudioController> audio = context.audio_service->GetController(session_id);
   // Stored, and reported, on the GUI thread, which alone reads them.
-  context.link->Post([attempt, session_id, video, audio](Controller& c) {
+  context.link.Post([attempt, session_id, video, audio](Controller& c) {
     c.impl_->OnSessionReady(attempt, session_id, video, audio);
   });
 }
@@ -394,10 +328,14 @@ void Controller::Impl::OnSessionClosed(const std::string& session_id) {
   emit owner_->Disconnected();
 }
 
+std::unique_ptr<IController> MakeController(QSize screen_size) {
+  return std::make_unique<Controller>(screen_size);
+}
+
 Controller::Controller(QSize screen_size) : Controller(screen_size, nullptr) {}
 
 Controller::Controller(QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator)
-    : QObject(nullptr), impl_(std::make_unique<Impl>(this, screen_size, std::move(simulator))) {}
+    : impl_(std::make_unique<Impl>(this, screen_size, std::move(simulator))) {}
 
 Controller::~Controller() { impl_.reset(); }
 
@@ -416,7 +354,7 @@ void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_
     // refusal (queued, like every result), and let the pending one, now outdated,
     // close its session when it completes.
     LOG_ERROR("Fail to connect, a connect is still pending");
-    impl_->link_->Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
+    impl_->link_.Post([attempt](Controller& c) { c.impl_->OnConnectFailed(attempt); });
   }
 }
 

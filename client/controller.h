@@ -8,7 +8,8 @@
 #include <QSize>
 #include <QString>
 
-#include "client/ui/mirror_type.h"
+#include "client/i_controller.h"
+#include "client/mirror_type.h"
 #include "services/device_info/device_info.h"
 
 namespace crcp::ril {
@@ -20,7 +21,7 @@ class Simulator;
 // receiver at a time and turns the worker-thread callbacks of the protocol and media
 // layers into Qt signals. Every operation is called from the GUI thread; the signals
 // reach the main window queued onto it.
-class Controller : public QObject {
+class Controller : public IController {
   Q_OBJECT
 
  public:
@@ -30,34 +31,31 @@ class Controller : public QObject {
   Controller(const Controller&) = delete;
   Controller& operator=(const Controller&) = delete;
 
-  void Connect(const QString& pin_code, const std::string& ip, uint16_t port);
-  void Cancel();
-  void Disconnect();
-  crcp::info::DeviceInfo GetPeerInfo();
-  bool HasRemoteInput();
-  void SetTimeout(int ms);
+  void Connect(const QString& pin_code, const std::string& ip, uint16_t port) override;
+  void Cancel() override;
+  void Disconnect() override;
+  crcp::info::DeviceInfo GetPeerInfo() override;
+  bool HasRemoteInput() override;
+  void SetTimeout(int ms) override;
 
-  void PlayVideo(MirrorType mode);
-  bool TeardownVideo();
-  void PlayAudio();
-  void TeardownAudio();
-  void StartRemoteInput();
-  void StopRemoteInput();
+  void PlayVideo(MirrorType mode) override;
+  bool TeardownVideo() override;
+  void PlayAudio() override;
+  void TeardownAudio() override;
+  void StartRemoteInput() override;
+  void StopRemoteInput() override;
 
  signals:
-  void Connected(bool result);
-  void Disconnected();
-  void Error();
-  void MirrorVideoToggled(bool toggle);
+  // Besides IController's Connected, Disconnected, Error and MirrorVideoToggled:
   void MirrorAudioToggled(bool toggle);
   void RemoteInputToggled(bool toggle);
 
  public slots:
-  void OnToggleViceScreen(bool toggle);
-  void OnToggleKeepRatio(bool toggle);
-  void OnToggleCaptureMouse(bool toggle);
-  void OnToggleEnhanceVideoQuality(bool toggle);
-  void OnToggleEnableHardwareAcceleration(bool toggle);
+  void OnToggleViceScreen(bool toggle) override;
+  void OnToggleKeepRatio(bool toggle) override;
+  void OnToggleCaptureMouse(bool toggle) override;
+  void OnToggleEnhanceVideoQuality(bool toggle) override;
+  void OnToggleEnableHardwareAcceleration(bool toggle) override;
 
  private:
   friend class ControllerTestAccess;
@@ -66,8 +64,8 @@ class Controller : public QObject {
   Controller(QSize screen_size, std::shared_ptr<crcp::ril::Simulator> simulator);
 
   // The services, the session-protocol client, the current session's controllers and
-  // the listener objects live here, so that this header (the main window's view of
-  // the controller) does not pull in the whole protocol and media stack.
+  // the listener objects live here, so that this header does not pull in the whole
+  // protocol and media stack.
   class Impl;
   std::unique_ptr<Impl> impl_;
 };

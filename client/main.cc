@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 
+#include "client/controller_factory.h"
 #include "client/translate.h"
 #include "client/ui/castora.h"
 #include "client/update.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
 
   int result = 0;
   {
-    Castora window;
+    Castora window(MakeController);
     app.SetActivationWindow(&window);
     app.installNativeEventFilter(&window);
     update.SetMainWindow(&window);

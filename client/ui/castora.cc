@@ -142,8 +142,8 @@ struct Castora::Form {
   }
 };
 
-Castora::Castora(QWidget* parent)
-    : utils::MovableWidget(parent), controller_(DesktopSize()), form_(std::make_unique<Form>()) {
+Castora::Castora(const ControllerFactory& make_controller, QWidget* parent)
+    : utils::MovableWidget(parent), controller_(make_controller(DesktopSize())), form_(std::make_unique<Form>()) {
   InitUiResources();
   form_->Setup(this);
   ApplyPageStyleSheet(this, QStringLiteral("main_window.qss"));
@@ -165,7 +165,7 @@ Castora::Castora(QWidget* parent)
   about_ = new About(form_->window);
   close_dialog_ = new CloseDialog(form_->window);
   interrupt_dialog_ = new InterruptDialog(form_->window);
-  connect(&controller_, &Controller::Error, this, [this] { interrupt_dialog_->ShowOver(); });
+  connect(controller_.get(), &IController::Error, this, [this] { interrupt_dialog_->ShowOver(); });
 
   auto* button_shadow = new QGraphicsDropShadowEffect(form_->disconnect_btn);
   button_shadow->setBlurRadius(11);
@@ -173,7 +173,7 @@ Castora::Castora(QWidget* parent)
   button_shadow->setColor(QColor(20, 78, 127, 41));
   form_->disconnect_btn->setGraphicsEffect(button_shadow);
   form_->disconnect_btn->hide();
-  connect(form_->disconnect_btn, &QPushButton::clicked, this, [this] { controller_.Disconnect(); });
+  connect(form_->disconnect_btn, &QPushButton::clicked, this, [this] { controller_->Disconnect(); });
 
   tip_dialog_ = new TipDialog(form_->window);
   tip_timer_.setSingleShot(true);
@@ -199,9 +199,9 @@ Castora::Castora(QWidget* parent)
   form_->minimize_btn->setFocusPolicy(Qt::NoFocus);
   form_->close_btn->setFocusPolicy(Qt::NoFocus);
 
-  connect(&controller_, &Controller::Connected, this, &Castora::OnConnected);
-  connect(&controller_, &Controller::Disconnected, this, &Castora::OnDisconnected);
-  connect(&controller_, &Controller::MirrorVideoToggled, this, &Castora::OnMirrored);
+  connect(controller_.get(), &IController::Connected, this, &Castora::OnConnected);
+  connect(controller_.get(), &IController::Disconnected, this, &Castora::OnDisconnected);
+  connect(controller_.get(), &IController::MirrorVideoToggled, this, &Castora::OnMirrored);
 
   utils::ScaleWidgetTree(this);
 
@@ -215,7 +215,7 @@ Castora::Castora(QWidget* parent)
 
 Castora::~Castora() {
   flush_timer_.stop();
-  // The Controller, a member, goes next: it stops the protocol's threads.
+  // The controller, a member, goes next: the Controller stops the protocol's threads.
 }
 
 int Castora::CurrentPage() const { return form_->stacked_widget->currentIndex(); }
@@ -331,7 +331,7 @@ void Castora::SetUnconnectedStatus() {
 void Castora::OnConnect(QString pin_code, QString ip, ushort port, bool auto_mirror) {
   Settings::SetAutoMirror(auto_mirror);
   connecting_ = true;
-  controller_.Connect(pin_code, ip.toStdString(), port);
+  controller_->Connect(pin_code, ip.toStdString(), port);
   SetPage(kConnectPage);
   SetUnconnectedStatus();
 }
@@ -342,7 +342,7 @@ void Castora::OnConnected(bool result) {
     // must not stay open behind the "unconnected" title.
     if (result) {
       LOG_INFO("Connect completed after cancel, disconnecting");
-      controller_.Disconnect();
+      controller_->Disconnect();
     }
     return;
   }
@@ -354,10 +354,10 @@ void Castora::OnConnected(bool result) {
     return;
   }
   connected_ = true;
-  const crcp::info::DeviceInfo peer = controller_.GetPeerInfo();
+  const crcp::info::DeviceInfo peer = controller_->GetPeerInfo();
   peer_name_ = QString::fromStdString(peer.device_name);
   SetConnectedStatus(peer_name_);
-  if (!controller_.HasRemoteInput()) enable_touch_action_->setVisible(false);
+  if (!controller_->HasRemoteInput()) enable_touch_action_->setVisible(false);
   if (Settings::GetAutoMirror()) {
     OnMirror(kJoinScreenMirror);
   } else {
@@ -368,9 +368,9 @@ void Castora::OnConnected(bool result) {
 }
 
 void Castora::OnCanceled() {
-  controller_.Cancel();
+  controller_->Cancel();
   // Connected already (the completion was on its way): close that session as well.
-  if (connected_) controller_.Disconnect();
+  if (connected_) controller_->Disconnect();
   connecting_ = false;
   connected_ = false;
   mirrored_ = false;
@@ -393,20 +393,20 @@ void Castora::OnDisconnected() {
 }
 
 void Castora::OnMirror(MirrorType type) {
-  controller_.OnToggleKeepRatio(Settings::GetKeepAspectRatio());
-  controller_.OnToggleViceScreen(Settings::GetOpenViceScreen());
-  controller_.OnToggleCaptureMouse(Settings::GetCaptureMouse());
-  controller_.OnToggleEnhanceVideoQuality(Settings::GetEnhanceVideoQuality());
-  controller_.OnToggleEnableHardwareAcceleration(Settings::GetEnableHardwareAcceleration());
-  controller_.SetTimeout(HeartBeatTimeout(Settings::GetWeakNetwork()));
-  controller_.PlayVideo(type);
-  controller_.PlayAudio();
+  controller_->OnToggleKeepRatio(Settings::GetKeepAspectRatio());
+  controller_->OnToggleViceScreen(Settings::GetOpenViceScreen());
+  controller_->OnToggleCaptureMouse(Settings::GetCaptureMouse());
+  controller_->OnToggleEnhanceVideoQuality(Settings::GetEnhanceVideoQuality());
+  controller_->OnToggleEnableHardwareAcceleration(Settings::GetEnableHardwareAcceleration());
+  controller_->SetTimeout(HeartBeatTimeout(Settings::GetWeakNetwork()));
+  controller_->PlayVideo(type);
+  controller_->PlayAudio();
 }
 
 void Castora::OnStopMirror() {
-  controller_.TeardownVideo();
-  controller_.TeardownAudio();
-  controller_.StopRemoteInput();
+  controller_->TeardownVideo();
+  controller_->TeardownAudio();
+  controller_->StopRemoteInput();
   // The teardown calls return once sharing has stopped; no teardown callback follows
   // a stop asked for here, so the window leaves the sharing page itself.
   OnMirrored(false);
@@ -425,7 +425,7 @@ void Castora::OnMirrored(bool mirrored) {
     form_->stacked_widget->repaint();
     SetConnectedStatus(peer_name_);
     hide();
-    if (Settings::GetEnableTouch() && !Settings::GetOpenViceScreen()) controller_.StartRemoteInput();
+    if (Settings::GetEnableTouch() && !Settings::GetOpenViceScreen()) controller_->StartRemoteInput();
   } else {
     SetPage(kFunctionPage);
     SetConnectedStatus(peer_name_);
@@ -433,24 +433,24 @@ void Castora::OnMirrored(bool mirrored) {
 }
 
 void Castora::OnOpenViceScreenTriggered(bool checked) {
-  controller_.OnToggleViceScreen(checked);
+  controller_->OnToggleViceScreen(checked);
   Settings::SetOpenViceScreen(checked);
   enable_touch_action_->setEnabled(!checked);
   if (CurrentPage() == kMirrorPage && enable_touch_action_->isChecked()) {
     if (checked)
-      controller_.StopRemoteInput();
+      controller_->StopRemoteInput();
     else
-      controller_.StartRemoteInput();
+      controller_->StartRemoteInput();
   }
 }
 
 void Castora::OnKeepAspectRatioTriggered(bool checked) {
-  controller_.OnToggleKeepRatio(checked);
+  controller_->OnToggleKeepRatio(checked);
   Settings::SetKeepAspectRatio(checked);
 }
 
 void Castora::OnCaptureMouseTriggered(bool checked) {
-  controller_.OnToggleCaptureMouse(checked);
+  controller_->OnToggleCaptureMouse(checked);
   Settings::SetCaptureMouse(checked);
 }
 
@@ -458,19 +458,19 @@ void Castora::OnEnableTouchTriggered(bool checked) {
   Settings::SetEnableTouch(checked);
   if (CurrentPage() != kMirrorPage) return;
   if (checked)
-    controller_.StartRemoteInput();
+    controller_->StartRemoteInput();
   else
-    controller_.StopRemoteInput();
+    controller_->StopRemoteInput();
 }
 
 void Castora::OnEnhanceVideoQualityTriggered(bool checked) {
   Settings::SetEnhanceVideoQuality(checked);
-  controller_.OnToggleEnhanceVideoQuality(checked);
+  controller_->OnToggleEnhanceVideoQuality(checked);
 }
 
 void Castora::OnEnableHardwareAccelerationTriggered(bool checked) {
   Settings::SetEnableHardwareAcceleration(checked);
-  controller_.OnToggleEnableHardwareAcceleration(checked);
+  controller_->OnToggleEnableHardwareAcceleration(checked);
   if (checked)
     ShowTip(tr("Hardware Acceleration enabled"),
             tr("When enable, may have higher performace, try disable this option if you encounter any issues"));
@@ -481,7 +481,7 @@ void Castora::OnEnableHardwareAccelerationTriggered(bool checked) {
 
 void Castora::OnWeakNetworkTriggered(bool checked) {
   Settings::SetWeakNetwork(checked);
-  controller_.SetTimeout(HeartBeatTimeout(checked));
+  controller_->SetTimeout(HeartBeatTimeout(checked));
   if (checked)
     ShowTip(tr("Weak Network Mode enabled"), tr("Reduce interruptions in a poor network environment"));
   else
@@ -503,9 +503,9 @@ void Castora::HandleSessionMessage(uint32_t message, uintptr_t wparam) {
     QCoreApplication::quit();
   } else if (message == kWmWtsSessionChange && wparam == kWtsSessionLock) {
     // The connection stays; only what shows or acts on this desk stops.
-    controller_.TeardownVideo();
-    controller_.TeardownAudio();
-    controller_.StopRemoteInput();
+    controller_->TeardownVideo();
+    controller_->TeardownAudio();
+    controller_->StopRemoteInput();
   }
 }
 

@@ -8,8 +8,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "client/controller.h"
-#include "client/ui/mirror_type.h"
+#include "client/i_controller.h"
+#include "client/mirror_type.h"
 #include "utils/movable_widget.h"
 
 class About;
@@ -25,10 +25,11 @@ class SessionEventWatcher;
 
 // The client's only top-level window: a frameless panel with a title row (status dot
 // and text, disconnect, option, minimise and close buttons) over the stack of the five
-// pages. It owns the Controller, turns its signals into page changes, pushes the
-// user's options to it, keeps the tray icon and its menu, flushes the log every 5 s,
-// and reacts to suspend, user switch and lock (as session messages, whatever delivers
-// them: see platform/session/session_message.h).
+// pages. It owns its controller (made by the factory it is given, for the desktop's
+// size), turns the controller's signals into page changes, pushes the user's options
+// to it, keeps the tray icon and its menu, flushes the log every 5 s, and reacts to
+// suspend, user switch and lock (as session messages, whatever delivers them: see
+// platform/session/session_message.h).
 //
 // Page indices: 0 pin code, 1 connecting, 2 failure, 3 function, 4 sharing.
 // Object names: "MainWindow", "layout_", "window_", "icon_label_", "status_label_",
@@ -41,7 +42,7 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
  public:
   enum Page { kPinCodePage = 0, kConnectPage = 1, kFailurePage = 2, kFunctionPage = 3, kMirrorPage = 4 };
 
-  explicit Castora(QWidget* parent = nullptr);
+  explicit Castora(const ControllerFactory& make_controller, QWidget* parent = nullptr);
   ~Castora() override;
 
   // True while the video of a sharing session plays.
@@ -50,7 +51,7 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   bool IsConnected() const { return connected_; }
   int CurrentPage() const;
 
-  Controller& controller() { return controller_; }
+  IController& controller() { return *controller_; }
   ShadowMenu* option_menu() const { return option_menu_; }
   ShadowMenu* advanced_menu() const { return advanced_menu_; }
   ShadowMenu* tray_menu() const { return tray_menu_; }
@@ -128,7 +129,7 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   bool connecting_ = false;
   bool connected_ = false;
   QString peer_name_;
-  Controller controller_;
+  std::unique_ptr<IController> controller_;
   QTimer flush_timer_;
   QTimer tip_timer_;
   std::unique_ptr<Form> form_;

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "client/ui/mirror_type.h"
+#include "client/mirror_type.h"
 
 class MirrorButton;
 class QGraphicsDropShadowEffect;

@@ -73,14 +73,14 @@ class CastoraTest : public testing::Test {
   void SetUp() override { ResetSettings(); }
 
   void Build() {
-    window_ = std::make_unique<Castora>();
+    window_ = std::make_unique<Castora>(MakeFakeController);
     fake_ = LastFakeController();
     ASSERT_NE(fake_, nullptr);
     fake_->Take();
     window_->show();
   }
 
-  Controller& controller() { return window_->controller(); }
+  IController& controller() { return window_->controller(); }
   template <typename T>
   T* Find(const char* name) {
     return window_->findChild<T*>(QString::fromLatin1(name));

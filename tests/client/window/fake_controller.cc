@@ -8,23 +8,81 @@
 #include "services/audio/source/audio_source_handler.h"
 
 namespace {
+
 FakeControllerState* g_last = nullptr;
-}  // namespace
 
-class Controller::Impl {
+class FakeController : public IController {
  public:
-  FakeControllerState state;
-  // The system sound, shared as the real Controller shares it (the local output muted).
-  std::shared_ptr<audiosource::IAudioSource> sound;
+  explicit FakeController(QSize screen_size) {
+    g_last = &state_;
+    Record("Construct " + std::to_string(screen_size.width()) + "x" + std::to_string(screen_size.height()));
+    if (std::getenv("CASTORA_FAKE_CONTROLLER_SHARE_SOUND")) {
+      audiosource::AudioSourceHandler handler;
+      handler.SetMuteLocalOutput(true);
+      sound_ = handler.CreateSource("opus");
+      sound_->SetSink([](const uint8_t*, unsigned) {});
+      sound_->Start();
+      Record("SharingSound");
+    }
+  }
+  ~FakeController() override {
+    if (g_last == &state_) g_last = nullptr;
+    if (sound_) {
+      sound_->Stop();
+      sound_.reset();
+      Record("SoundStopped");
+    }
+  }
 
+  void Connect(const QString& pin_code, const std::string& ip, uint16_t port) override {
+    Record("Connect " + ip + ":" + std::to_string(port) + " " + pin_code.toStdString());
+  }
+  void Cancel() override { Record("Cancel"); }
+  void Disconnect() override { Record("Disconnect"); }
+  crcp::info::DeviceInfo GetPeerInfo() override {
+    Record("GetPeerInfo");
+    return state_.peer;
+  }
+  bool HasRemoteInput() override { return state_.has_remote_input; }
+  void SetTimeout(int ms) override { Record("SetTimeout " + std::to_string(ms)); }
+  void PlayVideo(MirrorType mode) override {
+    Record("PlayVideo " + std::to_string(static_cast<int>(mode)));
+    state_.video_playing = true;
+  }
+  bool TeardownVideo() override {
+    Record("TeardownVideo");
+    return std::exchange(state_.video_playing, false);
+  }
+  void PlayAudio() override { Record("PlayAudio"); }
+  void TeardownAudio() override { Record("TeardownAudio"); }
+  void StartRemoteInput() override { Record("StartRemoteInput"); }
+  void StopRemoteInput() override { Record("StopRemoteInput"); }
+
+  void OnToggleViceScreen(bool toggle) override { Record("OnToggleViceScreen " + std::to_string(toggle)); }
+  void OnToggleKeepRatio(bool toggle) override { Record("OnToggleKeepRatio " + std::to_string(toggle)); }
+  void OnToggleCaptureMouse(bool toggle) override { Record("OnToggleCaptureMouse " + std::to_string(toggle)); }
+  void OnToggleEnhanceVideoQuality(bool toggle) override {
+    Record("OnToggleEnhanceVideoQuality " + std::to_string(toggle));
+  }
+  void OnToggleEnableHardwareAcceleration(bool toggle) override {
+    Record("OnToggleEnableHardwareAcceleration " + std::to_string(toggle));
+  }
+
+ private:
   void Record(std::string call) {
     if (std::getenv("CASTORA_FAKE_CONTROLLER_TRACE")) {
       std::printf("controller: %s\n", call.c_str());
       std::fflush(stdout);
     }
-    state.calls.push_back(std::move(call));
+    state_.calls.push_back(std::move(call));
   }
+
+  FakeControllerState state_;
+  // The system sound, shared as the real Controller shares it (the local output muted).
+  std::shared_ptr<audiosource::IAudioSource> sound_;
 };
+
+}  // namespace
 
 std::vector<std::string> FakeControllerState::Take() { return std::exchange(calls, {}); }
 
@@ -32,62 +90,8 @@ bool FakeControllerState::Called(const std::string& call) const {
   return std::find(calls.begin(), calls.end(), call) != calls.end();
 }
 
+std::unique_ptr<IController> MakeFakeController(QSize screen_size) {
+  return std::make_unique<FakeController>(screen_size);
+}
+
 FakeControllerState* LastFakeController() { return g_last; }
-
-Controller::Controller(QSize screen_size) : impl_(std::make_unique<Impl>()) {
-  g_last = &impl_->state;
-  impl_->Record("Construct " + std::to_string(screen_size.width()) + "x" + std::to_string(screen_size.height()));
-  if (std::getenv("CASTORA_FAKE_CONTROLLER_SHARE_SOUND")) {
-    audiosource::AudioSourceHandler handler;
-    handler.SetMuteLocalOutput(true);
-    impl_->sound = handler.CreateSource("opus");
-    impl_->sound->SetSink([](const uint8_t*, unsigned) {});
-    impl_->sound->Start();
-    impl_->Record("SharingSound");
-  }
-}
-
-Controller::~Controller() {
-  if (g_last == &impl_->state) g_last = nullptr;
-  if (impl_->sound) {
-    impl_->sound->Stop();
-    impl_->sound.reset();
-    impl_->Record("SoundStopped");
-  }
-}
-
-void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_t port) {
-  impl_->Record("Connect " + ip + ":" + std::to_string(port) + " " + pin_code.toStdString());
-}
-void Controller::Cancel() { impl_->Record("Cancel"); }
-void Controller::Disconnect() { impl_->Record("Disconnect"); }
-crcp::info::DeviceInfo Controller::GetPeerInfo() {
-  impl_->Record("GetPeerInfo");
-  return impl_->state.peer;
-}
-bool Controller::HasRemoteInput() { return impl_->state.has_remote_input; }
-void Controller::SetTimeout(int ms) { impl_->Record("SetTimeout " + std::to_string(ms)); }
-void Controller::PlayVideo(MirrorType mode) {
-  impl_->Record("PlayVideo " + std::to_string(static_cast<int>(mode)));
-  impl_->state.video_playing = true;
-}
-bool Controller::TeardownVideo() {
-  impl_->Record("TeardownVideo");
-  return std::exchange(impl_->state.video_playing, false);
-}
-void Controller::PlayAudio() { impl_->Record("PlayAudio"); }
-void Controller::TeardownAudio() { impl_->Record("TeardownAudio"); }
-void Controller::StartRemoteInput() { impl_->Record("StartRemoteInput"); }
-void Controller::StopRemoteInput() { impl_->Record("StopRemoteInput"); }
-
-void Controller::OnToggleViceScreen(bool toggle) { impl_->Record("OnToggleViceScreen " + std::to_string(toggle)); }
-void Controller::OnToggleKeepRatio(bool toggle) { impl_->Record("OnToggleKeepRatio " + std::to_string(toggle)); }
-void Controller::OnToggleCaptureMouse(bool toggle) {
-  impl_->Record("OnToggleCaptureMouse " + std::to_string(toggle));
-}
-void Controller::OnToggleEnhanceVideoQuality(bool toggle) {
-  impl_->Record("OnToggleEnhanceVideoQuality " + std::to_string(toggle));
-}
-void Controller::OnToggleEnableHardwareAcceleration(bool toggle) {
-  impl_->Record("OnToggleEnableHardwareAcceleration " + std::to_string(toggle));
-}

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "client/controller.h"
+#include <QSize>
 
-// The window tests' Controller: every call is recorded ("Connect 1.2.3.4:7386 ABCDEF",
+#include "client/i_controller.h"
+
+// The window tests' controller: every call is recorded ("Connect 1.2.3.4:7386 ABCDEF",
 // "PlayVideo 0", "OnToggleViceScreen 1", ...), nothing is connected, and the test
-// drives the window by emitting the Controller's signals itself (they are public).
+// drives the window by emitting the controller's signals itself (they are public).
 // With CASTORA_FAKE_CONTROLLER_TRACE set, each call is also printed to stdout at once
 // ("controller: <call>"), for tests that watch a client program from outside. With
 // CASTORA_FAKE_CONTROLLER_SHARE_SOUND set, it shares the system sound from its
@@ -24,5 +27,9 @@ struct FakeControllerState {
   bool Called(const std::string& call) const;
 };
 
-// The state of the most recently constructed Controller (nullptr before the first).
+// A ControllerFactory: a fake whose first recorded call is "Construct <w>x<h>".
+std::unique_ptr<IController> MakeFakeController(QSize screen_size);
+
+// The state of the most recently made fake (nullptr before the first, and once it is
+// gone).
 FakeControllerState* LastFakeController();

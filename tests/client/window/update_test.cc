@@ -162,7 +162,7 @@ TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
   Settings::SetAutoMirror(false);
   const QUrl url = NodeUrl();
   Update update(url, nullptr);
-  Castora window;
+  Castora window(MakeFakeController);
   update.SetMainWindow(&window);
   window.show();
   emit window.findChild<PinCodePage*>(QStringLiteral("pin_code_page_"))
@@ -197,7 +197,7 @@ TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
 TEST(UpdateTest, UpdateReadyWithTheWindowActiveAsksAtOnce) {
   const QUrl url = NodeUrl();
   Update update(url, nullptr);
-  Castora window;
+  Castora window(MakeFakeController);
   update.SetMainWindow(&window);
   window.show();
   QApplication::setActiveWindow(&window);

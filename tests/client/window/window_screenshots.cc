@@ -23,6 +23,7 @@
 #include "client/ui/resource_bundle.h"
 #include "client/ui/shadow_menu.h"
 #include "client/ui/tip_dialog.h"
+#include "tests/client/window/fake_controller.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
   g_suffix = QStringLiteral("_") + (argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("96"));
   Settings::SetOpenViceScreen(true);  // shows "Enable touch" greyed out
 
-  Castora window;
+  Castora window(MakeFakeController);
   window.move(20, 20);
   window.show();
   Settle(500);
