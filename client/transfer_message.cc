@@ -11,8 +11,7 @@ const char* const kLogTag = "CASTORA::transfer_message";
 
 TransferMessage::TransferMessage(const QUrl& node_url, QObject* parent)
     : TransferMessageSimpleSource(parent),
-      host_(new QRemoteObjectHost(node_url, this)),
-      message_type_(QMetaEnum::fromType<UpdateMessageType>()) {
+      host_(new QRemoteObjectHost(node_url, this)) {
   // A node that cannot listen (the name held by a live process of another user, say)
   // leaves the client without updates, nothing more.
   if (host_->lastError() != QRemoteObjectNode::NoError)
@@ -23,11 +22,7 @@ TransferMessage::TransferMessage(const QUrl& node_url, QObject* parent)
 
 TransferMessage::~TransferMessage() = default;
 
-QString TransferMessage::KeyOf(int message) const {
-  // An unknown value has no key: valueToKey gives nullptr, which must never reach fmt.
-  const char* key = message_type_.valueToKey(message);
-  return key ? QString::fromLatin1(key) : QStringLiteral("unknown (%1)").arg(message);
-}
+QString TransferMessage::KeyOf(int message) const { return updater_link::KeyOf(message); }
 
 void TransferMessage::TransferSlot(int message) {
   LOG_INFO("Qtro recv message: {}", KeyOf(message).toStdString());
