@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The tool that registers and starts the updater's scheduled task. Linux has no task
+// scheduler of the kind the updater expects, so the project builds its own small tool
+// ("renovix-tasks", placed beside the programs) that understands the same command
+// lines:
+//   /create /tn <name> /xml <file> [/f]
+//   /run /tn <name>
+// RENOVIX_TASK_TOOL names another program in its place (tests record the calls).
+namespace platform::updater {
+
+inline constexpr char kTaskToolEnv[] = "RENOVIX_TASK_TOOL";
+inline constexpr char kTaskToolName[] = "renovix-tasks";
+
+// The program to run: $RENOVIX_TASK_TOOL when set and not empty, otherwise
+// "<application dir>/renovix-tasks". Never quoted.
+QString TaskToolProgram();
+
+// Runs the tool synchronously with `arguments` and returns its exit code; -1 when it
+// cannot be started, crashes, or does not end within `timeout_ms` (it is then killed).
+int RunTaskTool(const QStringList& arguments, int timeout_ms = 60000);
+
+}  // namespace platform::updater

@@ -1,0 +1,85 @@
+#include "updater/scheduled_task.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextCodec>
+#include <QTextStream>
+
+#include "platform/updater/private_temp_folder.h"
+#include "platform/updater/task_tool.h"
+#include "updater/updater_logger.h"
+
+// The resource lives in a static library: it must be registered by name before use.
+static void InitScheduledTaskResource() { Q_INIT_RESOURCE(updater_core); }
+
+namespace {
+
+const char* const kLogTag = kScheduledTaskLogTag;
+const QString kTemplatePath = QStringLiteral(":/other/scheduled_task_template.xml");
+
+// Text placed into an element of the task document. Paths with '&' or '<' must not
+// break it; ordinary values come out unchanged.
+QString XmlText(const QString& value) { return value.toHtmlEscaped(); }
+
+}  // namespace
+
+QString ScheduledTaskCommand() {
+  return platform::updater::PrivateTempFolder() + QLatin1Char('/') +
+         QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+}
+
+bool GenerateScheduledTaskXml(QString* xml_path) {
+  InitScheduledTaskResource();
+  *xml_path = platform::updater::PrivateTempFolder() +
+              QStringLiteral("/update_scheduled_task.xml");
+
+  QFile source(kTemplatePath);
+  if (!source.open(QIODevice::ReadOnly)) return false;
+  QTextStream in(&source);
+  in.setCodec(QTextCodec::codecForName("UTF-16"));
+  const QString text = in.readAll().arg(
+      XmlText(QStringLiteral("Zorvax")),
+      XmlText(QStringLiteral("Start the zorvax update program as an administrator.")),
+      XmlText(ScheduledTaskCommand()), XmlText(QStringLiteral("Install")));
+
+  QFile target(*xml_path);
+  if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  QTextStream out(&target);
+  out.setCodec(QTextCodec::codecForName("UTF-16LE"));
+  out.setGenerateByteOrderMark(true);
+  out << text;
+  out.flush();
+  target.close();
+  return out.status() == QTextStream::Ok && target.error() == QFileDevice::NoError;
+}
+
+bool CreateScheduledTask() {
+  QString xml_path;
+  if (GenerateScheduledTaskXml(&xml_path)) {
+    LogInfo(kLogTag, "Generate scheduled task xml successfully");
+  } else {
+    LogError(kLogTag, "Generate scheduled task xml failed");
+  }
+  const int code = platform::updater::RunTaskTool(
+      {QStringLiteral("/create"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName),
+       QStringLiteral("/xml"), xml_path, QStringLiteral("/f")});
+  QFile::remove(xml_path);
+  if (code != 0) {
+    LogError(kLogTag, "Register scheduled task failed");
+    return false;
+  }
+  LogInfo(kLogTag, "Register scheduled task successfully");
+  return true;
+}
+
+bool RunScheduledTask() {
+  const int code = platform::updater::RunTaskTool(
+      {QStringLiteral("/run"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName)});
+  if (code != 0) {
+    LogError(kLogTag, "Run scheduled task failed");
+    return false;
+  }
+  LogInfo(kLogTag, "Run scheduled task successfully");
+  return true;
+}

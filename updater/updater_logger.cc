@@ -1,0 +1,118 @@
+#include "updater/updater_logger.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <exception>
+
+#include <fmt/format.h>
+#include <spdlog/details/file_helper.h>
+#include <spdlog/pattern_formatter.h>
+#include <spdlog/sinks/ansicolor_sink.h>
+#include <spdlog/sinks/daily_file_sink.h>
+
+#include "platform/user_paths.h"
+#include "utils/logger.h"
+
+namespace {
+
+constexpr const char* kLoggerName = "zorvax::utils::logger::msvc";
+
+// Names each file after the moment it is opened, so that every start of the updater
+// (and every midnight) begins a file of its own; two starts in the same minute share
+// one and append to it.
+struct MinuteFileNameCalculator {
+  static spdlog::filename_t calc_filename(const spdlog::filename_t& filename,
+                                          const std::tm& now_tm) {
+    return UpdaterLogFileName(filename, now_tm);
+  }
+};
+using MinuteDailySink = spdlog::sinks::daily_file_sink<std::mutex, MinuteFileNameCalculator>;
+
+void TryRegister(const std::shared_ptr<spdlog::logger>& logger) {
+  // The name may already be taken in this process (the client's logger, or an earlier
+  // logger made by a test): the updater's logger then simply stays unregistered.
+  try {
+    spdlog::register_logger(logger);
+  } catch (const std::exception&) {
+  }
+}
+
+std::shared_ptr<spdlog::logger> CreateFallbackLogger() {
+  auto logger = std::make_shared<spdlog::logger>(
+      kLoggerName, std::make_shared<spdlog::sinks::ansicolor_stderr_sink_mt>());
+  logger->error("[ZorvaxLogger] Fail to create directory");
+  return logger;
+}
+
+bool IsReadableDir(const std::string& path) {
+  struct stat st {};
+  return ::access(path.c_str(), R_OK) == 0 && ::stat(path.c_str(), &st) == 0 &&
+         S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::string UpdaterLogFileName(const std::string& base, const std::tm& now) {
+  std::string stem;
+  std::string ext;
+  std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(base);
+  return fmt::format("{}_{:04d}-{:02d}-{:02d}_{:02d}-{:02d}{}", stem, now.tm_year + 1900,
+                     now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min, ext);
+}
+
+std::shared_ptr<spdlog::logger> CreateUpdaterLogger(const std::string& folder) {
+  auto root = platform::GetUserDataRoot();
+  if (!root) return CreateFallbackLogger();
+  if (!root->explicit_root && !platform::MakeDirectories(root->path))
+    return CreateFallbackLogger();
+
+  const std::string dir = root->path + "/" + folder;
+  const std::string logdir = dir + "/log";
+  if (IsReadableDir(logdir)) {
+    zorvax::utils::logger::RemoveOldLogs(
+        logdir, std::chrono::duration_cast<std::chrono::seconds>(
+                    std::chrono::system_clock::now().time_since_epoch())
+                    .count());
+  } else {
+    for (const std::string& d : {dir, logdir}) {
+      if (::mkdir(d.c_str(), 0700) != 0 && errno == ENOENT) return CreateFallbackLogger();
+    }
+  }
+
+  std::shared_ptr<spdlog::logger> logger;
+  try {
+    auto sink = std::make_shared<MinuteDailySink>(logdir + "/zorvax.log", 0, 0, false);
+    logger = std::make_shared<spdlog::logger>(kLoggerName, std::move(sink));
+  } catch (const std::exception&) {
+    return CreateFallbackLogger();
+  }
+  TryRegister(logger);
+  logger->flush_on(spdlog::level::warn);
+  logger->set_level(zorvax::utils::logger::LevelFromEnvironment());
+  logger->set_formatter(std::make_unique<spdlog::pattern_formatter>(
+      "%H:%M:%S.%e [thread %t][%l] %v", spdlog::pattern_time_type::local));
+  return logger;
+}
+
+std::shared_ptr<spdlog::logger>& GetLogger(const std::string& folder) {
+  static std::shared_ptr<spdlog::logger> logger = CreateUpdaterLogger(folder);
+  return logger;
+}
+
+std::shared_ptr<spdlog::logger>& InitLogger(const std::string& folder) {
+  return GetLogger(folder);
+}
+
+void LogInfo(const std::string& tag, const std::string& message) {
+  GetLogger("ZORVAX")->info("[{}]: {}", tag, message);
+}
+void LogWarn(const std::string& tag, const std::string& message) {
+  GetLogger("ZORVAX")->warn("[{}]: {}", tag, message);
+}
+void LogError(const std::string& tag, const std::string& message) {
+  GetLogger("ZORVAX")->error("[{}]: {}", tag, message);
+}
+void FlushLogger() { GetLogger("ZORVAX")->flush(); }
