@@ -248,9 +248,8 @@ void Renovix::OnInstallFinished(int exit_code, QProcess::ExitStatus exit_status)
   if (install_handled_) return;
   install_handled_ = true;
   if (exit_status != QProcess::NormalExit || exit_code != 0) {
-    LogError(kLogTag, fmt::format("Install failed, exit status: {}, exit code: {}",
-                                  exit_status == QProcess::NormalExit ? "NormalExit" : "CrashExit", exit_code));
-    OnInstallFailed();
+    OnInstallFailed(exit_status == QProcess::NormalExit ? fmt::format("exit code {}", exit_code)
+                                                        : std::string("crashed"));
     return;
   }
   LogInfo(kLogTag, "Install finished");
@@ -261,16 +260,18 @@ void Renovix::OnInstallFinished(int exit_code, QProcess::ExitStatus exit_status)
 
 void Renovix::OnInstallProcessError(QProcess::ProcessError error) {
   const char* key = QMetaEnum::fromType<QProcess::ProcessError>().valueToKey(error);
-  LogError(kLogTag, fmt::format("Install preocess error: {}", key ? std::string(key) : std::to_string(static_cast<int>(error))));
+  const std::string name = key ? std::string(key) : std::to_string(static_cast<int>(error));
+  LogError(kLogTag, fmt::format("Install preocess error: {}", name));
   // Only these two end the installer's run; a read or write error on its channels
   // leaves it running, and its end still comes as finished.
   if (error != QProcess::FailedToStart && error != QProcess::Crashed) return;
   if (install_handled_) return;
   install_handled_ = true;
-  OnInstallFailed();
+  OnInstallFailed(name);
 }
 
-void Renovix::OnInstallFailed() {
+void Renovix::OnInstallFailed(const std::string& reason) {
+  LogError(kLogTag, fmt::format("Install failed ({}), restart the application", reason));
   // The package stays for a later offer, but is no longer installed unasked at every
   // start: a package that fails would otherwise end the client at each start.
   UpdaterSettings::Instance().SetUpdateAtNextStartup(false);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <QLocalSocket>
 #include <QObject>
 #include <QProcess>
@@ -61,7 +63,7 @@ class Renovix : public QObject {
   void OnAppExited();
   // The installer failed: no finished page; the client is started again and the
   // program ends.
-  void OnInstallFailed();
+  void OnInstallFailed(const std::string& reason);
   void Quit();
 
   QTimer flush_timer_;
