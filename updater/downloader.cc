@@ -33,6 +33,8 @@ bool IsRedirection(int status) {
 }  // namespace
 
 Downloader::Downloader(QObject* parent) : QObject(parent) {
+  // Finished may cross to queued connections and signal spies.
+  qRegisterMetaType<Downloader::DownloadState>("Downloader::DownloadState");
   timer_.setInterval(kDefaultTimeoutMs);
   connect(&timer_, &QTimer::timeout, this, &Downloader::OnDownloadTimeout);
 }

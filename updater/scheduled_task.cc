@@ -31,8 +31,13 @@ QString ScheduledTaskCommand() {
 
 bool GenerateScheduledTaskXml(QString* xml_path) {
   InitScheduledTaskResource();
-  *xml_path = platform::updater::PrivateTempFolder() +
-              QStringLiteral("/update_scheduled_task.xml");
+  const QString folder = platform::updater::PrivateTempFolder();
+  if (folder.isEmpty()) {
+    // No safe place for the document: nothing is written (and never to "/").
+    xml_path->clear();
+    return false;
+  }
+  *xml_path = folder + QStringLiteral("/update_scheduled_task.xml");
 
   QFile source(kTemplatePath);
   if (!source.open(QIODevice::ReadOnly)) return false;
@@ -64,7 +69,7 @@ bool CreateScheduledTask() {
   const int code = platform::updater::RunTaskTool(
       {QStringLiteral("/create"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName),
        QStringLiteral("/xml"), xml_path, QStringLiteral("/f")});
-  QFile::remove(xml_path);
+  if (!xml_path.isEmpty()) QFile::remove(xml_path);
   if (code != 0) {
     LogError(kLogTag, "Register scheduled task failed");
     return false;

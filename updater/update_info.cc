@@ -91,8 +91,13 @@ bool UpdateInfo::FetchUpdateInfo() {
     reply->deleteLater();
     return false;
   }
-  ParseUpdateInfo(reply->readAll());
+  const QByteArray body = reply->read(kMaxReplyBytes + 1);
   reply->deleteLater();
+  if (body.size() > kMaxReplyBytes) {
+    LogError(kLogTag, "Fetch update info failed, reply error:the answer is too large");
+    return false;
+  }
+  ParseUpdateInfo(body);
   return true;
 }
 
