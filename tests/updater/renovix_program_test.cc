@@ -2,15 +2,19 @@
 // helper posing as the client.
 #include <sys/stat.h>
 
+#include <QCryptographicHash>
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "tests/updater/update_server.h"
 #include "tests/updater/updater_run.h"
 #include "updater/updater_settings.h"
 
@@ -165,6 +169,65 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
       EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::scheduled_task]: Run scheduled task failed")));
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Both programs together, as installed: the client (simulated back-ends) starts the
+// updater beside it, which checks with the loopback update server, downloads and
+// verifies the package and says kUpdateReady; the client, its window active, asks for
+// the dialog. The client's end then ends the updater.
+TEST(RenovixProgramTest, ClientAndUpdaterReachTheDialog) {
+  UpdaterRun run;
+  ASSERT_TRUE(run.valid());
+  ASSERT_TRUE(run.PlaceClient(QStringLiteral(CASTORA_PROGRAM)));
+  QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
+  ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+  const QString version = QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+
+  updater_test::UpdateServer server;
+  ASSERT_TRUE(server.Start());
+  const QByteArray package = "#!/bin/sh\nexit 0\n";
+  server.SetResponse(QStringLiteral("/download/CastoraSetup"), updater_test::Response::File(package));
+  const QJsonObject answer{
+      {"name", "Castora"},
+      {"originVersionCode", version},
+      {"downloadUrl", server.BaseUrl() + QStringLiteral("/download/CastoraSetup")},
+      {"fileMd5", QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex())},
+      {"hasUpdate", true},
+      {"updateDesc", "Bug fixes."}};
+  server.SetUpdateReply(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+  run.env().insert(QStringLiteral("RENOVIX_UPDATE_SERVER"), server.BaseUrl());
+  run.env().insert(QStringLiteral("CASTORA_PLATFORM"), QStringLiteral("sim"));
+
+  QProcess client;
+  client.setProcessEnvironment(run.env());
+  client.setProcessChannelMode(QProcess::ForwardedChannels);
+  client.start(run.InstallDir() + QStringLiteral("/Castora"), QStringList());
+  ASSERT_TRUE(client.waitForStarted(10000));
+  const bool asked = QTest::qWaitFor(
+      [&] { return run.Log().contains(QStringLiteral("Qtro recv message: kShowUpdateDialog")); }, 60000);
+  client.terminate();
+  client.waitForFinished(10000);
+  if (client.state() != QProcess::NotRunning) {
+    client.kill();
+    client.waitForFinished(5000);
+  }
+  const QString log = run.Log();
+  EXPECT_TRUE(asked) << log.toStdString();
+  EXPECT_EQ(server.RequestsFor(updater_test::UpdateServer::UpdatePath()).size(), 1u);
+  EXPECT_EQ(server.RequestsFor(QStringLiteral("/download/CastoraSetup")).size(), 1u);
+  EXPECT_TRUE(log.contains(QStringLiteral("Qtro send message: kNoNeedToUpdate")));
+  EXPECT_TRUE(log.contains(QStringLiteral("Qtro send message: kUpdateReady")));
+  EXPECT_TRUE(QFileInfo(run.InstallerPath()).isExecutable());
+  UpdaterSettings settings(run.SettingsPath());
+  EXPECT_TRUE(settings.GetUpdateAtNextStartup());
+  EXPECT_EQ(settings.GetUpdateDescription(), QStringLiteral("Bug fixes."));
+  // The updater follows the client out.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.Log().contains(QStringLiteral("App exited, update program exited")); },
+                              10000));
 }
 
 }  // namespace

@@ -59,6 +59,12 @@ UpdaterRun::UpdaterRun(bool with_version_config)
   env_.remove(QStringLiteral("LOGLEVEL"));
 }
 
+bool UpdaterRun::PlaceClient(const QString& program) {
+  const QString target = InstallDir() + QStringLiteral("/Castora");
+  QFile::remove(target);
+  return PlaceProgram(program, target);
+}
+
 void UpdaterRun::Start(QProcess& process, const QStringList& arguments) {
   process.setProcessEnvironment(env_);
   process.setProcessChannelMode(QProcess::ForwardedChannels);

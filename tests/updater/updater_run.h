@@ -24,6 +24,9 @@ class UpdaterRun {
   QString PrivateTempDir() const { return Path(QStringLiteral("runtime/Renovix")); }
   QProcessEnvironment& env() { return env_; }
 
+  // Puts the real client program into the installation folder in place of the stand-in.
+  bool PlaceClient(const QString& program);
+
   // Starts the program of the installation folder with the arguments.
   void Start(QProcess& process, const QStringList& arguments);
   // Runs it to its end; the exit code, or -1 when it did not end within timeout_ms.
