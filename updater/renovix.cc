@@ -28,7 +28,6 @@ namespace {
 const char* const kLogTag = kRenovixLogTag;
 
 constexpr int kFlushIntervalMs = 5000;
-constexpr int kCheckIntervalMs = 600000;
 constexpr int kAppSocketWaitMs = 500;
 // The client waits for nothing once it has our kInstallNow; what we write before we
 // end must leave the process.
@@ -96,7 +95,7 @@ void Renovix::BackgroundRun() {
   connect(downloader_, &Downloader::Finished, this, &Renovix::OnDownloadFinshed);
   connect(&interaction_, &Interaction::UpdateNow, this, &Renovix::PrepareInstall);
   connect(&check_timer_, &QTimer::timeout, this, &Renovix::CheckUpdate);
-  check_timer_.setInterval(kCheckIntervalMs);
+  check_timer_.setInterval(check_interval_ms_);
   check_timer_.start();
   CheckUpdate();
 }

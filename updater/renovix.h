@@ -43,6 +43,10 @@ class Renovix : public QObject {
 
   Interaction& interaction() { return interaction_; }
 
+  // The time between two checks (ten minutes; tests shorten it).
+  static constexpr int kDefaultCheckIntervalMs = 600000;
+  void SetCheckInterval(int ms) { check_interval_ms_ = ms; }
+
  public slots:
   void OnDownloadFinshed(Downloader::DownloadState state);
   void OnInstallFinished(int exit_code, QProcess::ExitStatus exit_status);
@@ -82,4 +86,5 @@ class Renovix : public QObject {
   // The installer's end (finished, or a terminal errorOccurred) was handled.
   bool install_handled_ = false;
   bool quitting_ = false;
+  int check_interval_ms_ = kDefaultCheckIntervalMs;
 };
