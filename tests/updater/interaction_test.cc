@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -117,6 +118,35 @@ TEST(InteractionTest, ProgressRunsToTheEndBeforeTheFinishedPage) {
     EXPECT_FALSE(settings.GetUpdateAtNextStartup());
     QTest::qWait(200);
     EXPECT_EQ(finished.count(), 1);
+  }
+}
+
+// Every catalogue the updater ships translates the dialog's texts; the pages pick them
+// up when they are built.
+TEST(InteractionTest, CataloguesTranslateThePages) {
+  struct Case {
+    const char* language;
+    const char* title;
+    const char* update;
+    const char* wish;
+  };
+  const Case cases[] = {
+      {"en", "DavuvuVeriv Update", "Update", "Hope you enjoy the new version"},
+      {"zh_CN", "DavuvuVeriv 更新", "立即更新", "希望您喜欢新版本"},
+      {"zh_HK", "DavuvuVeriv 更新", "立即更新", "希望您喜歡新版本"},
+      {"zh_TW", "DavuvuVeriv 更新", "立即更新", "希望您喜歡新版本"},
+  };
+  for (const Case& c : cases) {
+    QTranslator translator;
+    ASSERT_TRUE(translator.load(QStringLiteral(":/language/%1.qm").arg(QLatin1String(c.language)))) << c.language;
+    QCoreApplication::installTranslator(&translator);
+    {
+      Interaction window;
+      EXPECT_EQ(window.windowTitle(), QString::fromUtf8(c.title)) << c.language;
+      EXPECT_EQ(window.update_dialog_page()->update_button()->text(), QString::fromUtf8(c.update)) << c.language;
+      EXPECT_EQ(window.update_finished_page()->description_label()->text(), QString::fromUtf8(c.wish)) << c.language;
+    }
+    QCoreApplication::removeTranslator(&translator);
   }
 }
 
