@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,21 @@ TEST_F(DownloaderTest, SlowButSteadyTransferOutlastsTheTimeout) {
   server_.SetResponse(QStringLiteral("/p"), slow);
   EXPECT_EQ(Download(Url("/p")), std::vector<int>{Downloader::kDone});
   EXPECT_EQ(ReadFile(save_path_), package);
+}
+
+TEST_F(DownloaderTest, UnwritableSaveFolderEndsTheDownloadAtOnce) {
+  // The save folder's place is taken by a plain file: the partial file cannot exist.
+  QFile blocker(dir_.filePath(QStringLiteral("CastoraUpdate")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  server_.SetResponse(QStringLiteral("/p"), Response::File(Package(1000)));
+  EXPECT_EQ(Download(Url("/p")), std::vector<int>{Downloader::kFailed});
+  EXPECT_TRUE(server_.requests().empty());
+  // The downloader asked the application to quit. With no main loop running, Qt keeps
+  // that request and ends every later event loop at once; one run of the main loop
+  // takes it back, so that the following tests wait as they should.
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  QCoreApplication::exec();
 }
 
 TEST(InstallerFileTest, OnlyAnExactLowerCaseMd5MakesTheInstallerExecutable) {

@@ -1,6 +1,9 @@
 #include "updater/update_info.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QUrlQuery>
@@ -9,6 +12,8 @@
 
 #include "platform/updater/hardware_address.h"
 #include "tests/updater/update_server.h"
+#include "updater/downloader.h"
+#include "updater/installer_file.h"
 
 namespace {
 
@@ -62,6 +67,27 @@ TEST_F(UpdateInfoTest, AnswersDecideWhetherAnUpdateApplies) {
   EXPECT_EQ(info_.GetDownloadUrl(), QStringLiteral("http://127.0.0.1:1/CastoraSetup.exe"));
   EXPECT_EQ(info_.GetFileMd5(), QStringLiteral("0123456789abcdef0123456789abcdef"));
   EXPECT_EQ(info_.GetUpdateDescription(), QStringLiteral("New things"));
+}
+
+// The pieces agree: the offered address and MD5 fetch a package that verifies.
+TEST_F(UpdateInfoTest, OfferedPackageDownloadsAndVerifies) {
+  const QByteArray package("#!/bin/sh\necho installing\n");
+  const QString md5 =
+      QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex());
+  server_.SetResponse(QStringLiteral("/files/CastoraSetup.exe"), Response::File(package));
+  const QString url = server_.BaseUrl() + QStringLiteral("/files/CastoraSetup.exe");
+  server_.SetUpdateReply(Reply(true, "1.2.3", url.toLatin1().constData(), md5.toLatin1().constData()));
+  ASSERT_TRUE(info_.FetchUpdateInfo());
+  ASSERT_TRUE(info_.NeedUpdate());
+
+  QTemporaryDir dir;
+  const QString save_path = dir.filePath(QStringLiteral("CastoraUpdate/CastoraSetup.exe"));
+  Downloader downloader;
+  QSignalSpy finished(&downloader, &Downloader::Finished);
+  downloader.Download(QUrl(info_.GetDownloadUrl(), QUrl::TolerantMode), save_path);
+  ASSERT_TRUE(finished.wait(10000));
+  EXPECT_EQ(finished[0][0].value<Downloader::DownloadState>(), Downloader::kDone);
+  EXPECT_TRUE(VerifyInstallerAndMakeExecutable(save_path, info_.GetFileMd5()));
 }
 
 TEST_F(UpdateInfoTest, BrokenAnswerCountsAsACheckWithoutUpdateAndMixesNothing) {

@@ -72,6 +72,33 @@ TEST(UpdaterLoggerTest, WritesTaggedLinesAtInfoAndAboveIntoTheLogFolder) {
       << lines[1].toStdString();
 }
 
+TEST(UpdaterLoggerTest, TwoStartsInTheSameMinuteAppendToOneFile) {
+  QTemporaryDir root;
+  ScopedAppData appdata(root.path());
+  const auto minute = [] {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return UpdaterLogFileName("zorvax.log", tm);
+  };
+  const std::string before = minute();
+  for (const char* text : {"first start", "second start"}) {
+    auto logger = CreateUpdaterLogger("CastoraUpdate");
+    logger->info("[{}]: {}", kMainLogTag, text);
+    logger->flush();
+  }
+  if (minute() != before) GTEST_SKIP() << "the minute changed between the two starts";
+  const QDir logdir(root.path() + QStringLiteral("/CastoraUpdate/log"));
+  const QStringList files = logdir.entryList(QDir::Files);
+  ASSERT_EQ(files.size(), 1);
+  EXPECT_EQ(files[0].toStdString(), before);
+  QFile file(logdir.filePath(files[0]));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  EXPECT_TRUE(text.contains("first start"));
+  EXPECT_TRUE(text.contains("second start"));
+}
+
 TEST(UpdaterLoggerTest, LogLevelFromTheEnvironment) {
   QTemporaryDir root;
   ScopedAppData appdata(root.path());
