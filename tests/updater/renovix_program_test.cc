@@ -231,3 +231,68 @@ TEST(RenovixProgramTest, ClientAndUpdaterReachTheDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+// The day's check offers a package: it is downloaded and its MD5 compared exactly
+// with the server's text. A match makes it executable, keeps it pending with its
+// description and tells the client, which asks for the dialog; an MD5 in upper case
+// never matches, and the file is deleted without a word to the client.
+TEST(RenovixProgramTest, OfferedPackageIsVerifiedBeforeTheClientHears) {
+  const QByteArray package = "#!/bin/sh\nexit 0\n";
+  const QString md5 = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex());
+  for (const bool upper_case : {false, true}) {
+    SCOPED_TRACE(upper_case ? "upper-case MD5" : "lower-case MD5");
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    const QString version =
+        QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+    updater_test::UpdateServer server;
+    ASSERT_TRUE(server.Start());
+    server.SetResponse(QStringLiteral("/download/CastoraSetup"), updater_test::Response::File(package));
+    const QJsonObject answer{{"name", "Castora"},
+                             {"originVersionCode", version},
+                             {"downloadUrl", server.BaseUrl() + QStringLiteral("/download/CastoraSetup")},
+                             {"fileMd5", upper_case ? md5.toUpper() : md5},
+                             {"hasUpdate", true},
+                             {"updateDesc", "Bug fixes."}};
+    server.SetUpdateReply(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+    run.env().insert(QStringLiteral("RENOVIX_UPDATE_SERVER"), server.BaseUrl());
+    run.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_ASK"), QStringLiteral("1"));
+
+    FakeClient client(run.env());
+    ASSERT_TRUE(client.Start());
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.RequestsFor(QStringLiteral("/download/CastoraSetup")).empty(); },
+                                15000));
+    if (upper_case) {
+      ASSERT_TRUE(QTest::qWaitFor(
+          [&] { return run.Log().contains(QStringLiteral("Installation package MD5 does not match")); }, 10000));
+    } else {
+      ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 3")));
+      EXPECT_TRUE(QTest::qWaitFor(
+          [&] { return run.Log().contains(QStringLiteral("Qtro recv message: kShowUpdateDialog")); }, 10000));
+    }
+    QTest::qWait(300);
+    client.Command("quit");
+    ASSERT_TRUE(client.WaitForExit());
+    ASSERT_TRUE(updater.waitForFinished(10000));
+
+    UpdaterSettings settings(run.SettingsPath());
+    EXPECT_EQ(settings.GetLastCheckUpdateDate(), Today());
+    EXPECT_EQ(settings.GetLastDownloadFileMd5(), answer.value(QStringLiteral("fileMd5")).toString());
+    EXPECT_EQ(settings.GetUpdateAtNextStartup(), !upper_case);
+    EXPECT_EQ(client.HasLine(QStringLiteral("received 3")), !upper_case);
+    if (upper_case) {
+      EXPECT_FALSE(QFile::exists(run.InstallerPath()));
+    } else {
+      EXPECT_TRUE(QFileInfo(run.InstallerPath()).isExecutable());
+      EXPECT_EQ(settings.GetUpdateDescription(), QStringLiteral("Bug fixes."));
+    }
+  }
+}
+
+}  // namespace
