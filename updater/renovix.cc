@@ -32,6 +32,9 @@ constexpr int kAppSocketWaitMs = 500;
 // The client waits for nothing once it has our kInstallNow; what we write before we
 // end must leave the process.
 constexpr int kLinkFlushMs = 1000;
+// How long the client's kClientExited may trail its exit: the two travel on different
+// sockets.
+constexpr int kClientExitedGraceMs = 5000;
 
 std::string Text(const QString& text) { return text.toStdString(); }
 
@@ -200,8 +203,19 @@ void Renovix::PrepareInstall() {
   UpdaterSettings::Instance().SetAppPath(app_path);
   LogInfo(kLogTag, fmt::format("Set Application path: {}", Text(app_path)));
   CopyRuntimeToTemp();
-  // The client's coming exit is expected now and must not end the updater.
+  // The client's coming exit is expected now and must not end the updater: its
+  // kClientExited, which it sends just before, starts the installation. Only a client
+  // that ends without that word (it crashed on the way out) leaves the updater waiting
+  // for nothing; after a grace time the updater ends too, and the pending package is
+  // handed over again at the client's next start.
   disconnect(app_socket_connection_);
+  app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, [this] {
+    QTimer::singleShot(kClientExitedGraceMs, this, [this] {
+      if (quitting_) return;
+      LogError(kLogTag, "App exited without kClientExited, update program exited");
+      Quit();
+    });
+  });
   transfer_message_->SendMessage(updater_link::kInstallNow);
   transfer_message_->Flush(kLinkFlushMs);
 }

@@ -5,7 +5,7 @@
 // RENOVIX_FAKE_CLIENT_NODE (default "local:CastoraUpdate") and prints "ready". Then:
 // - every value received from the updater is printed as "received <n>";
 // - kInstallNow (1) is answered with kClientExited (2), after which the program ends
-//   as the client does;
+//   as the client does (with RENOVIX_FAKE_CLIENT_SILENT=1 it ends without a word);
 // - with RENOVIX_FAKE_CLIENT_ASK=1, kUpdateReady (3) is answered with kShowUpdateDialog
 //   (4);
 // - stdin lines "send <n>" send n; "quit" ends the program (the updater sees the
@@ -52,7 +52,7 @@ class FakeClient : public TransferMessageSimpleSource {
   void TransferSlot(int message) override {
     Say(QStringLiteral("received %1").arg(message));
     if (message == 1) {
-      Send(2);
+      if (qgetenv("RENOVIX_FAKE_CLIENT_SILENT") != "1") Send(2);
       QCoreApplication::exit(0);
     }
     if (message == 3 && qgetenv("RENOVIX_FAKE_CLIENT_ASK") == "1") Send(4);

@@ -175,6 +175,36 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
 
 namespace {
 
+// A client that ends after kInstallNow without kClientExited (it crashed on its way
+// out) leaves nothing to wait for: the updater ends after a grace time without
+// starting the task, and the package stays pending for the next start.
+TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
+  UpdaterRun run;
+  ASSERT_TRUE(run.valid());
+  run.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SILENT"), QStringLiteral("1"));
+  UpdaterSettings(run.SettingsPath()).SetUpdateAtNextStartup(true);
+  QFile package(run.InstallerPath());
+  ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+  package.close();
+
+  FakeClient client(run.env());
+  ASSERT_TRUE(client.Start());
+  QProcess updater;
+  run.Start(updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(client.WaitForExit(15000));
+  EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
+  EXPECT_FALSE(client.HasLine(QStringLiteral("sent 2")));
+  ASSERT_TRUE(updater.waitForFinished(15000));
+  EXPECT_EQ(updater.exitCode(), 0);
+  EXPECT_TRUE(run.ToolCalls().isEmpty());
+  EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
+  EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: App exited without kClientExited")));
+}
+
+}  // namespace
+
+namespace {
+
 // Both programs together, as installed: the client (simulated back-ends) starts the
 // updater beside it, which checks with the loopback update server, downloads and
 // verifies the package and says kUpdateReady; the client, its window active, asks for
