@@ -7,9 +7,6 @@
 
 namespace {
 const char* const kLogTag = "CASTORA::transfer_message";
-}  // namespace
-
-namespace {
 
 constexpr int kProbeMs = 200;
 
@@ -27,8 +24,7 @@ bool LocalNameAnswers(const QString& name) {
 
 TransferMessage::TransferMessage(const QUrl& node_url, QObject* parent)
     : TransferMessageSimpleSource(parent),
-      host_(new QRemoteObjectHost(this)),
-      message_type_(QMetaEnum::fromType<UpdateMessageType>()) {
+      host_(new QRemoteObjectHost(this)) {
   // The host takes over a local name it cannot listen on, whoever holds it. A name left
   // by a killed client is taken over so; one on which a live node answers (an earlier
   // instance that lost its single-instance name, say) is left to it.
@@ -48,11 +44,7 @@ TransferMessage::TransferMessage(const QUrl& node_url, QObject* parent)
 
 TransferMessage::~TransferMessage() = default;
 
-QString TransferMessage::KeyOf(int message) const {
-  // An unknown value has no key: valueToKey gives nullptr, which must never reach fmt.
-  const char* key = message_type_.valueToKey(message);
-  return key ? QString::fromLatin1(key) : QStringLiteral("unknown (%1)").arg(message);
-}
+QString TransferMessage::KeyOf(int message) const { return updater_link::KeyOf(message); }
 
 void TransferMessage::TransferSlot(int message) {
   LOG_INFO("Qtro recv message: {}", KeyOf(message).toStdString());

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QMetaEnum>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
+#include "client/updater_link/update_message_type.h"
 #include "rep_transfer_message_source.h"
 
 class QRemoteObjectHost;
@@ -17,16 +17,8 @@ class TransferMessage : public TransferMessageSimpleSource {
   Q_OBJECT
 
  public:
-  // The values of the link, shared with the updater.
-  enum UpdateMessageType {
-    kNoNeedToUpdate = 0,    // updater -> client: start normally
-    kInstallNow = 1,        // updater -> client: answer kClientExited and end
-    kClientExited = 2,      // client -> updater: run the installation
-    kUpdateReady = 3,       // updater -> client: ask for the dialog when allowed
-    kShowUpdateDialog = 4,  // client -> updater: show the update dialog
-  };
-  Q_ENUM(UpdateMessageType)
-
+  // The values of the link (updater_link::UpdateMessageType) are shared with the
+  // updater.
   TransferMessage(const QUrl& node_url, QObject* parent = nullptr);
   ~TransferMessage() override;
 
@@ -51,6 +43,5 @@ class TransferMessage : public TransferMessageSimpleSource {
 
  private:
   QRemoteObjectHost* host_ = nullptr;
-  QMetaEnum message_type_;
   bool name_in_use_ = false;
 };

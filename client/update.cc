@@ -66,17 +66,17 @@ bool Update::MayShowDialog() const {
 
 void Update::ParseMessage(int message) {
   switch (message) {
-    case TransferMessage::kNoNeedToUpdate:
+    case updater_link::kNoNeedToUpdate:
       LOG_INFO("No need to update, start normally");
       emit StartNormally();
       break;
-    case TransferMessage::kInstallNow:
+    case updater_link::kInstallNow:
       LOG_INFO("Ready to install, exit now");
       ExitForInstallation();
-    case TransferMessage::kUpdateReady:
+    case updater_link::kUpdateReady:
       if (MayShowDialog()) {
         timer_.stop();
-        transfer_message_->SendMessage(TransferMessage::kShowUpdateDialog);
+        transfer_message_->SendMessage(updater_link::kShowUpdateDialog);
       } else {
         LOG_INFO("Update is ready, showing dialog when the window is active and no screening");
         timer_.start();
@@ -91,14 +91,14 @@ void Update::ParseMessage(int message) {
 void Update::OnRetry() {
   if (!MayShowDialog()) return;
   timer_.stop();
-  transfer_message_->SendMessage(TransferMessage::kShowUpdateDialog);
+  transfer_message_->SendMessage(updater_link::kShowUpdateDialog);
 }
 
 void Update::ExitForInstallation() {
   // A share left running would leave the local sound muted and the receiver waiting:
   // stop video, audio and remote input first (each call returns once it is stopped).
   if (main_window_) main_window_->OnStopMirror();
-  transfer_message_->SendMessage(TransferMessage::kClientExited);
+  transfer_message_->SendMessage(updater_link::kClientExited);
   transfer_message_->Flush(kFlushMs);
   zorvax::utils::logger::Flush();
   // A plain exit: no event loop, no destructors (the window and the protocol threads

@@ -203,7 +203,7 @@ TEST(UpdateTest, UpdateReadyWithTheWindowActiveAsksAtOnce) {
   QApplication::setActiveWindow(&window);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
   LogCapture log;
-  update.ParseMessage(TransferMessage::kUpdateReady);
+  update.ParseMessage(updater_link::kUpdateReady);
   EXPECT_EQ(log.Count("Qtro send message: kShowUpdateDialog"), 1u);
   EXPECT_FALSE(log.Contains("Update is ready"));
 }

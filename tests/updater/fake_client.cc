@@ -1,0 +1,100 @@
+// Poses as the client for the updater's tests: the client's single-instance server
+// (the updater's sign that the client is alive) and the host of the updater link.
+//
+// It listens on the server named for "Castora", hosts the TransferMessage source on
+// RENOVIX_FAKE_CLIENT_NODE (default "local:CastoraUpdate") and prints "ready". Then:
+// - every value received from the updater is printed as "received <n>";
+// - kInstallNow (1) is answered with kClientExited (2), after which the program ends
+//   as the client does (with RENOVIX_FAKE_CLIENT_SILENT=1 it ends without a word);
+// - with RENOVIX_FAKE_CLIENT_ASK=1, kUpdateReady (3) is answered with kShowUpdateDialog
+//   (4);
+// - stdin lines "send <n>" send n; "quit" ends the program (the updater sees the
+//   client's server connection drop); 60 s without end also end it.
+#include <cstdio>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QRemoteObjectHost>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "rep_transfer_message_source.h"
+#include "utils/single_application.h"
+
+namespace {
+
+void Say(const QString& line) {
+  std::printf("%s\n", qPrintable(line));
+  std::fflush(stdout);
+}
+
+class FakeClient : public TransferMessageSimpleSource {
+ public:
+  FakeClient() {
+    const QByteArray node = qgetenv("RENOVIX_FAKE_CLIENT_NODE");
+    host_ = new QRemoteObjectHost(QUrl(node.isEmpty() ? QStringLiteral("local:CastoraUpdate")
+                                                      : QString::fromLocal8Bit(node)),
+                                  this);
+    host_->enableRemoting(this, QStringLiteral("TransferMessage"));
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    const QString name = utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
+    QLocalServer::removeServer(name);
+    if (!server_->listen(name)) Say(QStringLiteral("cannot listen"));
+    // Connections are kept open, never read: as the client does with the updater's.
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+      while (server_->nextPendingConnection() != nullptr) Say(QStringLiteral("watched"));
+    });
+  }
+
+  void TransferSlot(int message) override {
+    Say(QStringLiteral("received %1").arg(message));
+    if (message == 1) {
+      if (qgetenv("RENOVIX_FAKE_CLIENT_SILENT") != "1") Send(2);
+      QCoreApplication::exit(0);
+    }
+    if (message == 3 && qgetenv("RENOVIX_FAKE_CLIENT_ASK") == "1") Send(4);
+  }
+
+  void Send(int value) {
+    emit TransferSignal(value);
+    for (QLocalSocket* socket : host_->findChildren<QLocalSocket*>()) {
+      socket->flush();
+      if (socket->bytesToWrite() > 0) socket->waitForBytesWritten(2000);
+    }
+    Say(QStringLiteral("sent %1").arg(value));
+  }
+
+ private:
+  QRemoteObjectHost* host_ = nullptr;
+  QLocalServer* server_ = nullptr;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  FakeClient client;
+  Say(QStringLiteral("ready"));
+  QTimer::singleShot(60000, [] { QCoreApplication::exit(4); });
+  QSocketNotifier input(0, QSocketNotifier::Read);
+  QByteArray pending;
+  QObject::connect(&input, &QSocketNotifier::activated, [&] {
+    char buffer[256];
+    const ssize_t n = ::read(0, buffer, sizeof(buffer));
+    if (n <= 0) {
+      input.setEnabled(false);
+      return;
+    }
+    pending.append(buffer, static_cast<int>(n));
+    for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+      const QString command = QString::fromLatin1(pending.left(end)).trimmed();
+      pending.remove(0, end + 1);
+      if (command == QLatin1String("quit")) QCoreApplication::exit(0);
+      if (command.startsWith(QLatin1String("send "))) client.Send(command.mid(5).toInt());
+    }
+  });
+  return app.exec();
+}

@@ -1,0 +1,101 @@
+// The updater's side of the link and its background run inside the test process,
+// against the helper posing as the client.
+#include <QCoreApplication>
+#include <QDate>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "tests/updater/update_server.h"
+#include "tests/updater/updater_run.h"
+#include "updater/renovix.h"
+#include "updater/transfer_message.h"
+#include "updater/updater_settings.h"
+
+namespace {
+
+// The local sockets of the client's server and of the link live in TMPDIR: a folder of
+// the test's own, for this process and the helper alike.
+class PrivateSockets {
+ public:
+  PrivateSockets() : dir_(QStringLiteral(RENOVIX_TEST_WORK_DIR "/sockets-XXXXXX")), old_(qgetenv("TMPDIR")) {
+    qputenv("TMPDIR", dir_.path().toLocal8Bit());
+    env_ = QProcessEnvironment::systemEnvironment();
+  }
+  ~PrivateSockets() { qputenv("TMPDIR", old_); }
+  QProcessEnvironment& env() { return env_; }
+
+ private:
+  QTemporaryDir dir_;
+  QByteArray old_;
+  QProcessEnvironment env_;
+};
+
+// A quit() of an earlier test, made while no event loop ran, stays pending for the
+// thread and would end every nested loop at once; a full turn of the application's
+// loop clears it.
+void ClearPendingQuit() {
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+}
+
+// Started before the client's host exists, the replica becomes valid once the host is
+// up, and says so exactly once.
+TEST(TransferMessageTest, ValidOnceTheHostIsUp) {
+  PrivateSockets sockets;
+  const QString node = QStringLiteral("local:renovix-link-test-%1").arg(QCoreApplication::applicationPid());
+  TransferMessage link{QUrl(node)};
+  QSignalSpy valid(&link, &TransferMessage::Valid);
+  QSignalSpy received(&link, &TransferMessage::NewMessage);
+  QTest::qWait(500);
+  EXPECT_EQ(valid.count(), 0);
+  EXPECT_FALSE(link.IsValid());
+
+  sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"), node);
+  FakeClient client(sockets.env());
+  ASSERT_TRUE(client.Start());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return valid.count() == 1; }, 15000));
+  EXPECT_TRUE(link.IsValid());
+  // Both ways, values passed on unchanged, an unknown one included.
+  link.SendMessage(3);
+  EXPECT_TRUE(client.WaitForLine(QStringLiteral("received 3")));
+  client.Command("send 9");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 10000));
+  EXPECT_EQ(received.first().at(0).toInt(), 9);
+  QTest::qWait(300);
+  EXPECT_EQ(valid.count(), 1);
+}
+
+// The check timer keeps firing while a request waits for its answer in a nested event
+// loop: no second request is started. The client going away ends the wait.
+TEST(RenovixBackgroundTest, NoSecondCheckWhileOneWaits) {
+  ClearPendingQuit();
+  PrivateSockets sockets;
+  UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
+  UpdaterSettings::Instance().SetLastCheckUpdateDate(QStringLiteral("2000-01-01"));
+  updater_test::UpdateServer server;
+  ASSERT_TRUE(server.Start());
+  updater_test::Response hang;
+  hang.hang = true;
+  server.SetResponse(updater_test::UpdateServer::UpdatePath(), hang);
+  qputenv("RENOVIX_UPDATE_SERVER", server.BaseUrl().toLatin1());
+
+  FakeClient client(sockets.env());
+  ASSERT_TRUE(client.Start());
+  Renovix renovix(QStringLiteral("BackgroundRun"));
+  renovix.SetCheckInterval(100);
+  // Run waits in nested loops from here on; the client leaves after 2 s of them.
+  QTimer::singleShot(2000, [&] { client.Command("quit"); });
+  renovix.Run();
+  qunsetenv("RENOVIX_UPDATE_SERVER");
+
+  EXPECT_TRUE(client.HasLine(QStringLiteral("received 0")));
+  EXPECT_EQ(server.RequestsFor(updater_test::UpdateServer::UpdatePath()).size(), 1u);
+  // The unanswered request counts as no check.
+  EXPECT_EQ(UpdaterSettings::Instance().GetLastCheckUpdateDate(), QStringLiteral("2000-01-01"));
+}
+
+}  // namespace

@@ -1,0 +1,328 @@
+// The Renovix program from outside: its run types, and its background run against a
+// helper posing as the client.
+#include <sys/stat.h>
+
+#include <QCryptographicHash>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "tests/updater/update_server.h"
+#include "tests/updater/updater_run.h"
+#include "updater/updater_settings.h"
+
+namespace {
+
+QString Today() { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
+
+TEST(RenovixProgramTest, RunTypes) {
+  struct Case {
+    QStringList arguments;
+    bool version_config;
+    int exit_code;
+    QString logged;
+  };
+  const Case cases[] = {
+      {{}, true, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
+      {{QStringLiteral("Unknown")}, true, 0, QStringLiteral("[error] [RENOVIX::zorvax_update]: No such run type: Unknown")},
+      // Run types are compared exactly.
+      {{QStringLiteral("backgroundrun")}, true, 0, QStringLiteral("No such run type: backgroundrun")},
+      // No client: nothing to wait for.
+      {{QStringLiteral("BackgroundRun")}, true, 0, QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed")},
+      // Without the installation's identity no run type works: exit(-1), 255 here.
+      {{QStringLiteral("Install")}, false, 255, QStringLiteral("Open version config failed")},
+      {{QStringLiteral("CreateScheduledTask")}, true, 0, QStringLiteral("Register scheduled task successfully")},
+  };
+  for (const Case& c : cases) {
+    const QString name = c.arguments.join(QLatin1Char(' '));
+    UpdaterRun run(c.version_config);
+    ASSERT_TRUE(run.valid());
+    EXPECT_EQ(run.Run(c.arguments), c.exit_code) << name.toStdString();
+    const QString log = run.Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("[info] [RENOVIX::main]: Renovix Version: "))) << name.toStdString();
+    EXPECT_TRUE(log.contains(c.logged)) << name.toStdString() << "\n" << log.toStdString();
+    if (c.arguments.isEmpty()) {
+      // Only the banner and the usage: no application, no run.
+      EXPECT_EQ(log.count(QLatin1Char('\n')), 2) << log.toStdString();
+    }
+    if (c.arguments.value(0) == QLatin1String("CreateScheduledTask")) {
+      const QString calls = run.ToolCalls();
+      EXPECT_TRUE(calls.startsWith(QStringLiteral("/create /tn Renovix /xml "))) << calls.toStdString();
+      EXPECT_TRUE(calls.endsWith(QStringLiteral(" /f\n"))) << calls.toStdString();
+    } else {
+      EXPECT_TRUE(run.ToolCalls().isEmpty()) << name.toStdString();
+    }
+  }
+}
+
+// The day's check is made once: a day already checked asks no server, another day
+// does. While the request waits, the client goes away: the updater ends, and the
+// unanswered request is no check (no date stored). An unknown link value is logged by
+// its number.
+TEST(RenovixProgramTest, DailyCheckAndTheClientGoingAway) {
+  struct Case {
+    QString last_check;
+    bool asks;
+  };
+  const Case cases[] = {{Today(), false}, {QStringLiteral("2000-01-01"), true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last_check.toStdString());
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    UpdaterSettings(run.SettingsPath()).SetLastCheckUpdateDate(c.last_check);
+    // A server that takes the request and never answers.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+    QList<QTcpSocket*> requests;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+      while (QTcpSocket* socket = server.nextPendingConnection()) requests << socket;
+    });
+    run.env().insert(QStringLiteral("RENOVIX_UPDATE_SERVER"), QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()));
+
+    FakeClient client(run.env());
+    ASSERT_TRUE(client.Start());
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 0")));
+    EXPECT_TRUE(client.HasLine(QStringLiteral("watched")));
+    if (c.asks) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !requests.isEmpty(); }, 10000));
+    } else {
+      QTest::qWait(1500);
+      EXPECT_TRUE(requests.isEmpty());
+    }
+    client.Command("send 7");
+    ASSERT_TRUE(client.WaitForLine(QStringLiteral("sent 7")));
+    QTest::qWait(300);
+    client.Command("quit");
+    ASSERT_TRUE(client.WaitForExit());
+    ASSERT_TRUE(updater.waitForFinished(10000));
+    EXPECT_EQ(updater.exitCode(), 0);
+    const QString log = run.Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Qtro recv message: unknown (7)"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("[warning] [RENOVIX::zorvax_update]: Unkown message: unknown (7)")))
+        << log.toStdString();
+    EXPECT_EQ(UpdaterSettings(run.SettingsPath()).GetLastCheckUpdateDate(), c.last_check);
+  }
+}
+
+// A package verified in an earlier run: the next start hands over at once, without
+// the dialog. The runtime goes to the private temporary folder, the client's exit
+// starts the scheduled task, and the updater ends. When the task cannot be run, the
+// client is started again and the package no longer ends it at every start.
+TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
+  for (const bool task_runs : {true, false}) {
+    SCOPED_TRACE(task_runs ? "task runs" : "task fails");
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    if (!task_runs) run.env().insert(QStringLiteral("RENOVIX_TEST_TOOL_EXIT"), QStringLiteral("1"));
+    {
+      UpdaterSettings settings(run.SettingsPath());
+      settings.SetUpdateAtNextStartup(true);
+      settings.SetLastCheckUpdateDate(QStringLiteral("2000-01-01"));
+    }
+    QFile package(run.InstallerPath());
+    ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+    package.write("#!/bin/sh\n");
+    package.close();
+
+    FakeClient client(run.env());
+    ASSERT_TRUE(client.Start());
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    ASSERT_TRUE(client.WaitForExit(15000));
+    EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 1")});
+    EXPECT_TRUE(client.HasLine(QStringLiteral("sent 2")));
+    ASSERT_TRUE(updater.waitForFinished(15000));
+    EXPECT_EQ(updater.exitCode(), 0);
+
+    EXPECT_EQ(run.ToolCalls(), QStringLiteral("/run /tn Renovix\n"));
+    const QString app_path = run.InstallDir() + QStringLiteral("/Castora");
+    UpdaterSettings settings(run.SettingsPath());
+    EXPECT_EQ(settings.GetAppPath(), app_path);
+    // The copy that the task starts, in a folder only this user can enter.
+    EXPECT_TRUE(QFileInfo(run.PrivateTempDir() + QStringLiteral("/Renovix")).isExecutable());
+    EXPECT_TRUE(QFile::exists(run.PrivateTempDir() + QStringLiteral("/VersionConfig.json")));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(run.PrivateTempDir()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    const QString log = run.Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("Update at startup, ready to install"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("kNoNeedToUpdate"))) << log.toStdString();
+    if (task_runs) {
+      EXPECT_TRUE(settings.GetUpdateAtNextStartup());
+      EXPECT_TRUE(run.ClientStarts().isEmpty());
+      EXPECT_TRUE(log.contains(QStringLiteral("Run scheduled task successfully")));
+    } else {
+      EXPECT_FALSE(settings.GetUpdateAtNextStartup());
+      EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == app_path + QStringLiteral(" \n"); }, 5000))
+          << run.ClientStarts().toStdString();
+      EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::scheduled_task]: Run scheduled task failed")));
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A client that ends after kInstallNow without kClientExited (it crashed on its way
+// out) leaves nothing to wait for: the updater ends after a grace time without
+// starting the task, and the package stays pending for the next start.
+TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
+  UpdaterRun run;
+  ASSERT_TRUE(run.valid());
+  run.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SILENT"), QStringLiteral("1"));
+  UpdaterSettings(run.SettingsPath()).SetUpdateAtNextStartup(true);
+  QFile package(run.InstallerPath());
+  ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+  package.close();
+
+  FakeClient client(run.env());
+  ASSERT_TRUE(client.Start());
+  QProcess updater;
+  run.Start(updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(client.WaitForExit(15000));
+  EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
+  EXPECT_FALSE(client.HasLine(QStringLiteral("sent 2")));
+  ASSERT_TRUE(updater.waitForFinished(15000));
+  EXPECT_EQ(updater.exitCode(), 0);
+  EXPECT_TRUE(run.ToolCalls().isEmpty());
+  EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
+  EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: App exited without kClientExited")));
+}
+
+}  // namespace
+
+namespace {
+
+// Both programs together, as installed: the client (simulated back-ends) starts the
+// updater beside it, which checks with the loopback update server, downloads and
+// verifies the package and says kUpdateReady; the client, its window active, asks for
+// the dialog. The client's end then ends the updater.
+TEST(RenovixProgramTest, ClientAndUpdaterReachTheDialog) {
+  UpdaterRun run;
+  ASSERT_TRUE(run.valid());
+  ASSERT_TRUE(run.PlaceClient(QStringLiteral(CASTORA_PROGRAM)));
+  QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
+  ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+  const QString version = QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+
+  updater_test::UpdateServer server;
+  ASSERT_TRUE(server.Start());
+  const QByteArray package = "#!/bin/sh\nexit 0\n";
+  server.SetResponse(QStringLiteral("/download/CastoraSetup"), updater_test::Response::File(package));
+  const QJsonObject answer{
+      {"name", "Castora"},
+      {"originVersionCode", version},
+      {"downloadUrl", server.BaseUrl() + QStringLiteral("/download/CastoraSetup")},
+      {"fileMd5", QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex())},
+      {"hasUpdate", true},
+      {"updateDesc", "Bug fixes."}};
+  server.SetUpdateReply(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+  run.env().insert(QStringLiteral("RENOVIX_UPDATE_SERVER"), server.BaseUrl());
+  run.env().insert(QStringLiteral("CASTORA_PLATFORM"), QStringLiteral("sim"));
+
+  QProcess client;
+  client.setProcessEnvironment(run.env());
+  client.setProcessChannelMode(QProcess::ForwardedChannels);
+  client.start(run.InstallDir() + QStringLiteral("/Castora"), QStringList());
+  ASSERT_TRUE(client.waitForStarted(10000));
+  const bool asked = QTest::qWaitFor(
+      [&] { return run.Log().contains(QStringLiteral("Qtro recv message: kShowUpdateDialog")); }, 60000);
+  client.terminate();
+  client.waitForFinished(10000);
+  if (client.state() != QProcess::NotRunning) {
+    client.kill();
+    client.waitForFinished(5000);
+  }
+  const QString log = run.Log();
+  EXPECT_TRUE(asked) << log.toStdString();
+  EXPECT_EQ(server.RequestsFor(updater_test::UpdateServer::UpdatePath()).size(), 1u);
+  EXPECT_EQ(server.RequestsFor(QStringLiteral("/download/CastoraSetup")).size(), 1u);
+  EXPECT_TRUE(log.contains(QStringLiteral("Qtro send message: kNoNeedToUpdate")));
+  EXPECT_TRUE(log.contains(QStringLiteral("Qtro send message: kUpdateReady")));
+  EXPECT_TRUE(QFileInfo(run.InstallerPath()).isExecutable());
+  UpdaterSettings settings(run.SettingsPath());
+  EXPECT_TRUE(settings.GetUpdateAtNextStartup());
+  EXPECT_EQ(settings.GetUpdateDescription(), QStringLiteral("Bug fixes."));
+  // The updater follows the client out.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.Log().contains(QStringLiteral("App exited, update program exited")); },
+                              10000));
+}
+
+}  // namespace
+
+namespace {
+
+// The day's check offers a package: it is downloaded and its MD5 compared exactly
+// with the server's text. A match makes it executable, keeps it pending with its
+// description and tells the client, which asks for the dialog; an MD5 in upper case
+// never matches, and the file is deleted without a word to the client.
+TEST(RenovixProgramTest, OfferedPackageIsVerifiedBeforeTheClientHears) {
+  const QByteArray package = "#!/bin/sh\nexit 0\n";
+  const QString md5 = QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex());
+  for (const bool upper_case : {false, true}) {
+    SCOPED_TRACE(upper_case ? "upper-case MD5" : "lower-case MD5");
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    const QString version =
+        QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+    updater_test::UpdateServer server;
+    ASSERT_TRUE(server.Start());
+    server.SetResponse(QStringLiteral("/download/CastoraSetup"), updater_test::Response::File(package));
+    const QJsonObject answer{{"name", "Castora"},
+                             {"originVersionCode", version},
+                             {"downloadUrl", server.BaseUrl() + QStringLiteral("/download/CastoraSetup")},
+                             {"fileMd5", upper_case ? md5.toUpper() : md5},
+                             {"hasUpdate", true},
+                             {"updateDesc", "Bug fixes."}};
+    server.SetUpdateReply(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+    run.env().insert(QStringLiteral("RENOVIX_UPDATE_SERVER"), server.BaseUrl());
+    run.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_ASK"), QStringLiteral("1"));
+
+    FakeClient client(run.env());
+    ASSERT_TRUE(client.Start());
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.RequestsFor(QStringLiteral("/download/CastoraSetup")).empty(); },
+                                15000));
+    if (upper_case) {
+      ASSERT_TRUE(QTest::qWaitFor(
+          [&] { return run.Log().contains(QStringLiteral("Installation package MD5 does not match")); }, 10000));
+    } else {
+      ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 3")));
+      EXPECT_TRUE(QTest::qWaitFor(
+          [&] { return run.Log().contains(QStringLiteral("Qtro recv message: kShowUpdateDialog")); }, 10000));
+    }
+    QTest::qWait(300);
+    client.Command("quit");
+    ASSERT_TRUE(client.WaitForExit());
+    ASSERT_TRUE(updater.waitForFinished(10000));
+
+    UpdaterSettings settings(run.SettingsPath());
+    EXPECT_EQ(settings.GetLastCheckUpdateDate(), Today());
+    EXPECT_EQ(settings.GetLastDownloadFileMd5(), answer.value(QStringLiteral("fileMd5")).toString());
+    EXPECT_EQ(settings.GetUpdateAtNextStartup(), !upper_case);
+    EXPECT_EQ(client.HasLine(QStringLiteral("received 3")), !upper_case);
+    if (upper_case) {
+      EXPECT_FALSE(QFile::exists(run.InstallerPath()));
+    } else {
+      EXPECT_TRUE(QFileInfo(run.InstallerPath()).isExecutable());
+      EXPECT_EQ(settings.GetUpdateDescription(), QStringLiteral("Bug fixes."));
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include "tests/updater/updater_run.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+bool WriteScript(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  file.write(text);
+  file.close();
+  return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The program is placed as a hard link where the file system allows it (the build
+// tree's programs are large), else copied: it must be a file of its own in the
+// installation folder, since the updater finds its neighbours beside its own binary.
+bool PlaceProgram(const QString& source, const QString& target) {
+  if (::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0) return true;
+  return QFile::copy(source, target);
+}
+
+QString ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+}  // namespace
+
+UpdaterRun::UpdaterRun(bool with_version_config)
+    : dir_(QStringLiteral(RENOVIX_TEST_WORK_DIR "/run-XXXXXX")) {
+  if (!dir_.isValid()) return;
+  for (const char* sub : {"install", "tmp", "data", "runtime", "appdata"})
+    QDir(dir_.path()).mkpath(QString::fromLatin1(sub));
+  QFile::setPermissions(Path(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  bool ok = PlaceProgram(QStringLiteral(RENOVIX_PROGRAM), InstallDir() + QStringLiteral("/Renovix"));
+  if (with_version_config)
+    ok = ok && QFile::copy(QStringLiteral(RENOVIX_VERSION_CONFIG), InstallDir() + QStringLiteral("/VersionConfig.json"));
+  ok = ok && WriteScript(InstallDir() + QStringLiteral("/Castora"),
+                         "#!/bin/sh\necho \"$0 $*\" >> \"" + Path(QStringLiteral("client-starts")).toLocal8Bit() + "\"\n");
+  ok = ok && WriteScript(Path(QStringLiteral("task-tool")),
+                         "#!/bin/sh\necho \"$*\" >> \"" + Path(QStringLiteral("tool-calls")).toLocal8Bit() +
+                             "\"\nexit ${RENOVIX_TEST_TOOL_EXIT:-0}\n");
+  valid_ = ok;
+
+  env_ = QProcessEnvironment::systemEnvironment();
+  env_.insert(QStringLiteral("TMPDIR"), Path(QStringLiteral("tmp")));
+  env_.insert(QStringLiteral("XDG_DATA_HOME"), Path(QStringLiteral("data")));
+  env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path(QStringLiteral("runtime")));
+  env_.insert(QStringLiteral("APPDATA"), Path(QStringLiteral("appdata")));
+  env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env_.insert(QStringLiteral("RENOVIX_TASK_TOOL"), Path(QStringLiteral("task-tool")));
+  // Nothing listens here: a run that asks the server finds no update.
+  env_.insert(QStringLiteral("RENOVIX_UPDATE_SERVER"), QStringLiteral("http://127.0.0.1:9"));
+  env_.remove(QStringLiteral("LOGLEVEL"));
+}
+
+bool UpdaterRun::PlaceClient(const QString& program) {
+  const QString target = InstallDir() + QStringLiteral("/Castora");
+  QFile::remove(target);
+  return PlaceProgram(program, target);
+}
+
+void UpdaterRun::Start(QProcess& process, const QStringList& arguments) {
+  process.setProcessEnvironment(env_);
+  process.setProcessChannelMode(QProcess::ForwardedChannels);
+  process.start(InstallDir() + QStringLiteral("/Renovix"), arguments);
+}
+
+int UpdaterRun::Run(const QStringList& arguments, int timeout_ms) {
+  QProcess process;
+  Start(process, arguments);
+  if (!process.waitForFinished(timeout_ms)) {
+    process.kill();
+    process.waitForFinished(5000);
+    return -1;
+  }
+  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QString UpdaterRun::Log() const {
+  const QDir logs(Path(QStringLiteral("appdata/CastoraUpdate/log")));
+  QString text;
+  for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) text += ReadAll(logs.filePath(name));
+  return text;
+}
+
+QString UpdaterRun::ToolCalls() const { return ReadAll(Path(QStringLiteral("tool-calls"))); }
+QString UpdaterRun::ClientStarts() const { return ReadAll(Path(QStringLiteral("client-starts"))); }
+
+FakeClient::FakeClient(const QProcessEnvironment& env) {
+  process_.setProcessEnvironment(env);
+  process_.setProgram(QStringLiteral(RENOVIX_FAKE_CLIENT));
+  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+FakeClient::~FakeClient() {
+  if (process_.state() == QProcess::NotRunning) return;
+  Command("quit");
+  if (!process_.waitForFinished(5000)) {
+    process_.kill();
+    process_.waitForFinished(5000);
+  }
+}
+
+bool FakeClient::Start() {
+  process_.start();
+  return process_.waitForStarted(10000) && WaitForLine(QStringLiteral("ready"));
+}
+
+void FakeClient::ReadLines() {
+  pending_.append(process_.readAllStandardOutput());
+  for (int end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
+    lines_ << QString::fromLatin1(pending_.left(end));
+    pending_.remove(0, end + 1);
+  }
+}
+
+bool FakeClient::HasLine(const QString& line) {
+  ReadLines();
+  return lines_.contains(line);
+}
+
+QStringList FakeClient::Lines() {
+  ReadLines();
+  return lines_;
+}
+
+bool FakeClient::WaitForLine(const QString& line, int timeout_ms) {
+  return QTest::qWaitFor(
+      [&] {
+        process_.waitForReadyRead(20);
+        return HasLine(line);
+      },
+      timeout_ms);
+}
+
+void FakeClient::Command(const QByteArray& line) {
+  process_.write(line + '\n');
+  process_.waitForBytesWritten(5000);
+}
+
+bool FakeClient::WaitForExit(int timeout_ms) {
+  const bool ended = process_.waitForFinished(timeout_ms);
+  ReadLines();
+  return ended;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A private world for one run of the real Renovix program: an installation folder
+// holding the program, VersionConfig.json and a stand-in client ("Castora", a script
+// that records its starts), and folders of its own for the temporary files (where the
+// local sockets live), the per-user data (settings, downloaded installer), the
+// runtime folder (the private copy) and the logs. The task tool is a script that
+// records its arguments and ends with RENOVIX_TEST_TOOL_EXIT (0 unless set).
+class UpdaterRun {
+ public:
+  explicit UpdaterRun(bool with_version_config = true);
+
+  bool valid() const { return valid_; }
+  QString Path(const QString& relative) const { return dir_.filePath(relative); }
+  QString InstallDir() const { return Path(QStringLiteral("install")); }
+  QString SettingsPath() const { return Path(QStringLiteral("data/CastoraUpdate/Renovix.ini")); }
+  QString InstallerPath() const { return Path(QStringLiteral("data/CastoraUpdate/CastoraSetup")); }
+  QString PrivateTempDir() const { return Path(QStringLiteral("runtime/Renovix")); }
+  QProcessEnvironment& env() { return env_; }
+
+  // Puts the real client program into the installation folder in place of the stand-in.
+  bool PlaceClient(const QString& program);
+
+  // Starts the program of the installation folder with the arguments.
+  void Start(QProcess& process, const QStringList& arguments);
+  // Runs it to its end; the exit code, or -1 when it did not end within timeout_ms.
+  int Run(const QStringList& arguments, int timeout_ms = 30000);
+
+  // Everything the updater logged (all its log files, in name order).
+  QString Log() const;
+  // Lines recorded by the task tool and by the stand-in client.
+  QString ToolCalls() const;
+  QString ClientStarts() const;
+
+ private:
+  QTemporaryDir dir_;
+  QProcessEnvironment env_;
+  bool valid_ = false;
+};
+
+// The helper that poses as the client (fake_client.cc): lines it prints are collected,
+// commands go to its stdin.
+class FakeClient {
+ public:
+  explicit FakeClient(const QProcessEnvironment& env);
+  ~FakeClient();
+
+  bool Start();
+  bool WaitForLine(const QString& line, int timeout_ms = 15000);
+  bool HasLine(const QString& line);
+  QStringList Lines();
+  void Command(const QByteArray& line);
+  bool WaitForExit(int timeout_ms = 15000);
+
+ private:
+  void ReadLines();
+
+  QProcess process_;
+  QStringList lines_;
+  QByteArray pending_;
+};

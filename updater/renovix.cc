@@ -1,0 +1,299 @@
+#include "updater/renovix.h"
+
+#include <fmt/format.h>
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaEnum>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "client/updater_link/update_message_type.h"
+#include "platform/updater/private_temp_folder.h"
+#include "updater/app_info.h"
+#include "updater/installer_file.h"
+#include "updater/scheduled_task.h"
+#include "updater/transfer_message.h"
+#include "updater/update_info.h"
+#include "updater/updater_logger.h"
+#include "updater/updater_settings.h"
+#include "utils/single_application.h"
+
+namespace {
+
+const char* const kLogTag = kRenovixLogTag;
+
+constexpr int kFlushIntervalMs = 5000;
+constexpr int kAppSocketWaitMs = 500;
+// The client waits for nothing once it has our kInstallNow; what we write before we
+// end must leave the process.
+constexpr int kLinkFlushMs = 1000;
+// How long the client's kClientExited may trail its exit: the two travel on different
+// sockets.
+constexpr int kClientExitedGraceMs = 5000;
+
+std::string Text(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+const char* const Renovix::kNodeUrl = "local:CastoraUpdate";
+
+QString Renovix::AppServerName() {
+  return utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
+}
+
+Renovix::Renovix(const QString& run_type, QObject* parent) : QObject(parent), run_type_(run_type) {
+  flush_timer_.setInterval(kFlushIntervalMs);
+  connect(&flush_timer_, &QTimer::timeout, this, [] { FlushLogger(); });
+  flush_timer_.start();
+}
+
+Renovix::~Renovix() = default;
+
+void Renovix::Quit() {
+  quitting_ = true;
+  QCoreApplication::quit();
+}
+
+void Renovix::Run() {
+  LogInfo(kLogTag, fmt::format("Run Type: {}", Text(run_type_)));
+  // The installer has no ".exe" here; it is a program of its own like the client.
+  installer_path_ = QStringLiteral("%1/CastoraUpdate/%2Setup")
+                        .arg(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                             AppInfo::Instance().GetAppName());
+  if (run_type_ == QLatin1String("BackgroundRun")) {
+    BackgroundRun();
+  } else if (run_type_ == QLatin1String("Install")) {
+    Install();
+  } else if (run_type_ == QLatin1String("CreateScheduledTask")) {
+    CreateScheduledTask();
+    Quit();
+  } else {
+    LogError(kLogTag, fmt::format("No such run type: {}", Text(run_type_)));
+    Quit();
+  }
+}
+
+void Renovix::BackgroundRun() {
+  if (!ConnectAppSocket()) return;
+  if (!WaitTransferMessageValid()) return;
+
+  UpdaterSettings& settings = UpdaterSettings::Instance();
+  if (settings.GetUpdateAtNextStartup() && QFile::exists(installer_path_)) {
+    // Verified in an earlier run: installed without asking, whether the user pressed
+    // Cancel then or never saw the dialog.
+    LogInfo(kLogTag, "Update at startup, ready to install");
+    PrepareInstall();
+    return;
+  }
+  transfer_message_->SendMessage(updater_link::kNoNeedToUpdate);
+  LogInfo(kLogTag, "No need to update, this program runs in the background");
+
+  update_info_ = new UpdateInfo(this);
+  downloader_ = new Downloader(this);
+  connect(downloader_, &Downloader::Finished, this, &Renovix::OnDownloadFinshed);
+  connect(&interaction_, &Interaction::UpdateNow, this, &Renovix::PrepareInstall);
+  connect(&check_timer_, &QTimer::timeout, this, &Renovix::CheckUpdate);
+  check_timer_.setInterval(check_interval_ms_);
+  check_timer_.start();
+  CheckUpdate();
+}
+
+bool Renovix::ConnectAppSocket() {
+  app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, &Renovix::OnAppExited);
+  app_socket_.connectToServer(AppServerName(), QIODevice::ReadWrite);
+  if (app_socket_.waitForConnected(kAppSocketWaitMs)) {
+    LogInfo(kLogTag, "Connect to app socket: connected");
+    return true;
+  }
+  LogError(kLogTag, fmt::format("Connect to app socket failed: {}", Text(app_socket_.errorString())));
+  Quit();
+  return false;
+}
+
+bool Renovix::WaitTransferMessageValid() {
+  transfer_message_ = new TransferMessage(QUrl(QString::fromLatin1(kNodeUrl)), this);
+  // Connected before the wait: a message that arrived before would be lost.
+  connect(transfer_message_, &TransferMessage::NewMessage, this, &Renovix::OnNewMessage);
+  LogInfo(kLogTag, "Waiting for Qtro to be valid");
+  if (!transfer_message_->IsValid()) {
+    QEventLoop loop;
+    connect(transfer_message_, &TransferMessage::Valid, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  // Quitting (the client went away meanwhile) ends the wait as well.
+  return !quitting_ && transfer_message_->IsValid();
+}
+
+void Renovix::CheckUpdate() {
+  // The request waits in a nested event loop in which this timer keeps firing.
+  if (checking_) return;
+  const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+  UpdaterSettings& settings = UpdaterSettings::Instance();
+  if (today == settings.GetLastCheckUpdateDate()) return;
+  checking_ = true;
+  const bool fetched = update_info_->FetchUpdateInfo();
+  checking_ = false;
+  // A failed request does not count: no date, so the next timeout asks again.
+  if (quitting_ || !fetched) return;
+  settings.SetLastCheckUpdateDate(today);
+  if (update_info_->NeedUpdate()) {
+    check_timer_.stop();
+    StartDownload();
+  }
+}
+
+void Renovix::StartDownload() {
+  UpdaterSettings& settings = UpdaterSettings::Instance();
+  const QString url = update_info_->GetDownloadUrl();
+  const QString md5 = update_info_->GetFileMd5();
+  // A partial file is continued only for the very package that it belongs to.
+  downloader_->SetResumable(url == settings.GetLastDownloadUrl() && md5 == settings.GetLastDownloadFileMd5());
+  settings.SetLastDownloadUrl(url);
+  settings.SetLastDownloadFileMd5(md5);
+  downloader_->Download(QUrl(url, QUrl::TolerantMode), installer_path_);
+}
+
+void Renovix::OnDownloadFinshed(Downloader::DownloadState state) {
+  // Whatever the outcome: the day is stored, so the next real check is on a later day.
+  check_timer_.start();
+  if (state != Downloader::kDone) return;
+  if (!VerifyInstallerAndMakeExecutable(installer_path_, update_info_->GetFileMd5())) {
+    LogError(kLogTag, "Installation package MD5 does not match");
+    QFile::remove(installer_path_);
+    return;
+  }
+  UpdaterSettings& settings = UpdaterSettings::Instance();
+  settings.SetUpdateAtNextStartup(true);
+  settings.SetUpdateDescription(update_info_->GetUpdateDescription());
+  transfer_message_->SendMessage(updater_link::kUpdateReady);
+}
+
+void Renovix::OnNewMessage(int type) {
+  switch (type) {
+    case updater_link::kClientExited:
+      if (!RunScheduledTask()) {
+        // The client is gone and nothing would start it again; with the flag still
+        // set it would hand over at every start and end itself each time.
+        LogError(kLogTag, "The installation cannot start, restart the application");
+        UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
+        interaction_.StartProgram();
+        quitting_ = true;
+        return;
+      }
+      Quit();
+      return;
+    case updater_link::kShowUpdateDialog:
+      interaction_.ShowUpdateDialog(update_info_ ? update_info_->GetUpdateDescription()
+                                                 : UpdaterSettings::Instance().GetUpdateDescription());
+      return;
+    default:
+      LogWarn(kLogTag, fmt::format("Unkown message: {}", Text(updater_link::KeyOf(type))));
+      return;
+  }
+}
+
+void Renovix::PrepareInstall() {
+  const QString app_path = QStringLiteral("%1/%2").arg(QCoreApplication::applicationDirPath(),
+                                                       AppInfo::Instance().GetAppName());
+  UpdaterSettings::Instance().SetAppPath(app_path);
+  LogInfo(kLogTag, fmt::format("Set Application path: {}", Text(app_path)));
+  CopyRuntimeToTemp();
+  // The client's coming exit is expected now and must not end the updater: its
+  // kClientExited, which it sends just before, starts the installation. Only a client
+  // that ends without that word (it crashed on the way out) leaves the updater waiting
+  // for nothing; after a grace time the updater ends too, and the pending package is
+  // handed over again at the client's next start.
+  disconnect(app_socket_connection_);
+  app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, [this] {
+    QTimer::singleShot(kClientExitedGraceMs, this, [this] {
+      if (quitting_) return;
+      LogError(kLogTag, "App exited without kClientExited, update program exited");
+      Quit();
+    });
+  });
+  transfer_message_->SendMessage(updater_link::kInstallNow);
+  transfer_message_->Flush(kLinkFlushMs);
+}
+
+bool Renovix::CopyRuntimeToTemp() {
+  // Linux needs no runtime libraries beside the copy (the system's Qt serves): the
+  // updater's own program and the installation's identity, which it reads from its
+  // own folder.
+  const QString target_dir = platform::updater::PrivateTempFolder();
+  if (target_dir.isEmpty()) {
+    LogError(kLogTag, "No private temporary folder for the update program");
+    return false;
+  }
+  const QString source_dir = QCoreApplication::applicationDirPath();
+  const QStringList names = {QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                             QStringLiteral("VersionConfig.json")};
+  bool all = true;
+  for (const QString& name : names) {
+    const QString source = source_dir + QLatin1Char('/') + name;
+    const QString target = target_dir + QLatin1Char('/') + name;
+    QFile::remove(target);
+    const bool copied = QFile::copy(source, target);
+    LogInfo(kLogTag, fmt::format("Copy \"{}\" to \"{}\" : {}", Text(source), Text(target), copied ? "true" : "false"));
+    all = all && copied;
+  }
+  return all;
+}
+
+void Renovix::Install() {
+  interaction_.ShowUpdating();
+  connect(&install_process_, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+          &Renovix::OnInstallFinished);
+  connect(&install_process_, &QProcess::errorOccurred, this, &Renovix::OnInstallProcessError);
+  const QString install_dir = QFileInfo(UpdaterSettings::Instance().GetAppPath()).absolutePath();
+  LogInfo(kLogTag, fmt::format("Installing ... (Install Package Path: \"{}\" Install Dir: \"{}\")",
+                               Text(installer_path_), Text(install_dir)));
+  install_process_.start(installer_path_,
+                         {QStringLiteral("/S"), QStringLiteral("/type"), QStringLiteral("update")},
+                         QIODevice::ReadWrite);
+}
+
+void Renovix::OnInstallFinished(int exit_code, QProcess::ExitStatus exit_status) {
+  if (install_handled_) return;
+  install_handled_ = true;
+  if (exit_status != QProcess::NormalExit || exit_code != 0) {
+    OnInstallFailed(exit_status == QProcess::NormalExit ? fmt::format("exit code {}", exit_code)
+                                                        : std::string("crashed"));
+    return;
+  }
+  LogInfo(kLogTag, "Install finished");
+  interaction_.FinishUpdating();
+  LogInfo(kLogTag, "Remove the installation package file");
+  QFile::remove(installer_path_);
+}
+
+void Renovix::OnInstallProcessError(QProcess::ProcessError error) {
+  const char* key = QMetaEnum::fromType<QProcess::ProcessError>().valueToKey(error);
+  const std::string name = key ? std::string(key) : std::to_string(static_cast<int>(error));
+  LogError(kLogTag, fmt::format("Install preocess error: {}", name));
+  // Only these two end the installer's run; a read or write error on its channels
+  // leaves it running, and its end still comes as finished.
+  if (error != QProcess::FailedToStart && error != QProcess::Crashed) return;
+  if (install_handled_) return;
+  install_handled_ = true;
+  OnInstallFailed(name);
+}
+
+void Renovix::OnInstallFailed(const std::string& reason) {
+  LogError(kLogTag, fmt::format("Install failed ({}), restart the application", reason));
+  // The package stays for a later offer, but is no longer installed unasked at every
+  // start: a package that fails would otherwise end the client at each start.
+  UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
+  interaction_.hide();
+  interaction_.StartProgram();
+  quitting_ = true;
+}
+
+void Renovix::OnAppExited() {
+  LogInfo(kLogTag, "App exited, update program exited");
+  Quit();
+}
