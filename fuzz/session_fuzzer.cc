@@ -142,9 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   auto ended = std::make_shared<Ended>();
   auto finished = ended->Future();
+  // The established session, held here as the client's session manager would.
+  auto held = std::make_shared<std::shared_ptr<crcp::Session>>();
   auto client = std::make_shared<crcp::CrcpClient>(
-      [ended](std::shared_ptr<crcp::Session> session) {
+      [ended, held](std::shared_ptr<crcp::Session> session) {
         if (!session) return ended->Set();
+        *held = session;
         ended->Watch(session);
         session->SetListener(ended);
         session->Start();
@@ -158,8 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::LoopbackPeer::Reset(peer);
   finished.wait_for(std::chrono::seconds(3));
   client->Cancel();
-  DrainTasks();
   connection->Close();
+  // The session goes on the task thread, after every task that still holds it.
+  crcp::Runtime::PostTask("fuzz release", [held] {
+    if (*held) (*held)->Close();
+    held->reset();
+  });
   DrainTasks();
   return 0;
 }
