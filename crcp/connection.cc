@@ -6,6 +6,7 @@
 #include "crcp/hex_dump.h"
 #include "crcp/tcp_socket.h"
 #include "platform/socket_errors.h"
+#include "utils/bounded_json.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"
 
@@ -165,7 +166,7 @@ void Connection::ParseMessage(const std::string& body) {
   uint16_t id = 0;
   json content;
   try {
-    json message = json::parse(body);
+    json message = zorvax::utils::ParseBoundedJson(body);
     id = ReadId(message);
     auto it = message.find("content");
     if (it != message.end()) content = *it;

@@ -7,30 +7,25 @@
 #include <memory>
 
 #include <asio/ip/tcp.hpp>
-#include <asio/write.hpp>
 #include <nlohmann/json.hpp>
 
 #include "utils/logger.h"
 #include "crcp/connection.h"
 #include "crcp/runtime.h"
 #include "crcp/tcp_socket.h"
+#include "fuzz/loopback_peer.h"
 
 namespace {
 
-struct Pair {
-  asio::io_context context;
-  asio::ip::tcp::socket peer{context};
-  std::shared_ptr<crcp::TcpSocket> ours;
-};
-
-std::unique_ptr<Pair> MakePair() {
-  auto pair = std::make_unique<Pair>();
-  asio::ip::tcp::acceptor acceptor(pair->context, {asio::ip::make_address("127.0.0.1"), 0});
+// Our side of a fresh link to the loopback peer, on the runtime's I/O context; the
+// peer's descriptor goes to `peer`. Ours closes with a reset too.
+std::shared_ptr<crcp::TcpSocket> ConnectToPeer(int* peer) {
   asio::ip::tcp::socket ours(crcp::Runtime::GetIoContext());
-  ours.connect(acceptor.local_endpoint());
-  acceptor.accept(pair->peer);
-  pair->ours = std::make_shared<crcp::TcpSocket>(std::move(ours));
-  return pair;
+  ours.connect({asio::ip::make_address(fuzz::LoopbackPeer::kAddress),
+                fuzz::LoopbackPeer::Instance().Port()});
+  ours.set_option(asio::socket_base::linger(true, 0));
+  *peer = fuzz::LoopbackPeer::Instance().Accept();
+  return std::make_shared<crcp::TcpSocket>(std::move(ours));
 }
 
 }  // namespace
@@ -43,12 +38,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
-  auto pair = MakePair();
-  auto connection = std::make_shared<crcp::Connection>(pair->ours);
-  std::error_code ec;
-  asio::write(pair->peer, asio::buffer(data, size), ec);
-  pair->peer.shutdown(asio::ip::tcp::socket::shutdown_send, ec);
-  // Read until the stream ends in an error (every input does: the peer stops sending).
+  // A fresh link per input (a message stream has no way back to a clean state), ended
+  // by resets so that no input leaves a socket in TIME_WAIT.
+  int peer = -1;
+  auto connection = std::make_shared<crcp::Connection>(ConnectToPeer(&peer));
+  fuzz::LoopbackPeer::Write(peer, data, size);
+  // The connection reads what was sent, then the reset.
+  fuzz::LoopbackPeer::Reset(peer);
+  // Read until the stream ends in an error (every input does: the peer is gone).
   for (int i = 0; i < 64; ++i) {
     auto done = std::make_shared<std::promise<bool>>();
     auto result = done->get_future();

@@ -17,6 +17,7 @@
 #include "services/audio/connection.h"
 #include "services/audio/packet_type.h"
 #include "services/video/command_sender.h"
+#include "utils/bounded_json.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"
 
@@ -31,7 +32,9 @@ constexpr int kErrorUnparsable = -1600;
 constexpr int kErrorNotPlaying = -1301;
 
 std::optional<Json> ParseBody(const AudioPacket& packet) {
-  Json body = Json::parse(packet.payload.begin(), packet.payload.end(), nullptr, false);
+  Json body = zorvax::utils::ParseBoundedJson(
+      std::string_view(reinterpret_cast<const char*>(packet.payload.data()), packet.payload.size()),
+      /*allow_exceptions=*/false);
   if (body.is_discarded() || !body.is_object()) return std::nullopt;
   return body;
 }

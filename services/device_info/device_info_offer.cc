@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "services/device_info/local_device_info.h"
+#include "utils/bounded_json.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"
 
@@ -195,7 +196,7 @@ DeviceInfo DeviceInfoOffer::GetPeerProperties(const std::string& session_id) {
 std::map<std::string, std::string> DeviceInfoOffer::ParseJsonData(const std::string& text) {
   std::map<std::string, std::string> properties;
   try {
-    const nlohmann::json data = nlohmann::json::parse(text);
+    const nlohmann::json data = zorvax::utils::ParseBoundedJson(text);
     if (!data.is_object()) throw std::invalid_argument("not a JSON object");
     // nlohmann::json keeps object members in name order.
     for (auto it = data.begin(); it != data.end(); ++it)

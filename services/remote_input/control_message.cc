@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "utils/bounded_json.h"
+
 namespace crcp::ril {
 
 std::optional<int64_t> JsonToInteger(const nlohmann::json& value, int64_t min, int64_t max) {
@@ -29,9 +31,9 @@ std::optional<int64_t> JsonToInteger(const nlohmann::json& value, int64_t min, i
 }
 
 bool ParseControlMessage(const std::string& text, ControlMessage& out, std::string& error) {
-  const nlohmann::json message = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
+  const nlohmann::json message = zorvax::utils::ParseBoundedJson(text, /*allow_exceptions=*/false);
   if (message.is_discarded()) {
-    error = "not JSON";
+    error = "not JSON or nested too deeply";
     return false;
   }
   if (!message.is_object()) {

@@ -14,6 +14,7 @@
 
 #include "services/video/command_sender.h"
 #include "services/video/connection.h"
+#include "utils/bounded_json.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"
 
@@ -26,7 +27,9 @@ using Json = nlohmann::json;
 
 // Parses a command body; nullopt when it is not a JSON object.
 std::optional<Json> ParseBody(const VideoPacket& packet) {
-  Json body = Json::parse(packet.payload.begin(), packet.payload.end(), nullptr, false);
+  Json body = zorvax::utils::ParseBoundedJson(
+      std::string_view(reinterpret_cast<const char*>(packet.payload.data()), packet.payload.size()),
+      /*allow_exceptions=*/false);
   if (body.is_discarded() || !body.is_object()) return std::nullopt;
   return body;
 }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "utils/bounded_json.h"
 #include "utils/logger.h"
 
 namespace crcp::video {
@@ -38,7 +39,7 @@ std::shared_ptr<SenderSettingInfo> ParseSenderSetting(const std::string& address
                                                       const std::string& log_tag) {
   namespace logger = zorvax::utils::logger;
   auto setting = std::make_shared<SenderSettingInfo>();
-  const auto body = nlohmann::json::parse(text, nullptr, false);
+  const auto body = zorvax::utils::ParseBoundedJson(text, /*allow_exceptions=*/false);
   bool ok = !body.is_discarded() && body.is_object() && ReadU16(body, "dataPort", &setting->dataPort) &&
             ReadU16(body, "cmdPort", &setting->cmdPort) && ReadU16(body, "version", &setting->version);
   if (ok) {

@@ -9,6 +9,7 @@
 #include "tests/crcp/fakes.h"
 #include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/receiver/nested_json.h"
 #include "tests/receiver/session_receiver.h"
 
 // The whole session protocol on loopback: the client library against the reference
@@ -150,6 +151,39 @@ TEST_F(CrcpE2eTest, BadHandshakeContentIsMinusThirteen) {
   peer_.SetHandshakeScript(no_uuid);
   EXPECT_EQ(ConnectAndWait().code, -13);
   EXPECT_TRUE(video_->Calls().empty());
+}
+
+// A receiver's answer nested 100,000 levels deep is refused like any answer that is not
+// JSON: the handshake fails with its usual code, and the next one succeeds.
+TEST_F(CrcpE2eTest, DeeplyNestedAnswersFailTheHandshakeLikeMalformedOnes) {
+  for (const bool launch : {false, true}) {
+    for (const std::string& text : {std::string("{"), receiver::NestedJson(receiver::kHostileDepth)}) {
+      AnswerScript hostile;
+      hostile.content_text = text;
+      if (launch) {
+        peer_.SetLaunchScript(hostile);
+      } else {
+        peer_.SetHandshakeScript(hostile);
+      }
+      EXPECT_EQ(ConnectAndWait().code, Crcp::kHandshakeFailed)
+          << (launch ? "launch " : "handshake ") << text.size();
+      peer_.SetHandshakeScript(AnswerScript{});
+      peer_.SetLaunchScript(AnswerScript{});
+    }
+  }
+  EXPECT_EQ(ConnectAndWait().code, Crcp::kConnected);
+}
+
+// The same on an established session: a deeply nested message ends the session exactly
+// as a body that is not JSON does.
+TEST_F(CrcpE2eTest, DeeplyNestedMessageEndsTheSessionLikeABodyThatIsNotJson) {
+  for (const std::string& text : {std::string("{"), receiver::NestedJson(receiver::kHostileDepth)}) {
+    Result r = ConnectAndWait();
+    ASSERT_EQ(r.code, 0);
+    ASSERT_TRUE(peer_.SendMessageText(202, text));
+    EXPECT_EQ(listener_->events.Pop(kWait).value_or(""), "error:" + r.id + ":-9") << text.size();
+    EXPECT_EQ(listener_->events.Pop(kWait).value_or(""), "closed:" + r.id) << text.size();
+  }
 }
 
 TEST_F(CrcpE2eTest, HeartBeatsFlowBothWays) {

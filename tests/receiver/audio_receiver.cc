@@ -119,6 +119,11 @@ class AudioReceiver::Impl {
     options_.result_type = result_type;
   }
 
+  void SetStartAnswerText(std::optional<std::string> body) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    start_answer_text_ = std::move(body);
+  }
+
   bool SendCommand(uint16_t id, const std::string& body) {
     const auto bytes = wire::EncodeMediaPacket(id, body);
     std::lock_guard<std::mutex> lock(write_mutex_);
@@ -283,6 +288,7 @@ class AudioReceiver::Impl {
       if (!IsUnsigned(body, "sendCount", &send_count) || send_count == 0)
         fault("sendCount is not a positive integer");
     }
+    if (start_answer_text_) return start_answer_text_;
     if (!options_.answer_start) return std::nullopt;
     Json answer = Json::object();
     if (options_.repeat_send) answer["repeatSend"] = *options_.repeat_send;
@@ -392,6 +398,7 @@ class AudioReceiver::Impl {
   std::vector<float> pcm_;
   uint64_t expected_repeats_ = 1;
   bool awaiting_stream_ = false;
+  std::optional<std::string> start_answer_text_;
   bool have_current_ = false;
   uint32_t current_seq_ = 0;
   std::vector<uint8_t> current_bytes_;
@@ -413,6 +420,9 @@ void AudioReceiver::OnServiceMessage(int, const std::string&) {}
 void AudioReceiver::SetStartAnswer(bool answer, std::optional<uint32_t> repeat_send,
                                    int result_type) {
   impl_->SetStartAnswer(answer, repeat_send, result_type);
+}
+void AudioReceiver::SetStartAnswerText(std::optional<std::string> body) {
+  impl_->SetStartAnswerText(std::move(body));
 }
 bool AudioReceiver::SendReceiverStart(int display_mode) {
   return impl_->SendCommand(kReceiverStart, Json{{"displayMode", display_mode}}.dump());

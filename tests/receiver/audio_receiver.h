@@ -69,6 +69,8 @@ class AudioReceiver : public ServiceHandler {
 
   // --- Script and commands ---
   void SetStartAnswer(bool answer, std::optional<uint32_t> repeat_send, int result_type);
+  // Answers kStart with this body, verbatim, instead (nullopt: back to SetStartAnswer's).
+  void SetStartAnswerText(std::optional<std::string> body);
   bool SendReceiverStart(int display_mode);
   bool SendReceiverStop();
   bool SendCommand(uint16_t id, const std::string& body);

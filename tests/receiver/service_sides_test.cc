@@ -32,6 +32,7 @@
 #include "services/remote_input/simulator.h"
 #include "services/remote_input/touch_device.h"
 #include "tests/receiver/device_info_side.h"
+#include "tests/receiver/nested_json.h"
 #include "tests/receiver/remote_input_side.h"
 #include "tests/receiver/session_receiver.h"
 #include "tests/receiver/wire_heart_beat.h"
@@ -298,6 +299,29 @@ TEST_F(ServiceSidesTest, DeviceInfoOfferAnswerAndLaterMessage) {
   peer = info_->GetPeerProperties(session_id_);
   EXPECT_EQ(peer.user_name, "Front desk");
   EXPECT_EQ(peer.device_name, "Room 1");
+}
+
+// Service texts nested 100,000 levels deep are malformed texts: remote input reports an
+// illegal message as for text that is not JSON, device information keeps what it had,
+// and the session goes on.
+TEST_F(ServiceSidesTest, DeeplyNestedServiceTextsAreMalformedTexts) {
+  ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
+  ASSERT_TRUE(info_side_->WaitForLaunch(kWait));
+  for (const std::string& text : {std::string("{"), NestedJson(kHostileDepth),
+                                  "{\"id\":0,\"content\":" + NestedJson(kHostileDepth) + "}"}) {
+    ASSERT_TRUE(receiver_->SendServiceMessage("remote_input.r", text));
+    EXPECT_EQ(listener_->Next(), "error -3001") << text.size();
+    ASSERT_TRUE(receiver_->SendServiceMessage(
+        "device_info_offer", "{\"userName\":\"x\",\"z\":" + NestedJson(kHostileDepth) + "}"));
+  }
+  // Still the same session: control and device information work as before.
+  ASSERT_TRUE(remote_side_->RequestStart());
+  EXPECT_EQ(listener_->Next(), "start");
+  ASSERT_TRUE(info_side_->SendProperties({{"userName", "Front desk"}}));
+  for (int i = 0; i < 500 && info_->GetPeerProperties(session_id_).user_name.empty(); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
+  EXPECT_EQ(info_->GetPeerProperties(session_id_).user_name, "Front desk");
+  EXPECT_TRUE(receiver_->ProtocolErrors().empty());
 }
 
 // Closing the session ends both services' part of it: the store is gone and the peer's

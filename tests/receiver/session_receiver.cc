@@ -249,6 +249,12 @@ class SessionReceiver::Impl {
       return conn && SendOnIo(conn, id, content);
     });
   }
+  bool SendMessageText(uint16_t id, const std::string& content_text, int connection) {
+    return RunOnIo([this, id, content_text, connection] {
+      auto conn = Find(connection);
+      return conn && SendBodyOnIo(conn, id, wire::EncodeMessageBodyText(id, content_text));
+    });
+  }
   bool SendRaw(const std::vector<uint8_t>& bytes, int connection) {
     return RunOnIo([this, bytes, connection] {
       auto conn = Find(connection);
@@ -588,8 +594,10 @@ class SessionReceiver::Impl {
   }
 
   bool SendOnIo(const std::shared_ptr<Conn>& conn, uint16_t id, const nlohmann::json& content) {
+    return SendBodyOnIo(conn, id, wire::EncodeMessageBody(id, content));
+  }
+  bool SendBodyOnIo(const std::shared_ptr<Conn>& conn, uint16_t id, const std::string& body) {
     if (!conn->open) return false;
-    std::string body = wire::EncodeMessageBody(id, content);
     auto header = wire::MakeMessageHeader(conn->next_send_seq++,
                                           static_cast<uint32_t>(body.size()), NowMs());
     LOG_INFO("[{}] Send seq {} id {}: {}", conn->number, header.sequence_num, id, body);
@@ -658,7 +666,12 @@ class SessionReceiver::Impl {
       return;
     }
     if (script.reply == Reply::kSilent) return;
-    SendOnIo(conn, script.answer_id.value_or(wire::kShakeHandResponse), answer);
+    if (script.content_text) {
+      const uint16_t id = script.answer_id.value_or(wire::kShakeHandResponse);
+      SendBodyOnIo(conn, id, wire::EncodeMessageBodyText(id, *script.content_text));
+    } else {
+      SendOnIo(conn, script.answer_id.value_or(wire::kShakeHandResponse), answer);
+    }
     if (auto_beat && conn == newest_) {
       std::lock_guard<std::mutex> lock(mutex_);
       beat_sending_ = true;
@@ -696,6 +709,11 @@ class SessionReceiver::Impl {
       }
     }
     if (script.reply == Reply::kSilent) return;
+    if (script.content_text) {
+      const uint16_t id = script.answer_id.value_or(wire::kLaunchServiceResponse);
+      SendBodyOnIo(conn, id, wire::EncodeMessageBodyText(id, *script.content_text));
+      return;
+    }
     SendOnIo(conn, script.answer_id.value_or(wire::kLaunchServiceResponse),
              ApplyScript(answer, script));
   }
@@ -924,6 +942,10 @@ int SessionReceiver::ConnectionCount() const { return impl_->ConnectionCount(); 
 bool SessionReceiver::IsConnected() const { return impl_->IsConnected(); }
 bool SessionReceiver::SendMessage(uint16_t id, const nlohmann::json& content, int connection) {
   return impl_->SendMessage(id, content, connection);
+}
+bool SessionReceiver::SendMessageText(uint16_t id, const std::string& content_text,
+                                      int connection) {
+  return impl_->SendMessageText(id, content_text, connection);
 }
 bool SessionReceiver::SendServiceMessage(const std::string& client_service_id,
                                          const std::string& message, int connection) {

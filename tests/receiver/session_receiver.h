@@ -55,6 +55,9 @@ struct AnswerScript {
   nlohmann::json set = nlohmann::json::object();  // members added or replaced
   std::vector<std::string> omit;               // members removed (after `set`)
   std::optional<nlohmann::json> content;       // replaces the whole content when present
+  // Replaces the whole content with this text, verbatim (see EncodeMessageBodyText);
+  // wins over everything above.
+  std::optional<std::string> content_text;
 };
 
 struct ReceivedMessage {
@@ -138,6 +141,8 @@ class SessionReceiver {
   // Sends a message with the connection's next sequence number. False on no such open
   // connection or a write error. Safe from service handlers (they run on the io thread).
   bool SendMessage(uint16_t id, const nlohmann::json& content, int connection = 0);
+  // The same with the content's text written verbatim (EncodeMessageBodyText).
+  bool SendMessageText(uint16_t id, const std::string& content_text, int connection = 0);
   // Addressed by the client's service id (e.g. "remote_input.r").
   bool SendServiceMessage(const std::string& client_service_id, const std::string& message,
                           int connection = 0);

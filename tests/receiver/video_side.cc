@@ -181,6 +181,7 @@ class VideoSide::Impl : public std::enable_shared_from_this<Impl> {
     if (!text.empty()) command.json = Json::parse(text, nullptr, false);
     const std::string fault = CheckClientCommand(command.id, text, command.json);
     std::optional<int> start_result;
+    std::optional<std::string> start_answer_text;
     uint16_t width = 0, height = 0;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -188,13 +189,16 @@ class VideoSide::Impl : public std::enable_shared_from_this<Impl> {
       LOG_INFO("command {:#x} {}", command.id, text);
       commands_.push_back(command);
       start_result = start_result_;
+      start_answer_text = start_answer_text_;
       width = width_;
       height = height_;
       cv_.notify_all();
     }
     if (!fault.empty()) return;
     // Answers carry the request's id shifted left by 8.
-    if (command.id == 0x1 && start_result) {
+    if (command.id == 0x1 && start_answer_text) {
+      WriteCommand(0x100, *start_answer_text);
+    } else if (command.id == 0x1 && start_result) {
       WriteCommand(0x100, Json{{"resultType", *start_result},
                                {"screenHeight", height},
                                {"screenWidth", width}}
@@ -373,6 +377,7 @@ class VideoSide::Impl : public std::enable_shared_from_this<Impl> {
   std::condition_variable cv_;
   bool stopped_ = false;
   std::optional<int> start_result_ = options_.start_result;
+  std::optional<std::string> start_answer_text_;
   uint16_t width_ = options_.screen_width;
   uint16_t height_ = options_.screen_height;
   size_t read_rate_ = 0;
@@ -424,6 +429,11 @@ void VideoSide::SetStartAnswer(std::optional<int> result, uint16_t width, uint16
   impl_->start_result_ = result;
   impl_->width_ = width;
   impl_->height_ = height;
+}
+
+void VideoSide::SetStartAnswerText(std::optional<std::string> body) {
+  std::lock_guard<std::mutex> lock(impl_->mutex_);
+  impl_->start_answer_text_ = std::move(body);
 }
 
 void VideoSide::SetReadRate(size_t bytes_per_second) {

@@ -84,6 +84,8 @@ class VideoSide : public ServiceHandler {
 
   // --- Script ---
   void SetStartAnswer(std::optional<int> result, uint16_t width, uint16_t height);
+  // Answers start with this body, verbatim, instead (nullopt: back to SetStartAnswer's).
+  void SetStartAnswerText(std::optional<std::string> body);
   // Data read at most this many bytes per second; 0: as fast as it comes.
   void SetReadRate(size_t bytes_per_second);
   // While paused nothing is read from the data connection.

@@ -27,6 +27,7 @@
 #include "services/video/mirror_sender_service.h"
 #include "services/video/screen_utils.h"
 #include "services/video/source/mwf_screen_source.h"
+#include "tests/receiver/nested_json.h"
 #include "tests/receiver/session_receiver.h"
 #include "tests/receiver/video_side.h"
 
@@ -301,6 +302,26 @@ TEST_F(VideoShareTest, WholeShare) {
   ASSERT_TRUE(second);
   EXPECT_EQ(second->body, R"({"resultType":-1301})");
   EXPECT_TRUE(receiver_->ProtocolErrors().empty());
+}
+
+// Command bodies nested 100,000 levels deep are malformed bodies: the start answer, the
+// receiver's start and its resolution change are reported as unreadable, as text that is
+// not JSON is, and the command link goes on to a good share.
+TEST_F(VideoShareTest, DeeplyNestedCommandBodiesAreMalformedBodies) {
+  size_t starts = 0;
+  for (const std::string& text : {std::string("{"), NestedJson(kHostileDepth)}) {
+    side_->SetStartAnswerText(text);
+    controller_->Play(0);
+    ASSERT_TRUE(side_->WaitForCommand(0x1, kWait, starts++));
+    EXPECT_EQ(events_->Next(), session_id_ + " error -1600") << text.size();
+    for (const uint16_t command : {0x51, 0x54}) {
+      ASSERT_TRUE(side_->SendCommand(command, text));
+      EXPECT_EQ(events_->Next(), session_id_ + " error -1600") << command << " " << text.size();
+    }
+  }
+  side_->SetStartAnswerText(std::nullopt);
+  Play(0, starts);
+  WaitForMoreSamples(3);
 }
 
 TEST_F(VideoShareTest, ReceiverStartsAndUserStops) {

@@ -7,6 +7,10 @@ std::string EncodeMessageBody(uint16_t id, const nlohmann::json& content) {
   return body.dump();
 }
 
+std::string EncodeMessageBodyText(uint16_t id, const std::string& content_text) {
+  return "{\"content\":" + content_text + ",\"id\":" + std::to_string(id) + "}";
+}
+
 BodyError DecodeMessageBody(const uint8_t* data, size_t size, MessageBody* out) {
   if (data == nullptr && size != 0) return BodyError::kNotJson;
   const char* text = reinterpret_cast<const char*>(data);

@@ -43,6 +43,9 @@ enum class BodyError {
 };
 
 std::string EncodeMessageBody(uint16_t id, const nlohmann::json& content);
+// The same body with `content_text` as the content, written verbatim: for contents no
+// JSON value can hold or write, such as nesting deeper than any stack.
+std::string EncodeMessageBodyText(uint16_t id, const std::string& content_text);
 
 // Strict on "id" (the client always writes an unsigned integer); an absent "content"
 // reads as null.

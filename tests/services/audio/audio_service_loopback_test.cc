@@ -22,6 +22,7 @@
 #include "tests/platform/audio/audio_fixtures.h"
 #include "tests/platform/audio/pulse_test_server.h"
 #include "tests/receiver/audio_receiver.h"
+#include "tests/receiver/nested_json.h"
 #include "tests/receiver/session_receiver.h"
 
 namespace crcp::audio {
@@ -186,6 +187,33 @@ TEST_F(AudioServiceLoopbackTest, SoundReachesTheReceiverAndStopsOnBothSidesReque
   for (int i = 0; i < 500 && service_->GetController(session_id_); ++i)
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(service_->GetController(session_id_), nullptr);
+}
+
+// Command bodies nested 100,000 levels deep are malformed bodies: the start answer and
+// the receiver's start are reported as unreadable, as text that is not JSON is, and the
+// command link goes on to a good start.
+TEST_F(AudioServiceLoopbackTest, DeeplyNestedCommandBodiesAreMalformedBodies) {
+  ASSERT_TRUE(audio_->WaitForCommandLink(kWait));
+  auto controller = service_->GetController(session_id_);
+  ASSERT_NE(controller, nullptr);
+  Strings expected;
+  size_t starts = 0;
+  for (const std::string& text : {std::string("{"), receiver::NestedJson(receiver::kHostileDepth)}) {
+    audio_->SetStartAnswerText(text);
+    controller->Play(0);
+    ASSERT_TRUE(audio_->WaitForCommand(1, kWait, starts++));
+    expected.insert(expected.end(), {"error -1600", "error -1"});
+    ASSERT_TRUE(listener_->WaitFor(expected.size()));
+    ASSERT_TRUE(audio_->SendCommand(151, text));  // the receiver's start
+    expected.push_back("error -1600");
+    ASSERT_TRUE(listener_->WaitFor(expected.size()));
+  }
+  EXPECT_EQ(listener_->events(), expected);
+  audio_->SetStartAnswerText(std::nullopt);
+  QueueTone(0.4);
+  controller->Play(0);
+  ASSERT_TRUE(listener_->WaitFor(expected.size() + 1));
+  EXPECT_EQ(listener_->events().back(), "play");
 }
 
 // The same road from a real sound server: what a private PulseAudio server plays reaches

@@ -42,6 +42,14 @@ TEST(SenderSetting, Table) {
       {R"({"cmdPort":7001,"codec":["h264"],"dataPort":7002,"version":1.5})", false},
       {R"([1,2])", false},
       {R"({"cmdPort":7001,)", false},
+      // Nesting counts the setting object itself: 64 levels in all pass, 65 are refused
+      // before any tree is built, whatever the members.
+      {R"({"cmdPort":7001,"codec":["h264"],"dataPort":7002,"version":1,"x":)" +
+           std::string(63, '[') + std::string(63, ']') + "}",
+       true},
+      {R"({"cmdPort":7001,"codec":["h264"],"dataPort":7002,"version":1,"x":)" +
+           std::string(64, '[') + std::string(64, ']') + "}",
+       false},
   };
   for (const auto& c : cases) {
     const auto setting = CreateSetting("127.0.0.1", c.text);
