@@ -7,8 +7,10 @@
 // instead of the simulated one.
 // Phase 1 (free receiver): latency from capture to the sample's last byte read by the
 // receiver (median, p99), frame rate, bit rate and RSS. Phase 2 (receiver reading at
-// K KiB/s): the frame rate the back-pressure leaves, and whether every sample handed
-// out by the pipeline arrived, in order and intact.
+// K KiB/s): the frame rate the back-pressure leaves, whether every sample handed out
+// by the pipeline arrived, in order and intact, how old the pictures are when read,
+// and how many bytes wait in the sender's and the receiver's kernel (from
+// /proc/net/tcp).
 #include <unistd.h>
 
 #include <algorithm>
@@ -81,6 +83,37 @@ class ObservedScreenSource : public crcp::video::IVideoSource {
   }
   std::shared_ptr<mediaworkflow::ScreenPipeline> pipeline;
 };
+
+// Bytes queued on the data connection, as /proc/net/tcp shows them: the client's
+// socket (remote port = the data port) holds its unsent and unacknowledged bytes in
+// tx_queue, the receiver's socket (local port = the data port) what it has not read
+// yet in rx_queue.
+struct KernelQueues {
+  long sender = -1;
+  long receiver = -1;
+};
+
+KernelQueues ReadKernelQueues(uint16_t data_port) {
+  KernelQueues q;
+  std::ifstream tcp("/proc/net/tcp");
+  std::string line;
+  std::getline(tcp, line);  // column titles
+  while (std::getline(tcp, line)) {
+    unsigned local_ip = 0, local_port = 0, remote_ip = 0, remote_port = 0, state = 0;
+    unsigned long tx = 0, rx = 0;
+    if (std::sscanf(line.c_str(), " %*d: %8X:%4X %8X:%4X %2X %8lX:%8lX", &local_ip, &local_port,
+                    &remote_ip, &remote_port, &state, &tx, &rx) != 7 || state != 1) {
+      continue;
+    }
+    if (remote_port == data_port) q.sender = static_cast<long>(tx);
+    if (local_port == data_port) q.receiver = static_cast<long>(rx);
+  }
+  return q;
+}
+
+int64_t SteadyUs(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+}
 
 double Percentile(std::vector<int64_t> v, double p) {
   if (v.empty()) return 0;
@@ -198,7 +231,18 @@ int main(int argc, char** argv) {
   }
   const auto t1 = std::chrono::steady_clock::now();
   const size_t side_count0 = side.SampleCount();
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  long sender_max = 0, receiver_max = 0;
+  double sender_sum = 0;
+  int queue_samples = 0;
+  while (std::chrono::steady_clock::now() - t1 < std::chrono::seconds(seconds)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const KernelQueues q = ReadKernelQueues(side.DataPort());
+    if (q.sender < 0) continue;
+    sender_max = std::max(sender_max, q.sender);
+    receiver_max = std::max(receiver_max, q.receiver);
+    sender_sum += static_cast<double>(q.sender);
+    ++queue_samples;
+  }
   const double elapsed2 =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
   const size_t side_count1 = side.SampleCount();
@@ -234,6 +278,25 @@ int main(int argc, char** argv) {
   std::printf("throttled: %zu samples handed out, %zu arrived intact and in order, %zu differ, %zu "
               "missing\n",
               expected.size(), matched, mismatched, expected.size() - matched - mismatched);
+  // Pictures read within the throttled window, matched to their capture times (nothing
+  // is dropped on the way, so the n-th picture read is the n-th one captured).
+  std::vector<int64_t> stale;
+  {
+    const int64_t from = SteadyUs(t1), to = from + static_cast<int64_t>(elapsed2 * 1e6);
+    std::lock_guard<std::mutex> lock(mutex);
+    size_t picture = 0;
+    for (size_t i = 0; i < samples2.size() && picture < captures.size(); ++i) {
+      if (!IsPicture(stream2.data() + samples2[i].offset, samples2[i].size)) continue;
+      const int64_t read = samples2[i].last_byte_us;
+      if (read >= from && read <= to) stale.push_back(read - captures[picture]);
+      ++picture;
+    }
+  }
+  std::printf("throttled: capture->last byte read median %.0f ms, p99 %.0f ms; kernel queue on the "
+              "sender's socket mean %.1f KiB, max %.1f KiB; unread at the receiver max %.1f KiB\n",
+              Percentile(stale, 0.5), Percentile(stale, 0.99),
+              queue_samples > 0 ? sender_sum / queue_samples / 1024.0 : 0.0, sender_max / 1024.0,
+              receiver_max / 1024.0);
 
   controller->Teardown();
   global->Stop("zz-probe");
