@@ -152,10 +152,13 @@ int main(int argc, char** argv) {
 
   std::mutex mutex;
   std::vector<int64_t> captures;  // capture time of each picture, in output order
+  std::vector<int64_t> outputs;   // when the pipeline handed it out
   captures.reserve(static_cast<size_t>(fps) * (seconds + 30));
-  source->pipeline->SetLatencyObserver([&](int64_t capture_us, int64_t) {
+  outputs.reserve(static_cast<size_t>(fps) * (seconds + 30));
+  source->pipeline->SetLatencyObserver([&](int64_t capture_us, int64_t output_us) {
     std::lock_guard<std::mutex> lock(mutex);
     captures.push_back(capture_us);
+    outputs.push_back(output_us);
   });
 
   service.InitConnection("bench", "127.0.0.1");
@@ -193,13 +196,17 @@ int main(int argc, char** argv) {
       window_bytes += samples[i].size;
     }
   }
-  std::vector<int64_t> latencies;
+  std::vector<int64_t> latencies, in_pipeline, in_sending;
   {
     std::lock_guard<std::mutex> lock(mutex);
     const size_t n = std::min(arrivals.size(), captures.size());
     for (size_t i = 0; i < n; ++i) {
       if (arrivals[i] - captures[i] < 0) continue;  // cannot happen unless misaligned
-      if (i * 1.0 >= static_cast<double>(n) * 0.1) latencies.push_back(arrivals[i] - captures[i]);
+      if (i * 1.0 >= static_cast<double>(n) * 0.1) {
+        latencies.push_back(arrivals[i] - captures[i]);
+        in_pipeline.push_back(outputs[i] - captures[i]);
+        in_sending.push_back(arrivals[i] - outputs[i]);
+      }
     }
     std::printf("pictures observed %zu, received %zu\n", captures.size(), arrivals.size());
   }
@@ -208,6 +215,8 @@ int main(int argc, char** argv) {
               static_cast<double>(window_pictures) / elapsed,
               static_cast<double>(window_bytes) * 8 / elapsed / 1e6, Percentile(latencies, 0.5),
               Percentile(latencies, 0.99), Percentile(latencies, 1.0), latencies.size());
+  std::printf("  of which capture->pipeline output p99 %.2f ms, output->last byte read p99 %.2f ms\n",
+              Percentile(in_pipeline, 0.99), Percentile(in_sending, 0.99));
   std::printf("rss: %ld KiB at start of window, %ld KiB max (receiver keeps every byte)\n", rss0,
               rss_max);
 
