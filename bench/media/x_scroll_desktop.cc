@@ -27,28 +27,28 @@ int Arg(int argc, char** argv, const char* name, int fallback) {
 // Lines of "words" (short dark blocks) on a light page, with a coloured picture now
 // and then: a page x264 must really work on when it moves.
 void DrawPage(Display* dpy, Pixmap page, GC gc, int width, int height) {
-  std::mt19937 random(20261210);
+  std::mt19937 rng(20261210);
   XSetForeground(dpy, gc, 0xF4F4F0);
   XFillRectangle(dpy, page, gc, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
   int y = 12;
   while (y + 40 < height) {
-    if (random() % 20 == 0) {
-      const int w = width / 3 + static_cast<int>(random() % static_cast<unsigned>(width / 3));
-      const int h = 120 + static_cast<int>(random() % 160);
+    if (rng() % 20 == 0) {
+      const int w = width / 3 + static_cast<int>(rng() % static_cast<unsigned>(width / 3));
+      const int h = 120 + static_cast<int>(rng() % 160);
       for (int band = 0; band < h; band += 8) {
-        XSetForeground(dpy, gc, random() & 0xFFFFFF);
+        XSetForeground(dpy, gc, rng() & 0xFFFFFF);
         XFillRectangle(dpy, page, gc, 40, y + band, static_cast<unsigned>(w), 8);
       }
       y += h + 16;
       continue;
     }
     int x = 40;
-    const int line_end = width - 40 - static_cast<int>(random() % static_cast<unsigned>(width / 4));
+    const int line_end = width - 40 - static_cast<int>(rng() % static_cast<unsigned>(width / 4));
     while (x < line_end) {
-      const int word = 12 + static_cast<int>(random() % 70);
-      XSetForeground(dpy, gc, (random() % 5 == 0) ? 0x2050A0 : 0x202020);
+      const int word = 12 + static_cast<int>(rng() % 70);
+      XSetForeground(dpy, gc, (rng() % 5 == 0) ? 0x2050A0 : 0x202020);
       for (int c = 0; c + 6 <= word; c += 8) {
-        const int glyph_h = 8 + static_cast<int>(random() % 6);
+        const int glyph_h = 8 + static_cast<int>(rng() % 6);
         XFillRectangle(dpy, page, gc, x + c, y + 14 - glyph_h, 6, static_cast<unsigned>(glyph_h));
       }
       x += word + 9;
