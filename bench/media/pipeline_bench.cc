@@ -5,6 +5,7 @@
 //   pipeline_bench [--width W] [--height H] [--quality 0|1] [--seconds S] [--fps F]
 //                  [--max-width W] [--max-height H] [--real] [--scroll]
 // --scroll: the whole synthetic page scrolls every frame (a worst case for x264).
+// --real: the X server's desktop; x_scroll_desktop gives it moving content.
 #include <sys/resource.h>
 #include <unistd.h>
 

@@ -7,8 +7,10 @@
 // instead of the simulated one.
 // Phase 1 (free receiver): latency from capture to the sample's last byte read by the
 // receiver (median, p99), frame rate, bit rate and RSS. Phase 2 (receiver reading at
-// K KiB/s): the frame rate the back-pressure leaves, and whether every sample handed
-// out by the pipeline arrived, in order and intact.
+// K KiB/s): the frame rate the back-pressure leaves, whether every sample handed out
+// by the pipeline arrived, in order and intact, how old the pictures are when read,
+// and how many bytes wait in the sender's and the receiver's kernel (from
+// /proc/net/tcp).
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,6 +84,37 @@ class ObservedScreenSource : public crcp::video::IVideoSource {
   std::shared_ptr<mediaworkflow::ScreenPipeline> pipeline;
 };
 
+// Bytes queued on the data connection, as /proc/net/tcp shows them: the client's
+// socket (remote port = the data port) holds its unsent and unacknowledged bytes in
+// tx_queue, the receiver's socket (local port = the data port) what it has not read
+// yet in rx_queue.
+struct KernelQueues {
+  long sender = -1;
+  long receiver = -1;
+};
+
+KernelQueues ReadKernelQueues(uint16_t data_port) {
+  KernelQueues q;
+  std::ifstream tcp("/proc/net/tcp");
+  std::string line;
+  std::getline(tcp, line);  // column titles
+  while (std::getline(tcp, line)) {
+    unsigned local_ip = 0, local_port = 0, remote_ip = 0, remote_port = 0, state = 0;
+    unsigned long tx = 0, rx = 0;
+    if (std::sscanf(line.c_str(), " %*d: %8X:%4X %8X:%4X %2X %8lX:%8lX", &local_ip, &local_port,
+                    &remote_ip, &remote_port, &state, &tx, &rx) != 7 || state != 1) {
+      continue;
+    }
+    if (remote_port == data_port) q.sender = static_cast<long>(tx);
+    if (local_port == data_port) q.receiver = static_cast<long>(rx);
+  }
+  return q;
+}
+
+int64_t SteadyUs(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+}
+
 double Percentile(std::vector<int64_t> v, double p) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -117,12 +150,25 @@ int main(int argc, char** argv) {
   if (!source->pipeline) return 1;
   source->pipeline->SetFrameRate(fps);
 
+  // Every sample the pipeline hands out, seen by a probe registered after the
+  // session's consumer (so it sees what the session accepted), with the capture and
+  // output times the pipeline reports for pictures. A re-encoded (repeated) picture
+  // has no capture time. Receiver samples are matched to these by content, in order.
+  struct Handed {
+    uint64_t hash = 0;
+    int64_t capture_us = 0;
+    int64_t output_us = 0;
+  };
   std::mutex mutex;
-  std::vector<int64_t> captures;  // capture time of each picture, in output order
-  captures.reserve(static_cast<size_t>(fps) * (seconds + 30));
-  source->pipeline->SetLatencyObserver([&](int64_t capture_us, int64_t) {
+  std::vector<Handed> handed;
+  handed.reserve(static_cast<size_t>(fps) * (seconds * 2 + 40) * 2);
+  source->pipeline->SetLatencyObserver([&](int64_t capture_us, int64_t output_us) {
+    // Runs on the output thread right after the picture's callbacks.
     std::lock_guard<std::mutex> lock(mutex);
-    captures.push_back(capture_us);
+    if (!handed.empty()) {
+      handed.back().capture_us = capture_us;
+      handed.back().output_us = output_us;
+    }
   });
 
   service.InitConnection("bench", "127.0.0.1");
@@ -134,6 +180,25 @@ int main(int argc, char** argv) {
   if (!service.SetupConnection("bench", setting)) return 1;
   auto controller = service.GetController("bench");
   controller->Play(1);
+  auto global = service.source_manager()->GetSourceController("h264");
+  global->AddOutputCallback("zz-probe", [&](uint8_t* data, uint32_t size, uint64_t) {
+    std::lock_guard<std::mutex> lock(mutex);
+    handed.push_back(Handed{Fnv(data, size), 0, 0});
+  });
+  auto snapshot = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    return handed;
+  };
+  // Index of the receiver's sample that is the probe's first, or samples.size().
+  auto align = [&](const std::vector<receiver::VideoSide::Sample>& samples,
+                   const std::vector<uint8_t>& stream, const std::vector<Handed>& h) {
+    size_t first = 0;
+    while (!h.empty() && first < samples.size() &&
+           Fnv(stream.data() + samples[first].offset, samples[first].size) != h[0].hash) {
+      ++first;
+    }
+    return first;
+  };
 
   // --- Phase 1: a receiver that reads as fast as it can. ---
   const int warmup_s = 2;
@@ -150,79 +215,66 @@ int main(int argc, char** argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   const auto samples = side.Samples();
   const auto stream = side.Stream();
-  std::vector<int64_t> arrivals;  // last byte of each picture
+  const auto handed1 = snapshot();
+  const size_t side_first = align(samples, stream, handed1);
   size_t window_pictures = 0, window_bytes = 0;
-  for (size_t i = 0; i < samples.size(); ++i) {
+  std::vector<int64_t> latencies, in_pipeline, in_sending;
+  for (size_t i = first; i < samples.size(); ++i) {
     if (!IsPicture(stream.data() + samples[i].offset, samples[i].size)) continue;
-    arrivals.push_back(samples[i].last_byte_us);
-    if (i >= first) {
-      ++window_pictures;
-      window_bytes += samples[i].size;
-    }
+    ++window_pictures;
+    window_bytes += samples[i].size;
+    if (i < side_first || i - side_first >= handed1.size()) continue;
+    const Handed& h = handed1[i - side_first];
+    if (h.capture_us == 0) continue;
+    latencies.push_back(samples[i].last_byte_us - h.capture_us);
+    in_pipeline.push_back(h.output_us - h.capture_us);
+    in_sending.push_back(samples[i].last_byte_us - h.output_us);
   }
-  std::vector<int64_t> latencies;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    const size_t n = std::min(arrivals.size(), captures.size());
-    for (size_t i = 0; i < n; ++i) {
-      if (arrivals[i] - captures[i] < 0) continue;  // cannot happen unless misaligned
-      if (i * 1.0 >= static_cast<double>(n) * 0.1) latencies.push_back(arrivals[i] - captures[i]);
-    }
-    std::printf("pictures observed %zu, received %zu\n", captures.size(), arrivals.size());
-  }
+  std::printf("pictures handed out %zu, samples received %zu\n", handed1.size(), samples.size());
   std::printf("free receiver: %.1f fps, %.2f Mbit/s, latency capture->last byte median %.2f ms, "
               "p99 %.2f ms, max %.2f ms (%zu samples)\n",
               static_cast<double>(window_pictures) / elapsed,
               static_cast<double>(window_bytes) * 8 / elapsed / 1e6, Percentile(latencies, 0.5),
               Percentile(latencies, 0.99), Percentile(latencies, 1.0), latencies.size());
+  std::printf("  of which capture->pipeline output p99 %.2f ms, output->last byte read p99 %.2f ms\n",
+              Percentile(in_pipeline, 0.99), Percentile(in_sending, 0.99));
   std::printf("rss: %ld KiB at start of window, %ld KiB max (receiver keeps every byte)\n", rss0,
               rss_max);
 
   // --- Phase 2: a receiver reading at a fixed rate. ---
-  auto global = service.source_manager()->GetSourceController("h264");
-  std::vector<uint64_t> handed;
-  handed.reserve(static_cast<size_t>(fps) * (seconds + 30) * 2);
-  std::mutex handed_mutex;
-  // Registered after the session's consumer: sees what the session accepted.
-  global->AddOutputCallback("zz-probe", [&](uint8_t* data, uint32_t size, uint64_t) {
-    std::lock_guard<std::mutex> lock(handed_mutex);
-    handed.push_back(Fnv(data, size));
-  });
   side.SetReadRate(static_cast<size_t>(throttle_kbps) * 1024);
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  size_t probe_first = 0;
-  size_t side_first = 0;
-  {
-    std::lock_guard<std::mutex> lock(handed_mutex);
-    probe_first = handed.size();
-  }
+  const size_t probe_first = snapshot().size();
   const auto t1 = std::chrono::steady_clock::now();
   const size_t side_count0 = side.SampleCount();
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  long sender_max = 0, receiver_max = 0;
+  double sender_sum = 0;
+  int queue_samples = 0;
+  while (std::chrono::steady_clock::now() - t1 < std::chrono::seconds(seconds)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const KernelQueues q = ReadKernelQueues(side.DataPort());
+    if (q.sender < 0) continue;
+    sender_max = std::max(sender_max, q.sender);
+    receiver_max = std::max(receiver_max, q.receiver);
+    sender_sum += static_cast<double>(q.sender);
+    ++queue_samples;
+  }
   const double elapsed2 =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
   const size_t side_count1 = side.SampleCount();
-  std::vector<uint64_t> expected;
-  {
-    std::lock_guard<std::mutex> lock(handed_mutex);
-    expected.assign(handed.begin(), handed.end());
-  }
+  const auto expected = snapshot();
   side.SetReadRate(0);
-  // The receiver sample that corresponds to the probe's first: the probe saw from the
-  // moment it was registered; find that sample by content.
-  side.WaitForSamples(side_count1 + (expected.size() - std::min(expected.size(), side_count1 - side_count0)),
-                      std::chrono::seconds(30));
+  side.WaitForSamples(side_first + expected.size(), std::chrono::seconds(30));
   const auto samples2 = side.Samples();
   const auto stream2 = side.Stream();
   size_t matched = 0, mismatched = 0;
-  if (!expected.empty()) {
-    for (side_first = 0; side_first < samples2.size(); ++side_first) {
-      if (Fnv(stream2.data() + samples2[side_first].offset, samples2[side_first].size) == expected[0]) break;
-    }
-    for (size_t i = 0; i < expected.size() && side_first + i < samples2.size(); ++i) {
-      const auto& s = samples2[side_first + i];
-      (Fnv(stream2.data() + s.offset, s.size) == expected[i]) ? ++matched : ++mismatched;
-    }
+  std::vector<int64_t> stale;  // pictures read within the throttled window
+  const int64_t from = SteadyUs(t1), to = from + static_cast<int64_t>(elapsed2 * 1e6);
+  for (size_t i = 0; i < expected.size() && side_first + i < samples2.size(); ++i) {
+    const auto& s = samples2[side_first + i];
+    (Fnv(stream2.data() + s.offset, s.size) == expected[i].hash) ? ++matched : ++mismatched;
+    if (expected[i].capture_us != 0 && s.last_byte_us >= from && s.last_byte_us <= to)
+      stale.push_back(s.last_byte_us - expected[i].capture_us);
   }
   size_t window_read = 0;
   for (size_t i = side_count0; i < side_count1 && i < samples2.size(); ++i) window_read += samples2[i].size;
@@ -231,9 +283,14 @@ int main(int argc, char** argv) {
               throttle_kbps, static_cast<double>(side_count1 - side_count0) / elapsed2,
               static_cast<double>(window_read) / 1024.0 / elapsed2,
               static_cast<double>(expected.size() - probe_first) / elapsed2);
-  std::printf("throttled: %zu samples handed out, %zu arrived intact and in order, %zu differ, %zu "
-              "missing\n",
+  std::printf("throttled: %zu samples handed out (both phases), %zu arrived intact and in order, "
+              "%zu differ, %zu missing\n",
               expected.size(), matched, mismatched, expected.size() - matched - mismatched);
+  std::printf("throttled: capture->last byte read median %.0f ms, p99 %.0f ms; kernel queue on the "
+              "sender's socket mean %.1f KiB, max %.1f KiB; unread at the receiver max %.1f KiB\n",
+              Percentile(stale, 0.5), Percentile(stale, 0.99),
+              queue_samples > 0 ? sender_sum / queue_samples / 1024.0 : 0.0, sender_max / 1024.0,
+              receiver_max / 1024.0);
 
   controller->Teardown();
   global->Stop("zz-probe");

@@ -10,7 +10,11 @@
 namespace mediaworkflow::videosource {
 
 // Capture over the duplication path: waits up to 100 ms for a changed desktop image,
-// copies it once into a pooled staging surface and draws the pointer into it.
+// has it put into a pooled staging surface and draws the pointer into it. On X11 the
+// pooled surfaces are shared-memory segments the server writes the image into, so the
+// frame handed on is that segment, with no copy of ours; a surface goes back to the
+// pool only when its frame is dropped, so one still queued or being encoded is never
+// written again.
 class DXGICaptureImpl : public ScreenCaptureImpl {
  public:
   static constexpr int kAcquireTimeoutMs = 100;

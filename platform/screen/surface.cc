@@ -12,10 +12,22 @@ std::shared_ptr<Surface> Surface::Create(int width, int height) {
   void* memory = std::aligned_alloc(64, bytes);
   if (memory == nullptr) return nullptr;
   return std::shared_ptr<Surface>(
-      new Surface(width, height, stride, static_cast<uint8_t*>(memory)));
+      new Surface(width, height, stride, static_cast<uint8_t*>(memory), nullptr));
 }
 
-Surface::~Surface() { std::free(data_); }
+std::shared_ptr<Surface> Surface::Wrap(int width, int height, int stride, uint8_t* data,
+                                       std::unique_ptr<Backing> backing) {
+  if (width <= 0 || height <= 0 || stride < width * 4 || data == nullptr || !backing) return nullptr;
+  return std::shared_ptr<Surface>(new Surface(width, height, stride, data, std::move(backing)));
+}
+
+Surface::~Surface() {
+  if (backing_) {
+    backing_.reset();  // the backing owns the pixels
+  } else {
+    std::free(data_);
+  }
+}
 
 std::atomic<uint64_t>& FrameCopyCounter() {
   static std::atomic<uint64_t> counter{0};

@@ -98,24 +98,113 @@ CursorImage ReadCursor(Display* dpy) {
   return c;
 }
 
+// The connection of a screen system's duplication path. Its shared-memory surfaces are
+// attached on it and can only be detached over it, and a frame may outlive the
+// duplication and the screen system that made it (it waits in a queue or the
+// encoder), so every surface holds the connection; the last one closes it.
+struct XConnection {
+  explicit XConnection(Display* display) : dpy(display) {}
+  ~XConnection() { XCloseDisplay(dpy); }
+  XConnection(const XConnection&) = delete;
+  XConnection& operator=(const XConnection&) = delete;
+
+  Display* const dpy;
+  // False once the server refused to attach our memory (a remote server): surfaces
+  // are then made in ordinary memory.
+  std::atomic<bool> shm_usable{true};
+  // Damage and cursor events arrive on this connection for one reader: one
+  // duplication at a time, as the platform allows one duplication of an output.
+  std::atomic<bool> duplicating{false};
+};
+
+// The pixels of a duplication-path surface: a SysV shared-memory segment attached to
+// the X server, into which XShmGetImage makes the server write the desktop image. The
+// frame that holds the surface hands those bytes on as they are: no copy of ours.
+class ShmBacking : public Surface::Backing {
+ public:
+  // Null when no segment can be had or the server cannot attach it.
+  static std::shared_ptr<Surface> CreateSurface(const std::shared_ptr<XConnection>& connection,
+                                                int width, int height) {
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
+    Display* dpy = connection->dpy;
+    auto backing = std::unique_ptr<ShmBacking>(new ShmBacking(connection));
+    XShmSegmentInfo& shm = backing->shm_;
+    const int screen = DefaultScreen(dpy);
+    backing->image_ = XShmCreateImage(dpy, DefaultVisual(dpy, screen), DefaultDepth(dpy, screen),
+                                      ZPixmap, nullptr, &shm, static_cast<unsigned>(width),
+                                      static_cast<unsigned>(height));
+    if (backing->image_ == nullptr || backing->image_->bits_per_pixel != 32) return nullptr;
+    const int stride = backing->image_->bytes_per_line;
+    shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(stride) * static_cast<size_t>(height),
+                       IPC_CREAT | 0600);
+    if (shm.shmid < 0) return nullptr;
+    void* address = shmat(shm.shmid, nullptr, 0);
+    // Marked for removal at once: the segment goes when the last attachment (ours and
+    // the server's) does, on every path, a crash included. Linux still lets the
+    // server attach a segment so marked.
+    shmctl(shm.shmid, IPC_RMID, nullptr);
+    if (address == reinterpret_cast<void*>(-1)) return nullptr;
+    shm.shmaddr = backing->image_->data = static_cast<char*>(address);
+    shm.readOnly = False;
+    g_last_x_error.store(0);
+    if (!XShmAttach(dpy, &shm)) return nullptr;
+    XSync(dpy, False);
+    if (g_last_x_error.load() != 0) {  // a remote server cannot attach our memory
+      connection->shm_usable = false;
+      return nullptr;
+    }
+    backing->attached_ = true;
+    auto* data = reinterpret_cast<uint8_t*>(address);
+    return Surface::Wrap(width, height, stride, data, std::move(backing));
+  }
+
+  ~ShmBacking() override {
+    if (attached_) {
+      XShmDetach(connection_->dpy, &shm_);
+      XFlush(connection_->dpy);
+    }
+    // An XShm image's destroy hook frees the structure only, never the segment.
+    if (image_ != nullptr) XDestroyImage(image_);
+    if (shm_.shmaddr != nullptr) shmdt(shm_.shmaddr);
+  }
+
+  const XConnection* connection() const { return connection_.get(); }
+  XImage* image() const { return image_; }
+
+ private:
+  explicit ShmBacking(std::shared_ptr<XConnection> connection) : connection_(std::move(connection)) {
+    std::memset(&shm_, 0, sizeof(shm_));
+  }
+
+  std::shared_ptr<XConnection> connection_;
+  XShmSegmentInfo shm_;
+  XImage* image_ = nullptr;
+  bool attached_ = false;
+};
+
 class X11Duplication : public OutputDuplication {
  public:
-  static std::unique_ptr<X11Duplication> Create(int index) {
-    auto d = std::unique_ptr<X11Duplication>(new X11Duplication());
+  static std::unique_ptr<X11Duplication> Create(std::shared_ptr<XConnection> connection, int index) {
+    if (!connection || connection->duplicating.exchange(true)) return nullptr;
+    auto d = std::unique_ptr<X11Duplication>(new X11Duplication(std::move(connection)));
     return d->Init(index) ? std::move(d) : nullptr;
   }
 
   ~X11Duplication() override {
-    if (dpy_ == nullptr) return;
+    // The connection stays open while surfaces hold it: stop the events meant for
+    // this duplication, so none pile up for the next one.
     if (damage_ != 0) XDamageDestroy(dpy_, damage_);
-    if (attached_) XShmDetach(dpy_, &shm_);
-    if (image_ != nullptr) XDestroyImage(image_);
-    if (shm_.shmaddr != nullptr && shm_.shmaddr != reinterpret_cast<char*>(-1)) shmdt(shm_.shmaddr);
-    XCloseDisplay(dpy_);
+    if (selected_) {
+      XFixesSelectCursorInput(dpy_, root_, 0);
+      if (have_randr_) XRRSelectInput(dpy_, root_, 0);
+    }
+    XSync(dpy_, True);  // and drop those already queued
+    connection_->duplicating = false;
   }
 
   AcquireResult AcquireNextFrame(int timeout_ms, FrameInfo* info) override {
     if (acquired_) return AcquireResult::kInvalidCall;
+    if (lost_) return AcquireResult::kAccessLost;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     bool changed = first_;
     for (;;) {
@@ -130,10 +219,6 @@ class X11Duplication : public OutputDuplication {
       ::poll(&fd, 1, static_cast<int>(std::min<long long>(left, 10)));
     }
     first_ = false;
-    g_last_x_error.store(0);
-    if (!XShmGetImage(dpy_, root_, image_, rect_.left, rect_.top, AllPlanes)) {
-      return AcquireResult::kAccessLost;
-    }
     *info = FrameInfo{};
     info->width = rect_.width;
     info->height = rect_.height;
@@ -156,12 +241,33 @@ class X11Duplication : public OutputDuplication {
     return AcquireResult::kNewFrame;
   }
 
+  // The damage seen so far was subtracted on this connection before the image is
+  // asked for on it, so a change made after the fetch always brings a next frame.
   bool CopyFrame(Surface* dst) override {
     if (!acquired_ || dst->width() != rect_.width || dst->height() != rect_.height) return false;
-    libyuv::ARGBCopy(reinterpret_cast<const uint8_t*>(image_->data), image_->bytes_per_line,
-                     dst->data(), dst->stride(), rect_.width, rect_.height);
-    FrameCopyCounter().fetch_add(1, std::memory_order_relaxed);
-    return true;
+    g_last_x_error.store(0);
+    auto* shm = dynamic_cast<ShmBacking*>(dst->backing());
+    if (shm != nullptr && shm->connection() == connection_.get()) {
+      // The server writes into the frame's own segment, which no one else holds.
+      if (XShmGetImage(dpy_, root_, shm->image(), rect_.left, rect_.top, AllPlanes)) return true;
+      lost_ = true;  // the rectangle left the screen: the layout changed
+      return false;
+    }
+    // A surface in ordinary memory (the server could not attach ours): fetch, copy once.
+    XImage* image = XGetImage(dpy_, root_, rect_.left, rect_.top, static_cast<unsigned>(rect_.width),
+                              static_cast<unsigned>(rect_.height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+      lost_ = true;
+      return false;
+    }
+    const bool ok = image->bits_per_pixel == 32;
+    if (ok) {
+      libyuv::ARGBCopy(reinterpret_cast<const uint8_t*>(image->data), image->bytes_per_line,
+                       dst->data(), dst->stride(), rect_.width, rect_.height);
+      FrameCopyCounter().fetch_add(1, std::memory_order_relaxed);
+    }
+    XDestroyImage(image);
+    return ok;
   }
 
   bool GetFramePointerShape(std::vector<uint8_t>* bytes, PointerShapeInfo* info) override {
@@ -174,42 +280,25 @@ class X11Duplication : public OutputDuplication {
   void ReleaseFrame() override { acquired_ = false; }
 
  private:
-  X11Duplication() { std::memset(&shm_, 0, sizeof(shm_)); }
+  explicit X11Duplication(std::shared_ptr<XConnection> connection)
+      : connection_(std::move(connection)), dpy_(connection_->dpy), root_(DefaultRootWindow(dpy_)) {}
 
   bool Init(int index) {
-    dpy_ = OpenDisplay();
-    if (dpy_ == nullptr || !IsBgra32(dpy_)) return false;
-    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    int error_base = 0, major = 0, minor = 0;
     Bool pixmaps = False;
     if (!XShmQueryVersion(dpy_, &major, &minor, &pixmaps)) return false;
     if (!XDamageQueryExtension(dpy_, &damage_event_, &error_base)) return false;
     if (!XFixesQueryExtension(dpy_, &fixes_event_, &error_base)) return false;
     have_randr_ = XRRQueryExtension(dpy_, &randr_event_, &error_base) != 0;
-    (void)event_base;
     auto monitors = QueryMonitors(dpy_, have_randr_);
     if (index < 0 || index >= static_cast<int>(monitors.size())) return false;
     rect_ = monitors[index].rect;
-    root_ = DefaultRootWindow(dpy_);
-    int screen = DefaultScreen(dpy_);
-    image_ = XShmCreateImage(dpy_, DefaultVisual(dpy_, screen), DefaultDepth(dpy_, screen), ZPixmap,
-                             nullptr, &shm_, rect_.width, rect_.height);
-    if (image_ == nullptr || image_->bits_per_pixel != 32) return false;
-    shm_.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * image_->height,
-                        IPC_CREAT | 0600);
-    if (shm_.shmid < 0) return false;
-    shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
-    // Marked for removal now: the segment goes when both sides detach, even on a crash.
-    shmctl(shm_.shmid, IPC_RMID, nullptr);
-    if (shm_.shmaddr == reinterpret_cast<char*>(-1)) return false;
-    shm_.readOnly = False;
-    g_last_x_error.store(0);
-    if (!XShmAttach(dpy_, &shm_)) return false;
-    XSync(dpy_, False);
-    if (g_last_x_error.load() != 0) return false;  // a remote server cannot attach our memory
-    attached_ = true;
+    // Events from an earlier duplication on this connection are no news for this one.
+    XSync(dpy_, True);
     damage_ = XDamageCreate(dpy_, root_, XDamageReportNonEmpty);
     XFixesSelectCursorInput(dpy_, root_, XFixesDisplayCursorNotifyMask);
     if (have_randr_) XRRSelectInput(dpy_, root_, RRScreenChangeNotifyMask);
+    selected_ = true;
     XSync(dpy_, False);
     return true;
   }
@@ -245,12 +334,12 @@ class X11Duplication : public OutputDuplication {
     return moved;
   }
 
-  Display* dpy_ = nullptr;
-  Window root_ = 0;
+  const std::shared_ptr<XConnection> connection_;
+  Display* const dpy_;
+  const Window root_;
   Rect rect_;
-  XShmSegmentInfo shm_;
-  XImage* image_ = nullptr;
-  bool attached_ = false;
+  bool selected_ = false;
+  bool lost_ = false;
   Damage damage_ = 0;
   int damage_event_ = 0;
   int fixes_event_ = 0;
@@ -301,6 +390,20 @@ struct X11ScreenSystem::State {
   Display* dpy = nullptr;
   bool have_randr = false;
   int randr_event = 0;
+  // The duplication path's connection, opened at first need; null when it cannot be.
+  std::shared_ptr<XConnection> capture;
+  bool capture_tried = false;
+
+  const std::shared_ptr<XConnection>& Capture() {
+    if (!capture_tried) {
+      capture_tried = true;
+      if (Display* d = OpenDisplay()) {
+        capture = std::make_shared<XConnection>(d);
+        if (!IsBgra32(d) || !XShmQueryExtension(d)) capture->shm_usable = false;
+      }
+    }
+    return capture;
+  }
 };
 
 std::unique_ptr<X11ScreenSystem> X11ScreenSystem::Open() {
@@ -340,10 +443,14 @@ bool X11ScreenSystem::TakeDisplayChange() {
 }
 
 std::unique_ptr<OutputDuplication> X11ScreenSystem::DuplicateOutput(int index) {
-  return X11Duplication::Create(index);
+  return X11Duplication::Create(state_->Capture(), index);
 }
 
 std::shared_ptr<Surface> X11ScreenSystem::CreateSurface(int width, int height) {
+  const auto& capture = state_->Capture();
+  if (capture && capture->shm_usable) {
+    if (auto surface = ShmBacking::CreateSurface(capture, width, height)) return surface;
+  }
   return Surface::Create(width, height);
 }
 

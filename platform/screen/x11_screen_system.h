@@ -6,9 +6,10 @@
 
 namespace platform::screen {
 
-// The desktop of an X server: XRandR monitors and change events, XShm + XDamage for
-// the duplication path (no damage within the time-out is a time-out), XGetImage for
-// the blit path and XFixes for the cursor image. 24/32-bit TrueColor screens only.
+// The desktop of an X server: XRandR monitors and change events, XDamage for the
+// duplication path (no damage within the time-out is a time-out), whose surfaces are
+// shared-memory segments the server writes the image into (XShm), XGetImage for the
+// blit path and XFixes for the cursor image. 24/32-bit TrueColor screens only.
 class X11ScreenSystem : public ScreenSystem {
  public:
   // Null when no display can be opened (no DISPLAY, server gone) or its pixels are

@@ -123,6 +123,13 @@ void Connection::StartConnect(const tcp::endpoint& peer, const std::string& addr
         LOG_WARN("set send buffer size failed: {}", opt_ec.message());
       }
     }
+    if (options_.unsent_limit > 0) {
+      const error_code opt_ec = socket_->SetUnsentLimit(options_.unsent_limit);
+      if (opt_ec) {
+        const std::string& kLogTag = options_.socket_log_tag;
+        LOG_WARN("set unsent limit failed: {}", opt_ec.message());
+      }
+    }
     const std::string remote = socket_->RemoteAddress();
     if (!remote.empty()) {
       std::lock_guard<std::mutex> lock(peer_mutex_);

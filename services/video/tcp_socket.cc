@@ -1,5 +1,10 @@
 #include "services/video/tcp_socket.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <utility>
 
 #include "utils/logger.h"
@@ -32,6 +37,13 @@ error_code TcpSocket::SetSendBufferSize(int bytes) {
   error_code ec;
   socket_.set_option(boost::asio::socket_base::send_buffer_size(bytes), ec);
   return ec;
+}
+
+error_code TcpSocket::SetUnsentLimit(int bytes) {
+  if (!socket_.is_open()) return boost::asio::error::bad_descriptor;
+  if (::setsockopt(socket_.native_handle(), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &bytes, sizeof bytes) != 0)
+    return error_code(errno, boost::system::system_category());
+  return error_code();
 }
 
 error_code TcpSocket::Write(const std::vector<uint8_t>& bytes) {

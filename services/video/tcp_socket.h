@@ -26,6 +26,8 @@ class TcpSocket {
   // Asynchronous, so that cancelling it (the connect deadline) really ends it.
   void AsyncConnect(const boost::asio::ip::tcp::endpoint& peer, ConnectHandler handler);
   boost::system::error_code SetSendBufferSize(int bytes);
+  // TCP_NOTSENT_LOWAT: writable only while fewer than `bytes` wait unsent.
+  boost::system::error_code SetUnsentLimit(int bytes);
 
   // Synchronous write of all bytes; a failure is logged "socket write fail , {}".
   boost::system::error_code Write(const std::vector<uint8_t>& bytes);

@@ -28,7 +28,7 @@ class DataListener : public Connection::Listener {
 class TCPVideoSender::TCPVideoSenderImpl {
  public:
   explicit TCPVideoSenderImpl(std::shared_ptr<VideoProvider> provider)
-      : provider_(std::move(provider)), connection_(std::make_shared<Connection>()) {
+      : provider_(std::move(provider)), connection_(std::make_shared<Connection>(VideoDataConnectionOptions())) {
     connection_->SetListener(std::make_shared<DataListener>());
   }
 

@@ -1,6 +1,13 @@
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -145,6 +152,97 @@ TEST(X11ScreenSystemTest, FailsCleanlyWithoutDisplayOrCapturesWithOne) {
   dup->ReleaseFrame();
   EXPECT_EQ(PixelAt(*surface, 42, 42), 0xCC2211u);
   EXPECT_EQ(system->DuplicateOutput(static_cast<int>(monitors.size())), nullptr);
+}
+
+// SysV segments this process created that still exist (attached or marked for removal).
+int OwnSegments() {
+  std::ifstream shm("/proc/sysvipc/shm");
+  std::string line;
+  std::getline(shm, line);  // column titles
+  int count = 0;
+  while (std::getline(shm, line)) {
+    std::istringstream fields(line);
+    long key = 0, id = 0, perms = 0, size = 0, cpid = 0;
+    if (fields >> key >> id >> perms >> size >> cpid && cpid == static_cast<long>(getpid())) ++count;
+  }
+  return count;
+}
+
+// The server detaches a segment when it handles our request, a moment after we sent it.
+bool WaitForNoOwnSegments() {
+  for (int i = 0; i < 200 && OwnSegments() != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return OwnSegments() == 0;
+}
+
+// The duplication path's surfaces are shared-memory segments the server writes into:
+// each frame keeps its own picture, no copy of ours is made or counted, a frame
+// outlives the duplication and the screen system that made it, and no segment is
+// left behind. A surface in ordinary memory still works, with one counted copy.
+TEST(X11ScreenSystemTest, DuplicationFillsSharedMemoryFramesWithoutCopyOrLeak) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') GTEST_SKIP() << "no DISPLAY";
+  ASSERT_EQ(OwnSegments(), 0);
+  // Held open so the server does not reset its screen when our other connections close.
+  // (It may be resetting just now, after the previous test closed its last one.)
+  Display* first_open = nullptr;
+  for (int i = 0; i < 100 && (first_open = XOpenDisplay(nullptr)) == nullptr; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::unique_ptr<Display, int (*)(Display*)> keep(first_open, XCloseDisplay);
+  auto system = X11ScreenSystem::Open();
+  if (!keep || !system) GTEST_SKIP() << "DISPLAY set but not usable as a 32-bit BGRA screen";
+  const Rect r = system->EnumerateMonitors().at(0).rect;
+  auto dup = system->DuplicateOutput(0);
+  if (!dup) GTEST_SKIP() << "no XShm/XDamage on this display";
+  // One duplication per output at a time, as the platform allows.
+  EXPECT_EQ(system->DuplicateOutput(0), nullptr);
+
+  auto capture = [&](const std::shared_ptr<Surface>& into) {
+    FrameInfo info;
+    EXPECT_EQ(dup->AcquireNextFrame(1000, &info), AcquireResult::kNewFrame);
+    EXPECT_TRUE(dup->CopyFrame(into.get()));
+    dup->ReleaseFrame();
+  };
+  PaintRoot(0, 0, 16, 16, 0x102030);
+  auto first = system->CreateSurface(r.width, r.height);
+  ASSERT_TRUE(first && first->backing() != nullptr);
+  EXPECT_GT(OwnSegments(), 0);
+  const uint64_t copies = FrameCopyCounter().load();
+  capture(first);
+  PaintRoot(0, 0, 16, 16, 0x405060);
+  auto second = system->CreateSurface(r.width, r.height);
+  capture(second);
+  EXPECT_EQ(FrameCopyCounter().load(), copies);
+  EXPECT_EQ(PixelAt(*first, 3, 3), 0x102030u);  // not rewritten by the later capture
+  EXPECT_EQ(PixelAt(*second, 3, 3), 0x405060u);
+
+  PaintRoot(0, 0, 16, 16, 0x708090);
+  auto plain = Surface::Create(r.width, r.height);
+  capture(plain);
+  EXPECT_EQ(FrameCopyCounter().load(), copies + 1);
+  EXPECT_EQ(PixelAt(*plain, 3, 3), 0x708090u);
+
+  // A frame still queued when capture ends.
+  dup.reset();
+  system.reset();
+  EXPECT_EQ(PixelAt(*second, 3, 3), 0x405060u);
+  first.reset();
+  second.reset();
+  EXPECT_TRUE(WaitForNoOwnSegments());
+
+  // A duplication can be made again after the previous one ended.
+  system = X11ScreenSystem::Open();
+  ASSERT_TRUE(system);
+  dup = system->DuplicateOutput(0);
+  ASSERT_TRUE(dup);
+  PaintRoot(0, 0, 16, 16, 0xA0B0C0);
+  auto again = system->CreateSurface(r.width, r.height);
+  capture(again);
+  EXPECT_EQ(PixelAt(*again, 3, 3), 0xA0B0C0u);
+  dup.reset();
+  system.reset();
+  again.reset();
+  EXPECT_TRUE(WaitForNoOwnSegments());
 }
 
 }  // namespace
