@@ -2,9 +2,11 @@
 // pipeline, the provider's ring and the TCP sender to the reference receiver.
 //
 //   video_share_bench [--seconds S] [--fps F] [--throttle-kbps K] [--scroll] [--real]
+//                     [--h264-out PATH]
 //
 // --real: the X server's desktop (e.g. under xvfb-run -s "-screen 0 1920x1080x24")
 // instead of the simulated one.
+// --h264-out: the receiver writes the stream it read there, to look at with a decoder.
 // Phase 1 (free receiver): latency from capture to the sample's last byte read by the
 // receiver (median, p99), frame rate, bit rate and RSS. Phase 2 (receiver reading at
 // K KiB/s): the frame rate the back-pressure leaves, whether every sample handed out
@@ -142,6 +144,8 @@ int main(int argc, char** argv) {
   receiver::VideoSide::Options side_options;
   side_options.screen_width = 1920;
   side_options.screen_height = 1080;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--h264-out") == 0) side_options.h264_path = argv[i + 1];
   receiver::VideoSide side(side_options);
   if (!side.Start()) return 1;
 

@@ -92,6 +92,38 @@ TEST(SimDesktopTest, FaultsAreInjectedInOrder) {
   EXPECT_EQ(system.CreateBlitter(), nullptr);
 }
 
+// A surface over memory a back-end owns: the backing, not the surface, frees it,
+// when the last holder lets the surface go; nonsense is refused.
+TEST(SurfaceTest, WrappedMemoryIsReleasedThroughItsBackingOnly) {
+  struct CountingBacking : Surface::Backing {
+    explicit CountingBacking(int* released) : released(released) {}
+    ~CountingBacking() override { ++*released; }
+    int* released;
+    std::vector<uint8_t> pixels = std::vector<uint8_t>(64 * 8);
+  };
+  int released = 0;
+  auto backing = std::make_unique<CountingBacking>(&released);
+  uint8_t* pixels = backing->pixels.data();
+  auto surface = Surface::Wrap(16, 8, 64, pixels, std::move(backing));
+  ASSERT_TRUE(surface);
+  EXPECT_EQ(surface->data(), pixels);
+  EXPECT_EQ(surface->stride(), 64);
+  EXPECT_NE(dynamic_cast<CountingBacking*>(surface->backing()), nullptr);
+  auto holder = surface;
+  surface.reset();
+  EXPECT_EQ(released, 0);
+  holder.reset();
+  EXPECT_EQ(released, 1);
+
+  uint8_t memory[64 * 8] = {};
+  EXPECT_EQ(Surface::Wrap(16, 8, 32, memory, std::make_unique<CountingBacking>(&released)), nullptr);
+  EXPECT_EQ(Surface::Wrap(0, 8, 64, memory, std::make_unique<CountingBacking>(&released)), nullptr);
+  EXPECT_EQ(Surface::Wrap(16, 8, 64, nullptr, std::make_unique<CountingBacking>(&released)), nullptr);
+  EXPECT_EQ(Surface::Wrap(16, 8, 64, memory, nullptr), nullptr);
+  EXPECT_EQ(released, 4);  // a refused backing is let go at once
+  EXPECT_EQ(Surface::Create(16, 8)->backing(), nullptr);
+}
+
 // Paints a rectangle on the X root window in its own connection.
 void PaintRoot(int x, int y, int w, int h, unsigned long rgb) {
   Display* dpy = XOpenDisplay(nullptr);
