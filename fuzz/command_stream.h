@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 
 // Turns a fuzz input into a stream of well-framed media packets, so that the fuzzer
 // spends its time on the command bodies rather than on the framing (which the link

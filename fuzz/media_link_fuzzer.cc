@@ -14,8 +14,8 @@
 #include "crcp/config.h"
 #include "fuzz/loopback_peer.h"
 #include "services/audio/connection.h"
-#include "services/video/connection.h"
-#include "services/video/video_packet.h"
+#include "services/media_link/connection.h"
+#include "services/media_link/video_packet.h"
 #include "utils/logger.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "services/device_info/device_info_offer.h"
 #include "services/remote_input/control_message.h"
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 #include "utils/bounded_json.h"
 #include "utils/logger.h"
 

@@ -13,8 +13,8 @@
 #include <spdlog/sinks/ansicolor_sink.h>
 #include <spdlog/sinks/daily_file_sink.h>
 
-#include "platform/user_paths.h"
 #include "utils/logger.h"
+#include "utils/user_paths.h"
 
 namespace {
 
@@ -64,9 +64,9 @@ std::string UpdaterLogFileName(const std::string& base, const std::tm& now) {
 }
 
 std::shared_ptr<spdlog::logger> CreateUpdaterLogger(const std::string& folder) {
-  auto root = platform::GetUserDataRoot();
+  auto root = utils::GetUserDataRoot();
   if (!root) return CreateFallbackLogger();
-  if (!root->explicit_root && !platform::MakeDirectories(root->path))
+  if (!root->explicit_root && !utils::MakeDirectories(root->path))
     return CreateFallbackLogger();
 
   const std::string dir = root->path + "/" + folder;

@@ -14,7 +14,7 @@
 #include <spdlog/sinks/daily_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
 
-#include "platform/user_paths.h"
+#include "utils/user_paths.h"
 
 namespace zorvax::utils::logger {
 
@@ -68,11 +68,11 @@ void RemoveOldLogs(const std::string& logdir, int64_t now_unix_seconds) {
 }
 
 std::shared_ptr<spdlog::logger> CreateLogger(const std::string& folder) {
-  auto root = platform::GetUserDataRoot();
+  auto root = ::utils::GetUserDataRoot();
   if (!root) return CreateFallbackLogger("[ZorvaxLogger] Fail to create directory");
   // A root from APPDATA is taken as it stands; the XDG root may not exist yet on a
   // fresh account, so it is created.
-  if (!root->explicit_root && !platform::MakeDirectories(root->path))
+  if (!root->explicit_root && !::utils::MakeDirectories(root->path))
     return CreateFallbackLogger("[ZorvaxLogger] Fail to create directory");
 
   const std::string dir = root->path + "/" + folder;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 
 namespace crcp::audio {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 #include "utils/logger.h"
 
 namespace crcp::audio {

@@ -11,7 +11,7 @@
 
 #include "services/audio/audio_provider.h"
 #include "services/audio/udp_sender.h"
-#include "services/video/packet_ring_buffer.h"
+#include "services/media_link/packet_ring_buffer.h"
 #include "utils/logger.h"
 
 namespace crcp::audio {

@@ -16,7 +16,7 @@
 #include "services/audio/audio_packet.h"
 #include "services/audio/connection.h"
 #include "services/audio/packet_type.h"
-#include "services/video/command_sender.h"
+#include "services/media_link/command_sender.h"
 #include "utils/bounded_json.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"

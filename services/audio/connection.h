@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/video/connection.h"
-#include "services/video/connection_options.h"
+#include "services/media_link/connection.h"
+#include "services/media_link/connection_options.h"
 #include "services/audio/audio_packet.h"
 
 namespace crcp::audio {

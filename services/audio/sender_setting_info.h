@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 
 namespace crcp::audio {
 

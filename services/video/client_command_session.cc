@@ -12,8 +12,8 @@
 #include <boost/asio.hpp>
 #include <nlohmann/json.hpp>
 
-#include "services/video/command_sender.h"
-#include "services/video/connection.h"
+#include "services/media_link/command_sender.h"
+#include "services/media_link/connection.h"
 #include "utils/bounded_json.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"

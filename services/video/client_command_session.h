@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "services/video/connection_options.h"
+#include "services/media_link/connection_options.h"
 #include "services/video/i_video_sender.h"
 #include "services/video/mirror_sender_session.h"
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "services/video/client_session_manager.h"
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 #include "services/video/session_listener.h"
 #include "utils/logger.h"
 

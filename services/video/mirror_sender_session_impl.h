@@ -8,7 +8,7 @@
 #include "services/video/client_command_session.h"
 #include "services/video/global_source_controller.h"
 #include "services/video/mirror_sender_session.h"
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 #include "services/video/video_sender.h"
 #include "services/video/video_source_manager.h"
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "services/video/connection.h"
+#include "services/media_link/connection.h"
 #include "services/video/video_provider.h"
 
 namespace crcp::video {

@@ -4,7 +4,7 @@
 #include <exception>
 #include <utility>
 
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 #include "utils/logger.h"
 
 namespace crcp::video {

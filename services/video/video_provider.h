@@ -12,7 +12,7 @@
 
 #include "services/video/global_source_controller.h"
 #include "services/video/i_video_sender.h"
-#include "services/video/packet_ring_buffer.h"
+#include "services/media_link/packet_ring_buffer.h"
 
 namespace crcp::video {
 

@@ -6,7 +6,7 @@
 
 #include "services/video/global_source_controller.h"
 #include "services/video/i_video_sender.h"
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 #include "services/video/tcp_video_sender.h"
 #include "services/video/video_provider.h"
 

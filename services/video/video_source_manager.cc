@@ -2,18 +2,12 @@
 
 #include <utility>
 
-#include "platform/backend.h"
-#include "platform/display/sim_virtual_display_driver.h"
-#include "platform/screen/display_topology.h"
-#include "platform/screen/sim_desktop.h"
+#include "platform/display/sim_monitor_plug.h"
 #include "utils/logger.h"
 
 namespace crcp::video {
 namespace {
 const char* const kLogTag = "MirrorVideo::SourceManager";
-// The size the simulated virtual monitor comes up with, before it is resized.
-constexpr int kSimVirtualWidth = 1280;
-constexpr int kSimVirtualHeight = 720;
 }  // namespace
 
 VideoSourceManager::VideoSourceManager(std::shared_ptr<IVideoSource> source,
@@ -47,12 +41,7 @@ std::shared_ptr<GlobalSourceController> VideoSourceManager::GetSourceController(
 std::vector<std::string> VideoSourceManager::Codecs() const { return codecs_; }
 
 void VideoSourceManager::ConnectSimulatedVirtualMonitor() {
-  if (platform::SelectedBackend() != platform::Backend::kSimulated) return;
-  platform::display::SimVirtualDisplayDriver::Shared()->SetMonitorPlugCallback([](bool on) {
-    platform::screen::SimDisplayTopology::PlugMonitor(platform::screen::SimDesktop::Shared(), on,
-                                                      ScreenUtils::kVirtualMonitorName,
-                                                      kSimVirtualWidth, kSimVirtualHeight);
-  });
+  platform::display::ConnectSimulatedMonitorPlug(ScreenUtils::kVirtualMonitorName);
 }
 
 }  // namespace crcp::video

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "crcp/config.h"
-#include "services/video/video_packet.h"
-#include "tests/services/video/loopback_peer.h"
+#include "services/media_link/video_packet.h"
+#include "tests/services/media_link/loopback_peer.h"
 
 namespace crcp::audio {
 namespace {

@@ -13,7 +13,7 @@
 #include "tests/crcp/log_capture.h"
 #include "tests/services/audio/fake_audio_source.h"
 #include "tests/services/audio/udp_sink.h"
-#include "tests/services/video/loopback_peer.h"
+#include "tests/services/media_link/loopback_peer.h"
 
 namespace crcp::audio {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/services/video/loopback_peer.h"
+#include "tests/services/media_link/loopback_peer.h"
 
 namespace crcp::video {
 namespace {

@@ -13,7 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "services/video/mirror_sender_session_impl.h"
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 #include "tests/receiver/video_side.h"
 #include "tests/services/video/fake_video_source.h"
 

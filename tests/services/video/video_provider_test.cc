@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/display/sim_virtual_display_driver.h"
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 #include "tests/services/video/fake_video_source.h"
 
 namespace crcp::video {

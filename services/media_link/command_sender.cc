@@ -1,6 +1,6 @@
-#include "services/video/command_sender.h"
+#include "services/media_link/command_sender.h"
 
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 
 namespace crcp::video {
 

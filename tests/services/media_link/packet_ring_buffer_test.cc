@@ -1,4 +1,4 @@
-#include "services/video/packet_ring_buffer.h"
+#include "services/media_link/packet_ring_buffer.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,10 +1,10 @@
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "services/video/command_sender.h"
+#include "services/media_link/command_sender.h"
 
 namespace crcp::video {
 namespace {

@@ -1,4 +1,4 @@
-#include "services/video/connection.h"
+#include "services/media_link/connection.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -10,8 +10,8 @@
 #include <boost/asio/error.hpp>
 #include <gtest/gtest.h>
 
-#include "services/video/command_sender.h"
-#include "tests/services/video/loopback_peer.h"
+#include "services/media_link/command_sender.h"
+#include "tests/services/media_link/loopback_peer.h"
 
 namespace crcp::video {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/user_paths.h"
+#include "utils/user_paths.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
 
-namespace platform {
+namespace utils {
 
 namespace {
 std::string Env(const char* name) {
@@ -38,4 +38,4 @@ bool MakeDirectories(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace platform
+}  // namespace utils

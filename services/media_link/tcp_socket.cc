@@ -1,4 +1,4 @@
-#include "services/video/tcp_socket.h"
+#include "services/media_link/tcp_socket.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>

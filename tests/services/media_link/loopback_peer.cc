@@ -1,4 +1,4 @@
-#include "tests/services/video/loopback_peer.h"
+#include "tests/services/media_link/loopback_peer.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 
 namespace crcp::video::testing {
 

@@ -1,4 +1,4 @@
-#include "services/video/video_packet.h"
+#include "services/media_link/video_packet.h"
 
 #include <algorithm>
 #include <utility>

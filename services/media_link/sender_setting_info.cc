@@ -1,4 +1,4 @@
-#include "services/video/sender_setting_info.h"
+#include "services/media_link/sender_setting_info.h"
 
 #include <limits>
 

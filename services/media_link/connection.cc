@@ -1,4 +1,4 @@
-#include "services/video/connection.h"
+#include "services/media_link/connection.h"
 
 #include <exception>
 #include <new>

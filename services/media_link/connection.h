@@ -12,9 +12,9 @@
 
 #include <boost/asio.hpp>
 
-#include "services/video/connection_options.h"
-#include "services/video/tcp_socket.h"
-#include "services/video/video_packet.h"
+#include "services/media_link/connection_options.h"
+#include "services/media_link/tcp_socket.h"
+#include "services/media_link/video_packet.h"
 
 namespace crcp::video {
 

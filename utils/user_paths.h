@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace platform {
+namespace utils {
 
 // The per-user roaming data root under which the programs keep their log folders:
 // $APPDATA when it is set (kept as given), otherwise $XDG_DATA_HOME, otherwise
@@ -18,4 +18,4 @@ std::optional<UserDataRoot> GetUserDataRoot();
 // mkdir -p; true when the folder exists afterwards.
 bool MakeDirectories(const std::string& path);
 
-}  // namespace platform
+}  // namespace utils
