@@ -1,6 +1,7 @@
 // Plays the receiver on the audio command link: the input is a list of commands (see
-// command_stream.h) sent to a command session that, depending on the first byte, has
-// asked for a start and waits for the answer. Every body is read by the session: the
+// command_stream.h) sent to a command session that, depending on the first byte, has a
+// sender (of a source that stays silent) and has asked for a start and waits for the
+// answer. Every body is read by the session: the
 // start answer, the receiver's start and stop, the stop answer and the unknown ones.
 #include <chrono>
 #include <cstddef>
@@ -14,9 +15,11 @@
 #include "crcp/config.h"
 #include "fuzz/command_stream.h"
 #include "fuzz/loopback_peer.h"
+#include "services/audio/audio_sender.h"
 #include "services/audio/client_command_session.h"
 #include "services/audio/client_listener.h"
 #include "services/audio/packet_type.h"
+#include "services/audio/source/i_audio_source.h"
 #include "utils/logger.h"
 
 namespace {
@@ -26,6 +29,18 @@ using namespace crcp::audio;
 // A start answer with this result ends every input: once the listener hears it, the
 // session has handled every packet before it (one worker, in order).
 constexpr int kEndMark = -424242;
+
+// Never delivers a packet: the sender's loops start and stop, nothing is sent.
+class SilentSource : public audiosource::IAudioSource {
+ public:
+  void Start() override {}
+  void Stop() override {}
+  void SetSink(Sink) override {}
+  uint32_t GetSampleRate() override { return 48000; }
+  uint32_t GetChannelCount() override { return 2; }
+  uint32_t GetFrameCountPerPacket() override { return 1920; }
+  void SetMuteLocalOutput(bool) override {}
+};
 
 class Listener : public ClientListener {
  public:
@@ -71,6 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session.SetCodec("OPUS");
     session.SetAudioFormat(48000, 2, 960);
     session.SetSendCount(data[0] & 3);
+    if (data[0] & 8) {
+      auto sender = std::make_shared<AudioSender>(std::make_shared<SilentSource>());
+      sender->Connect({9, fuzz::LoopbackPeer::kAddress});  // discard port; nothing is sent
+      session.SetSender(sender);
+    }
     auto& peer = fuzz::LoopbackPeer::Instance();
     if (session.Connect(fuzz::LoopbackPeer::kAddress, peer.Port()) != 0) std::abort();
     const int socket = peer.Accept();

@@ -408,6 +408,7 @@ std::optional<std::string> VideoSide::OnLaunch(int, const std::string& init_cont
   if (init_context != R"({"version":1})") impl_->faults_.push_back("bad offer: " + init_context);
   if (!context.is_discarded()) impl_->init_context_ = context;
   impl_->cv_.notify_all();
+  if (impl_->options_.setting_text) return *impl_->options_.setting_text;
   if (impl_->options_.setting) return impl_->options_.setting->dump();
   return Json{{"cmdPort", impl_->cmd_port_},
               {"codec", impl_->options_.codecs},

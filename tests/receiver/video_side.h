@@ -42,6 +42,8 @@ class VideoSide : public ServiceHandler {
     int version = 1;
     // Replaces the whole launch answer when set (the ports are not added).
     std::optional<nlohmann::json> setting;
+    // Replaces the launch answer with this text, verbatim (wins over `setting`).
+    std::optional<std::string> setting_text;
     uint16_t screen_width = 1280;
     uint16_t screen_height = 720;
     // The start answer's resultType; nullopt: the start is not answered.

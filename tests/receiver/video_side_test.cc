@@ -212,6 +212,51 @@ class VideoShareTest : public ::testing::Test {
   std::shared_ptr<crcp::video::MirrorSenderSession::IController> controller_;
 };
 
+// A launch answer whose video setting nests 100,000 levels deep is a malformed setting:
+// the session comes up without video, as it does when the setting is not JSON.
+TEST(VideoSettingTest, DeeplyNestedSettingIsAMalformedSetting) {
+  crcp::Config::Instance().SetBindAddress("127.0.0.1");
+  asio::io_context io;
+  asio::ip::udp::socket holder{io, {asio::ip::make_address_v4("127.0.0.1"), 0}};
+  const uint16_t base = holder.local_endpoint().port();
+  crcp::Config::Instance().SetPorts(static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 20));
+  for (const std::string& text : {std::string("{"), NestedJson(kHostileDepth)}) {
+    auto video = std::make_shared<crcp::video::MirrorSenderService>(
+        std::make_shared<crcp::video::MWFScreenSource>());
+    auto manager = std::make_shared<crcp::ServiceManager>();
+    manager->AddService(video);
+    VideoSide::Options side_options;
+    side_options.setting_text = text;
+    auto side = std::make_shared<VideoSide>(side_options);
+    ASSERT_TRUE(side->Start());
+    SessionReceiver receiver;
+    receiver.OfferService(VideoSide::Offer(side));
+    ASSERT_TRUE(receiver.Start());
+    {
+      crcp::Crcp client("client-uuid", manager);
+      client.SetAuthKey("ABC123");
+      std::mutex mutex;
+      std::condition_variable cv;
+      std::optional<std::pair<std::string, int>> result;
+      ASSERT_TRUE(client.Connect("127.0.0.1", receiver.Port(), [&](const std::string& id, int code) {
+        std::lock_guard<std::mutex> lock(mutex);
+        result = {id, code};
+        cv.notify_all();
+      }));
+      std::unique_lock<std::mutex> lock(mutex);
+      ASSERT_TRUE(cv.wait_for(lock, kWait, [&] { return result.has_value(); }));
+      EXPECT_EQ(result->second, crcp::Crcp::kConnected) << text.size();
+      EXPECT_FALSE(video->GetController(result->first)) << text.size();
+    }
+    EXPECT_FALSE(side->WaitForConnections(1, 0, milliseconds(200))) << text.size();
+    EXPECT_TRUE(receiver.ProtocolErrors().empty());
+    video->Shutdown();
+    receiver.Stop();
+    side->Stop();
+  }
+  crcp::Config::Instance().SetBindAddress("");
+}
+
 TEST_F(VideoShareTest, OfferAndSetting) {
   EXPECT_EQ(side_->InitContext(), (json{{"version", 1}}));
   EXPECT_EQ(side_->CommandConnections(), 1);
