@@ -11,7 +11,7 @@
 #include "crcp/config.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
 
 namespace crcp {
@@ -19,7 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 struct Result {
   std::string id;

@@ -10,7 +10,7 @@
 
 #include "crcp/connection.h"
 #include "crcp/runtime.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
 
 namespace crcp {
@@ -18,7 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 struct Result {
   std::shared_ptr<Connection> connection;

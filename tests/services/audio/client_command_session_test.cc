@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "services/audio/audio_sender.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 #include "tests/services/audio/fake_audio_source.h"
 #include "tests/services/video/loopback_peer.h"
 
@@ -21,7 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 using Strings = std::vector<std::string>;
-using crcp::test::LogCapture;
+using testing_support::LogCapture;
 using crcp::video::testing::LoopbackPeer;
 
 class RecordingListener : public ClientListener {
