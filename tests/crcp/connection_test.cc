@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "crcp/tcp_socket.h"
-#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {

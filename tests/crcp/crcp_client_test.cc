@@ -12,8 +12,8 @@
 #include "crcp/service_manager.h"
 #include "crcp/session.h"
 #include "tests/crcp/fakes.h"
-#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {

@@ -11,8 +11,8 @@
 #include "crcp/config.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
-#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {

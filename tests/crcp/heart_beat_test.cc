@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "crcp/config.h"
-#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {

@@ -9,8 +9,8 @@
 #include "crcp/heart_beat.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
-#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {

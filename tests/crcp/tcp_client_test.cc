@@ -10,8 +10,8 @@
 
 #include "crcp/connection.h"
 #include "crcp/runtime.h"
-#include "tests/support/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {

@@ -14,8 +14,8 @@
 #include "mediaworkflow/encoder/h264_encoder.h"
 #include "mediaworkflow/encoder/hardware_probe.h"
 #include "mediaworkflow/encoder/mfx_status.h"
-#include "tests/support/log_capture.h"
 #include "tests/mediaworkflow/scripted_media_sdk_session.h"
+#include "tests/support/log_capture.h"
 
 namespace mediaworkflow::encoder {
 namespace {
