@@ -38,6 +38,14 @@ std::shared_ptr<PulseConnection> PulseAudioSystem::Connect(AudioResult* result) 
   return connection_;
 }
 
+std::shared_ptr<PulseConnection> PulseAudioSystem::ConnectToDefaultSink(SinkInfo* sink, AudioResult* result) {
+  auto connection = Connect(result);
+  if (!connection) return nullptr;
+  *result = connection->DefaultSink(sink);
+  if (*result != AudioResult::kOk) return nullptr;
+  return connection;
+}
+
 AudioResult PulseAudioSystem::RecoverOutput() {
   // Every new connection removes what an earlier run left behind.
   AudioResult r;
@@ -48,12 +56,10 @@ AudioResult PulseAudioSystem::RecoverOutput() {
 std::chrono::steady_clock::time_point PulseAudioSystem::Now() { return std::chrono::steady_clock::now(); }
 
 AudioResult PulseAudioSystem::GetDefaultEndpoint(Endpoint* endpoint) {
-  AudioResult r;
-  auto c = Connect(&r);
-  if (!c) return r;
   SinkInfo sink;
-  r = c->DefaultSink(&sink);
-  if (r != AudioResult::kOk) return r;
+  AudioResult r;
+  auto c = ConnectToDefaultSink(&sink, &r);
+  if (!c) return r;
   endpoint->id = sink.name;
   endpoint->connected_device_id = sink.connected;
   return AudioResult::kOk;
@@ -79,22 +85,18 @@ AudioResult PulseAudioSystem::SetDefaultEndpoint(const std::string& id) {
 }
 
 AudioResult PulseAudioSystem::GetMute(bool* muted) {
-  AudioResult r;
-  auto c = Connect(&r);
-  if (!c) return r;
   SinkInfo sink;
-  r = c->DefaultSink(&sink);
-  if (r == AudioResult::kOk) *muted = sink.muted || c->IsDiverted(sink.name);
+  AudioResult r;
+  auto c = ConnectToDefaultSink(&sink, &r);
+  if (c) *muted = sink.muted || c->IsDiverted(sink.name);
   return r;
 }
 
 AudioResult PulseAudioSystem::SetMute(bool muted) {
-  AudioResult r;
-  auto c = Connect(&r);
-  if (!c) return r;
   SinkInfo sink;
-  r = c->DefaultSink(&sink);
-  if (r != AudioResult::kOk) return r;
+  AudioResult r;
+  auto c = ConnectToDefaultSink(&sink, &r);
+  if (!c) return r;
   if (muted) return c->Divert(sink);
   if (c->IsDiverted(sink.name)) {
     r = c->Undivert();
@@ -106,22 +108,17 @@ AudioResult PulseAudioSystem::SetMute(bool muted) {
 }
 
 AudioResult PulseAudioSystem::GetMasterVolume(float* volume) {
-  AudioResult r;
-  auto c = Connect(&r);
-  if (!c) return r;
   SinkInfo sink;
-  r = c->DefaultSink(&sink);
-  if (r == AudioResult::kOk) *volume = VolumeScalar(sink.volume);
+  AudioResult r;
+  if (ConnectToDefaultSink(&sink, &r)) *volume = VolumeScalar(sink.volume);
   return r;
 }
 
 AudioResult PulseAudioSystem::SetMasterVolume(float volume) {
-  AudioResult r;
-  auto c = Connect(&r);
-  if (!c) return r;
   SinkInfo sink;
-  r = c->DefaultSink(&sink);
-  if (r != AudioResult::kOk) return r;
+  AudioResult r;
+  auto c = ConnectToDefaultSink(&sink, &r);
+  if (!c) return r;
   volume = std::min(1.0f, std::max(0.0f, volume));
   pa_cvolume cv = sink.volume;
   // Scales every channel so that the balance between them stays as it is.
@@ -147,12 +144,10 @@ std::unique_ptr<Subscription> PulseAudioSystem::SubscribeVolume(EndpointObserver
 }
 
 AudioResult PulseAudioSystem::OpenLoopback(std::unique_ptr<LoopbackStream>* stream) {
-  AudioResult r;
-  auto c = Connect(&r);
-  if (!c) return r;
   SinkInfo sink;
-  r = c->DefaultSink(&sink);
-  if (r != AudioResult::kOk) return r;
+  AudioResult r;
+  auto c = ConnectToDefaultSink(&sink, &r);
+  if (!c) return r;
   pa_sample_spec spec = sink.spec;
   MixFormat format;
   switch (spec.format) {

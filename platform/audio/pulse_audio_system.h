@@ -11,6 +11,7 @@ namespace platform::audio {
 
 class PulseConnection;
 class PulseNotifier;
+struct SinkInfo;
 
 // The sound system of a PulseAudio (or compatible) server. The default render endpoint
 // is the server's default sink; loopback records that sink's monitor source in the
@@ -52,6 +53,9 @@ class PulseAudioSystem : public AudioSystem {
  private:
   // The live connection, made or remade as needed; empty without a server.
   std::shared_ptr<PulseConnection> Connect(AudioResult* result);
+  // The live connection and its default sink; empty (the result says why) without
+  // either.
+  std::shared_ptr<PulseConnection> ConnectToDefaultSink(SinkInfo* sink, AudioResult* result);
 
   std::mutex connect_mutex_;
   std::shared_ptr<PulseConnection> connection_;
