@@ -10,9 +10,10 @@
 
 namespace testing_support {
 
-// Events a listener reports from the threads of the code under test, as texts, taken
-// in order by the test thread. A test listener derives from its interface and from
-// this, and turns each callback into Add("<what happened>").
+// Events a listener reports from the threads of the code under test, as texts, for
+// the test thread: taken one by one in order (Next), or waited for by count and looked
+// at as a whole (WaitForCount, Events). A test listener derives from its interface and
+// from this, and turns each callback into Add("<what happened>").
 class EventRecorder {
  public:
   explicit EventRecorder(std::chrono::milliseconds wait = std::chrono::milliseconds(10000))
@@ -22,6 +23,20 @@ class EventRecorder {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back(std::move(event));
     cv_.notify_all();
+  }
+
+  // Whether at least `count` events (not taken) are there within the wait.
+  bool WaitForCount(size_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, wait_, [&] { return events_.size() >= count; });
+  }
+  std::vector<std::string> Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.clear();
   }
 
   // The oldest event not yet taken; nothing when none comes within the wait.
