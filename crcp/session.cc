@@ -264,14 +264,7 @@ void Session::Close() {
   std::string id;
   {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (closed_) return;
-    closed_ = true;
-    handlers_.clear();
-    heart_beat_->Close();
-    connection_->Close();
-    if (hello_timer_ != 0) Runtime::CancelTimer(hello_timer_);
-    hello_timer_ = 0;
-    ++hello_generation_;
+    if (!Teardown()) return;
     LOG_INFO("[{}] Close session, wait to be destroyed", id_);
     listener = listener_;
     id = id_;
@@ -279,19 +272,24 @@ void Session::Close() {
   }
 }
 
+bool Session::Teardown() {
+  if (closed_) return false;
+  closed_ = true;
+  handlers_.clear();
+  heart_beat_->Close();
+  connection_->Close();
+  if (hello_timer_ != 0) Runtime::CancelTimer(hello_timer_);
+  hello_timer_ = 0;
+  ++hello_generation_;  // a hello time-out already queued finds itself stale
+  return true;
+}
+
 void Session::Destroy() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   LOG_INFO("[{}] start destroy session", id_);
-  if (!closed_) {
-    // Dropped without a Close (a handshake that never got this far): end the
-    // heart beat and the connection quietly.
-    closed_ = true;
-    handlers_.clear();
-    heart_beat_->Close();
-    connection_->Close();
-    if (hello_timer_ != 0) Runtime::CancelTimer(hello_timer_);
-    hello_timer_ = 0;
-  }
+  // Dropped without a Close (a handshake that never got this far): end the heart beat
+  // and the connection quietly.
+  Teardown();
   for (const auto& service : services_) {
     LOG_INFO("Stop service {}", service);
     service_manager_->Stop(id_, service);

@@ -80,6 +80,9 @@ class Session : public std::enable_shared_from_this<Session> {
   void HandleError(int code);
   void SayHello();
   void OnHelloTimeout(uint64_t generation);
+  // Ends the heart beat, the connection and a pending hello, once; under mutex_.
+  // Returns false when the session was closed before.
+  bool Teardown();
   void Destroy();
 
   std::string id_;

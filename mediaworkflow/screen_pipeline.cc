@@ -131,11 +131,6 @@ void ScreenPipeline::SetOutputCallback(OutputCallback callback) {
   sink_->SetOutputCallback(std::move(callback));
 }
 
-void ScreenPipeline::SetEventCallback(EventCallback callback) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  event_callback_ = std::move(callback);
-}
-
 void ScreenPipeline::SetOutputInterrupt(std::function<void()> interrupt) {
   std::lock_guard<std::mutex> lock(mutex_);
   output_interrupt_ = std::move(interrupt);

@@ -19,7 +19,6 @@ namespace mediaworkflow {
 class ScreenPipeline {
  public:
   using OutputCallback = sink::OutputCallback;
-  using EventCallback = std::function<void(int event)>;
   using ImageQueue = videosource::ImageQueue;
   using SampleQueue = sink::SampleQueue;
 
@@ -40,8 +39,6 @@ class ScreenPipeline {
   void SetFrameRate(int frame_rate);
   void SetOutputSize(int width, int height);
   void SetOutputCallback(OutputCallback callback);
-  // Stored, never invoked.
-  void SetEventCallback(EventCallback callback);
   // Called by every stop path after the queues are stopped and before the sink is
   // joined. The output callback may block (a full send ring on a stalled receiver);
   // this is where its owner makes that wait end, so a stop returns promptly. It runs
@@ -58,7 +55,6 @@ class ScreenPipeline {
   void StopLocked();
   void StartLocked();
 
-  EventCallback event_callback_;
   std::unique_ptr<videosource::ScreenSourceWin> source_;
   std::unique_ptr<encoder::H264Encoder> encoder_;
   std::unique_ptr<sink::OutputSink> sink_;

@@ -1,17 +1,17 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "platform/audio/audio_system.h"
 
 namespace platform::audio {
+
+class PulseConnection;
+class PulseNotifier;
+struct SinkInfo;
 
 // The sound system of a PulseAudio (or compatible) server. The default render endpoint
 // is the server's default sink; loopback records that sink's monitor source in the
@@ -50,27 +50,16 @@ class PulseAudioSystem : public AudioSystem {
   AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) override;
   AudioResult RecoverOutput() override;
 
-  // Notifications queued by the server connection, delivered on a thread of their own
-  // so that observers may call back into the system. Public for the connection's use.
-  struct Event {
-    bool volume = false;  // else: default sink changed
-    std::string sink;
-    bool muted = false;
-    float volume_level = 1.0f;
-  };
-  class Notifier;
-
  private:
-  class Connection;
-  class Stream;
-  class PulseSubscription;
-
   // The live connection, made or remade as needed; empty without a server.
-  std::shared_ptr<Connection> Connect(AudioResult* result);
+  std::shared_ptr<PulseConnection> Connect(AudioResult* result);
+  // The live connection and its default sink; empty (the result says why) without
+  // either.
+  std::shared_ptr<PulseConnection> ConnectToDefaultSink(SinkInfo* sink, AudioResult* result);
 
   std::mutex connect_mutex_;
-  std::shared_ptr<Connection> connection_;
-  std::shared_ptr<Notifier> notifier_;
+  std::shared_ptr<PulseConnection> connection_;
+  std::shared_ptr<PulseNotifier> notifier_;
 };
 
 }  // namespace platform::audio

@@ -1,5 +1,6 @@
 #include "services/video/global_source_controller.h"
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <thread>
@@ -14,17 +15,23 @@ const char* const kLogTag = "MirrorVideo::GlobalSourceController";
 constexpr int kVirtualScreenOpenAttempts = 3;
 }  // namespace
 
-// The consumer map, shared with the callbacks installed in the pipeline so that they
-// never reach a controller that is gone. The output thread works on an immutable
-// snapshot: a consumer removed meanwhile finishes its current call and gets no more.
+// The consumer map, shared with the interrupt installed in the pipeline so that it
+// never reaches a controller that is gone. The output thread works on an immutable
+// snapshot; a consumer removed meanwhile finishes its current call and gets no more,
+// and its removal returns only once that call is done: its owner may go right after.
 class GlobalSourceController::Fanout {
  public:
   struct Consumer {
     OutputCallback on_data;
     InterruptCallback interrupt;
+    // Held around each call; a removal takes it to wait for a call in flight.
+    mutable std::mutex call_mutex;
+    mutable std::atomic<bool> removed{false};
   };
   using Snapshot = std::vector<std::shared_ptr<const Consumer>>;
 
+  // Each consumer's calls are its own: one that blocks (a full ring on a stalled
+  // receiver) holds back the samples, not another consumer's removal.
   void OnData(uint8_t* data, uint32_t size, uint64_t stamp) {
     std::shared_ptr<const Snapshot> snapshot;
     {
@@ -32,19 +39,35 @@ class GlobalSourceController::Fanout {
       snapshot = snapshot_;
     }
     for (const auto& consumer : *snapshot) {
-      if (consumer->on_data) consumer->on_data(data, size, stamp);
+      std::lock_guard<std::mutex> call(consumer->call_mutex);
+      if (!consumer->removed && consumer->on_data) consumer->on_data(data, size, stamp);
     }
   }
 
   void Add(const std::string& name, OutputCallback on_data, InterruptCallback interrupt) {
+    auto consumer = std::make_shared<Consumer>();
+    consumer->on_data = std::move(on_data);
+    consumer->interrupt = std::move(interrupt);
     std::lock_guard<std::mutex> lock(mutex_);
-    consumers_[name] = std::make_shared<const Consumer>(Consumer{std::move(on_data), std::move(interrupt)});
+    auto& slot = consumers_[name];
+    if (slot) slot->removed = true;  // replaced: no further call
+    slot = std::move(consumer);
     RebuildLocked();
   }
+  // Returns once no call of the consumer runs any more. Its owner releases a wait of
+  // its own callback before (the provider stops its ring first).
   void Remove(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    consumers_.erase(name);
-    RebuildLocked();
+    std::shared_ptr<const Consumer> removed;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const auto it = consumers_.find(name);
+      if (it == consumers_.end()) return;
+      removed = it->second;
+      removed->removed = true;
+      consumers_.erase(it);
+      RebuildLocked();
+    }
+    std::lock_guard<std::mutex> drain(removed->call_mutex);
   }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -90,15 +113,16 @@ GlobalSourceController::GlobalSourceController(
       source_(std::move(source)),
       fanout_(std::make_shared<Fanout>()) {
   LOG_INFO("video source set output callback");
+  // The source controller is this controller's: its output thread is joined when it
+  // goes (in the destructor), before the controller does.
   source_->SetOutputCallback(
-      [fanout = fanout_](uint8_t* data, unsigned size, uint64_t stamp) {
-        fanout->OnData(data, size, stamp);
-      });
+      [this](uint8_t* data, unsigned size, uint64_t stamp) { OnVideoData(data, size, stamp); });
   // Runs inside the pipeline's stop, before it joins the output thread.
   source_->SetOutputInterrupt([fanout = fanout_] { fanout->Interrupt(true); });
 }
 
 GlobalSourceController::~GlobalSourceController() {
+  source_->SetOutputCallback(nullptr);
   fanout_->Interrupt(true);
   fanout_->Clear();
   source_.reset();

@@ -56,9 +56,10 @@ VideoProvider::~VideoProvider() { Stop(); }
 void VideoProvider::Start() {
   std::lock_guard<std::mutex> lifecycle(lifecycle_mutex_);
   if (state_->running) return;
+  // Stop leaves the pipeline before the provider can go, and leaving waits for a call
+  // in flight: the output callback may use the provider itself.
   controller_->AddOutputCallback(
-      name_,
-      [state = state_](uint8_t* data, uint32_t size, uint64_t stamp) { state->Push(data, size, stamp); },
+      name_, [this](uint8_t* data, uint32_t size, uint64_t stamp) { PushSample(data, size, stamp); },
       [state = state_](bool interrupted) { state->ring.SetInterrupted(interrupted); });
   state_->ring.Clear();
   state_->ring.SetInterrupted(false);

@@ -69,8 +69,8 @@ class VideoProvider {
   const Options options_;
   const std::string name_;
   const std::shared_ptr<GlobalSourceController> controller_;
-  // Shared with the callbacks installed in the pipeline: a call still in flight after
-  // Stop finds the ring stopped, never a provider that is gone.
+  // Shared with the interrupt installed in the pipeline, which the pipeline's stop may
+  // call while the provider stops.
   const std::shared_ptr<State> state_;
   std::mutex lifecycle_mutex_;  // Start and Stop
   std::mutex monitor_mutex_;

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "crcp/tcp_socket.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
@@ -21,7 +21,7 @@ using json = nlohmann::json;
 using namespace std::chrono_literals;
 using test::Frame;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 // What one ReadMessage produced: a message, or a local error code.
 struct Delivery {

@@ -12,8 +12,8 @@
 #include "crcp/service_manager.h"
 #include "crcp/session.h"
 #include "tests/crcp/fakes.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
@@ -22,7 +22,7 @@ using json = nlohmann::json;
 using namespace std::chrono_literals;
 using test::Frame;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 struct Established {
   std::shared_ptr<Session> session;

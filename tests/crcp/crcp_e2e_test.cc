@@ -7,10 +7,10 @@
 #include "crcp/crcp.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
 #include "tests/receiver/nested_json.h"
 #include "tests/receiver/session_receiver.h"
+#include "tests/support/log_capture.h"
 
 // The whole session protocol on loopback: the client library against the reference
 // receiver, which encodes and decodes the wire formats on its own.
@@ -24,7 +24,7 @@ using receiver::Reply;
 using receiver::SessionReceiver;
 using test::FakeService;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 constexpr auto kWait = 8000ms;
 

@@ -11,15 +11,15 @@
 #include "crcp/config.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
 
 using namespace std::chrono_literals;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 struct Result {
   std::string id;

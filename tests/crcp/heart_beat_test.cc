@@ -10,14 +10,14 @@
 #include <gtest/gtest.h>
 
 #include "crcp/config.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
 
 using namespace std::chrono_literals;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 // This test program's own heart-beat ports.
 constexpr uint16_t kFirstPort = 27420;

@@ -13,13 +13,13 @@
 
 #include "crcp/tcp_socket.h"
 #include "crcp/udp_socket.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
 
 using namespace std::chrono_literals;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 // Runs `fn` as a task and waits (bounded) for it.
 template <typename F>

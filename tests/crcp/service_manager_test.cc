@@ -5,14 +5,14 @@
 
 #include "crcp/auth_manager.h"
 #include "crcp/config.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
 
 using ::testing::_;
 using ::testing::Return;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 class MockService : public IService {
  public:

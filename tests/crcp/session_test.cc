@@ -9,8 +9,8 @@
 #include "crcp/heart_beat.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using json = nlohmann::json;
 using namespace std::chrono_literals;
 using test::Frame;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 class SessionTest : public ::testing::Test {
  protected:

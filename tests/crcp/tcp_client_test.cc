@@ -10,15 +10,15 @@
 
 #include "crcp/connection.h"
 #include "crcp/runtime.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/crcp/loopback.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp {
 namespace {
 
 using namespace std::chrono_literals;
 using test::Inbox;
-using test::LogCapture;
+using testing_support::LogCapture;
 
 struct Result {
   std::shared_ptr<Connection> connection;

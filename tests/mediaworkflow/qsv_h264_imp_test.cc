@@ -14,8 +14,8 @@
 #include "mediaworkflow/encoder/h264_encoder.h"
 #include "mediaworkflow/encoder/hardware_probe.h"
 #include "mediaworkflow/encoder/mfx_status.h"
-#include "tests/crcp/log_capture.h"
 #include "tests/mediaworkflow/scripted_media_sdk_session.h"
+#include "tests/support/log_capture.h"
 
 namespace mediaworkflow::encoder {
 namespace {
@@ -135,7 +135,7 @@ TEST(QsvVideoParamTest, ImplementationIoPatternAndAdapterByMemoryType) {
 
 class QsvInitTest : public ::testing::Test {
  protected:
-  void SetUp() override { crcp::test::LogCapture::Get().Clear(); }
+  void SetUp() override { testing_support::LogCapture::Get().Clear(); }
   QSVH264Imp& Make() {
     qsv_ = std::make_unique<QSVH264Imp>(std::make_unique<ScriptedMediaSdkSession>(script_));
     return *qsv_;
@@ -174,7 +174,7 @@ TEST_F(QsvInitTest, VideoMemoryHasNoDeviceHereSoSystemMemoryOpens) {
   EXPECT_EQ(script_->queried.mfx.FrameInfo.Width, 1376);
   EXPECT_EQ(script_->queried_ext_count, 1);
   EXPECT_EQ(script_->queried_option.MaxDecFrameBuffering, 1);
-  EXPECT_TRUE(crcp::test::LogCapture::Get().WaitFor("Quick Sync encoder open on system memory"));
+  EXPECT_TRUE(testing_support::LogCapture::Get().WaitFor("Quick Sync encoder open on system memory"));
 }
 
 TEST_F(QsvInitTest, EachFailingStepEndsInFailureAndAClosedEncoder) {
@@ -205,7 +205,7 @@ TEST_F(QsvInitTest, EachFailingStepEndsInFailureAndAClosedEncoder) {
     EXPECT_NE(err.find("Return on error: error code " + std::to_string(c.status)),
               std::string::npos)
         << err;
-    EXPECT_TRUE(crcp::test::LogCapture::Get().WaitFor(std::string("system memory: ") + c.logged));
+    EXPECT_TRUE(testing_support::LogCapture::Get().WaitFor(std::string("system memory: ") + c.logged));
     // A closed encoder refuses to encode rather than touching freed surfaces.
     EXPECT_NE(qsv.Encode(std::make_shared<SolidImage>(640, 480, 0), false), 0);
   }
@@ -216,7 +216,7 @@ TEST_F(QsvInitTest, NoSessionNoSurfacesOrAWarningEach) {
   script_->unsupported_impls = {0x304, 0x204, 0x4};
   EXPECT_EQ(Make().Init(640, 480, 640, 480, 30, 0), -1);
   EXPECT_EQ(script_->Count("CreateEncoder"), 0u);
-  EXPECT_TRUE(crcp::test::LogCapture::Get().WaitFor(
+  EXPECT_TRUE(testing_support::LogCapture::Get().WaitFor(
       "Quick Sync on system memory: MFXInit failed with MFX_ERR_UNSUPPORTED"));
 
   // The allocator cannot make a frame set of no frames.
@@ -302,7 +302,7 @@ TEST_F(QsvEncodeTest, AFailingCallIsReturnedWithNoSample) {
     script_->results[c.call] = {c.status};
     EXPECT_EQ(Encode(), c.status);
     EXPECT_TRUE(samples_.empty());
-    EXPECT_TRUE(crcp::test::LogCapture::Get().WaitFor(std::string("Quick Sync ") + c.call +
+    EXPECT_TRUE(testing_support::LogCapture::Get().WaitFor(std::string("Quick Sync ") + c.call +
                                                       " failed with " + MfxStatusName(c.status)));
   }
 }
@@ -407,7 +407,7 @@ TEST(EncoderBackEndLogTest, SaysWhichBackEndRunsAndWhy) {
         "Quick Sync EncodeFrameAsync failed with MFX_ERR_DEVICE_FAILED",
         "hw true EncodeFrame errno -17", "encoding with x264 at 64x32"}},
   };
-  auto& log = crcp::test::LogCapture::Get();
+  auto& log = testing_support::LogCapture::Get();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     log.Clear();

@@ -22,15 +22,12 @@
 // size of the last frame and the PNG it was written to, audio packets decoded, taps sent
 // and whether the client acknowledged the start of input.
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +36,7 @@
 #include <pthread.h>
 
 #include "tests/receiver/audio_receiver.h"
+#include "tests/receiver/demo_files.h"
 #include "tests/receiver/device_info_side.h"
 #include "tests/receiver/remote_input_side.h"
 #include "tests/receiver/session_receiver.h"
@@ -91,120 +89,8 @@ void Say(const char* format, ...) {
   std::fflush(stdout);
 }
 
-// Single-quoted for /bin/sh.
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'')
-      quoted += "'\\''";
-    else
-      quoted += c;
-  }
-  return quoted + "'";
-}
-
-// Runs a shell command and returns its standard output; nothing when it failed.
-std::optional<std::string> Capture(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::string out;
-  char buffer[512];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  if (status != 0) return std::nullopt;
-  return out;
-}
-
-bool HaveProgram(const char* name) {
-  return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// What ffmpeg makes of the received stream.
-struct DecodedStream {
-  std::string error;  // empty on success
-  long frames = 0;
-  int width = 0;
-  int height = 0;
-  std::string png;  // the last frame
-};
-
-DecodedStream DecodeStream(const std::string& h264_path, const std::string& png_path) {
-  DecodedStream result;
-  if (!HaveProgram("ffprobe") || !HaveProgram("ffmpeg")) {
-    result.error = "ffmpeg/ffprobe not found (install the ffmpeg package); the stream is left undecoded";
-    return result;
-  }
-  const auto probe = Capture("ffprobe -v error -f h264 -count_frames -select_streams v:0 "
-                             "-show_entries stream=nb_read_frames,width,height -of default=nw=1 " +
-                             ShellQuoted(h264_path) + " 2>/dev/null");
-  if (!probe) {
-    result.error = "ffprobe could not read the stream";
-    return result;
-  }
-  auto value_of = [&](const char* key) -> long {
-    const std::string needle = std::string(key) + "=";
-    const auto at = probe->find(needle);
-    if (at == std::string::npos) return 0;
-    return std::strtol(probe->c_str() + at + needle.size(), nullptr, 10);
-  };
-  result.frames = value_of("nb_read_frames");
-  result.width = static_cast<int>(value_of("width"));
-  result.height = static_cast<int>(value_of("height"));
-  if (result.frames <= 0) {
-    result.error = "no frame of the stream decodes";
-    return result;
-  }
-  // Only the last frame is converted: the select filter drops the others after decoding.
-  const std::string select = "select=eq(n\\," + std::to_string(result.frames - 1) + ")";
-  const auto wrote = Capture("ffmpeg -v error -y -f h264 -i " + ShellQuoted(h264_path) + " -vf " +
-                             ShellQuoted(select) + " -frames:v 1 " + ShellQuoted(png_path) +
-                             " 2>&1");
-  if (!wrote) {
-    result.error = "ffmpeg could not write the last frame";
-    return result;
-  }
-  result.png = png_path;
-  return result;
-}
-
-void PutLe(std::ofstream& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// 48 kHz stereo float samples as a 16-bit PCM wave file.
-bool WriteWave(const std::string& path, const std::vector<float>& pcm) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  const uint32_t data_bytes = static_cast<uint32_t>(pcm.size() * 2);
-  out.write("RIFF", 4);
-  PutLe(out, 36 + data_bytes, 4);
-  out.write("WAVEfmt ", 8);
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);                 // PCM
-  PutLe(out, 2, 2);                 // channels
-  PutLe(out, 48000, 4);             // sample rate
-  PutLe(out, 48000 * 2 * 2, 4);     // bytes per second
-  PutLe(out, 4, 2);                 // block align
-  PutLe(out, 16, 2);                // bits per sample
-  out.write("data", 4);
-  PutLe(out, data_bytes, 4);
-  for (float sample : pcm) {
-    const float clamped = std::max(-1.0f, std::min(1.0f, sample));
-    PutLe(out, static_cast<uint32_t>(static_cast<int16_t>(clamped * 32767.0f)) & 0xFFFF, 2);
-  }
-  return static_cast<bool>(out);
-}
-
-double Peak(const std::vector<float>& pcm) {
-  float peak = 0;
-  for (float sample : pcm) peak = std::max(peak, sample < 0 ? -sample : sample);
-  return peak;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Args {
   receiver::SessionReceiver::Options options;
   std::vector<receiver::OfferedService> offers;
   bool demo = false;
@@ -219,54 +105,388 @@ int main(int argc, char** argv) {
   int touch_y = 0;
   long seconds = 0;
   std::string out_dir = ".";
+};
+
+// Nothing when the command line is not understood.
+std::optional<Args> ParseArgs(int argc, char** argv) {
+  Args args;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--demo") {
-      demo = video = audio = device_info = remote_input = taps = true;
+      args.demo = args.video = args.audio = args.device_info = args.remote_input = args.taps = true;
     } else if (arg == "--video") {
-      video = true;
+      args.video = true;
     } else if (arg == "--audio") {
-      audio = true;
+      args.audio = true;
     } else if (arg == "--device-info") {
-      device_info = true;
+      args.device_info = true;
     } else if (arg == "--remote-input") {
-      remote_input = true;
+      args.remote_input = true;
     } else if (arg == "--taps") {
-      taps = true;
+      args.taps = true;
     } else if (arg == "--touch" && i + 1 < argc) {
-      if (std::sscanf(argv[++i], "%d,%d", &touch_x, &touch_y) != 2) return Usage(argv[0]);
-      touch = true;
+      if (std::sscanf(argv[++i], "%d,%d", &args.touch_x, &args.touch_y) != 2) return std::nullopt;
+      args.touch = true;
     } else if (arg == "--seconds" && i + 1 < argc) {
       char* end = nullptr;
-      seconds = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || seconds <= 0) return Usage(argv[0]);
+      args.seconds = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || args.seconds <= 0) return std::nullopt;
     } else if (arg == "--out" && i + 1 < argc) {
-      out_dir = argv[++i];
+      args.out_dir = argv[++i];
     } else if (arg == "--uuid" && i + 1 < argc) {
-      options.uuid = argv[++i];
+      args.options.uuid = argv[++i];
     } else if (arg == "--offer" && i + 1 < argc) {
       std::string spec = argv[++i];
       auto first = spec.find(':');
-      if (first == std::string::npos) return Usage(argv[0]);
+      if (first == std::string::npos) return std::nullopt;
       auto second = spec.find(':', first + 1);
       receiver::OfferedService offer;
       offer.client_service_id = spec.substr(0, first);
       offer.receiver_service_id = spec.substr(
           first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
       offer.setup_context = second == std::string::npos ? "{}" : spec.substr(second + 1);
-      offers.push_back(offer);
+      args.offers.push_back(offer);
     } else if (!arg.empty() && arg[0] != '-') {
       char* end = nullptr;
       long port = std::strtol(arg.c_str(), &end, 10);
-      if (*end != '\0' || port < 0 || port > 65535) return Usage(argv[0]);
-      options.port = static_cast<uint16_t>(port);
-      port_given = true;
+      if (*end != '\0' || port < 0 || port > 65535) return std::nullopt;
+      args.options.port = static_cast<uint16_t>(port);
+      args.port_given = true;
     } else {
-      return Usage(argv[0]);
+      return std::nullopt;
     }
   }
-  options.address = kAddress;
-  if (demo) options.uuid = "reference-receiver-demo";
+  args.options.address = kAddress;
+  if (args.demo) args.options.uuid = "reference-receiver-demo";
+  return args;
+}
+
+// The files a run writes.
+struct Paths {
+  explicit Paths(const std::string& out_dir)
+      : h264(out_dir + "/stream.h264"), png(out_dir + "/last_frame.png"), wave(out_dir + "/sound.wav") {}
+  std::string h264;
+  std::string png;
+  std::string wave;
+};
+
+// The session receiver and the service sides it offers.
+struct Sides {
+  std::unique_ptr<receiver::SessionReceiver> receiver;
+  std::shared_ptr<receiver::VideoSide> video;
+  std::shared_ptr<receiver::AudioReceiver> audio;
+  std::shared_ptr<receiver::DeviceInfoSide> info;
+  std::shared_ptr<receiver::RemoteInputSide> input;
+};
+
+// The media sides bind their own ephemeral ports, before the session port.
+bool StartMediaSides(const Args& args, const Paths& paths, Sides* sides) {
+  if (args.video) {
+    receiver::VideoSide::Options video_options;
+    video_options.h264_path = paths.h264;
+    video_options.keep_bytes = false;
+    sides->video = std::make_shared<receiver::VideoSide>(video_options);
+    if (!sides->video->Start()) {
+      std::fprintf(stderr, "cannot start the video side on %s (or write %s)\n", kAddress,
+                   paths.h264.c_str());
+      return false;
+    }
+  }
+  if (args.audio) {
+    sides->audio = std::make_shared<receiver::AudioReceiver>();
+    if (!sides->audio->Start()) {
+      std::fprintf(stderr, "cannot start the audio side on %s\n", kAddress);
+      return false;
+    }
+  }
+  return true;
+}
+
+// A connection code carries only an index into the four code ports, so the session
+// port of a demo is one of them, bound as is: a busy one is never traded for another
+// port the code could not name.
+bool StartSessionReceiver(Args& args, Sides* sides) {
+  std::vector<uint16_t> candidates;
+  if (args.demo && !args.port_given)
+    candidates.assign(receiver::wire::kAirCodePorts.begin(), receiver::wire::kAirCodePorts.end());
+  else
+    candidates.push_back(args.options.port);
+
+  for (uint16_t port : candidates) {
+    args.options.port = port;
+    sides->receiver = std::make_unique<receiver::SessionReceiver>(args.options);
+    receiver::SessionReceiver* receiver = sides->receiver.get();
+    for (auto& offer : args.offers) receiver->OfferService(offer);
+    if (sides->video) receiver->OfferService(receiver::VideoSide::Offer(sides->video));
+    if (sides->audio) receiver->OfferService({"audio_mirror.c", "audio_mirror.s", "", sides->audio});
+    if (args.device_info) {
+      sides->info = std::make_shared<receiver::DeviceInfoSide>(receiver);
+      receiver->OfferService(receiver::DeviceInfoSide::Offer(sides->info));
+    }
+    if (args.remote_input) {
+      sides->input = std::make_shared<receiver::RemoteInputSide>(receiver, receiver::RemoteInputSide::Options{});
+      receiver->OfferService(receiver::RemoteInputSide::Offer(sides->input));
+    }
+    if (receiver->Start()) return true;
+    std::fprintf(stderr, "cannot listen on %s:%u (busy?)\n", kAddress, port);
+    sides->receiver.reset();
+    sides->info.reset();
+    sides->input.reset();
+  }
+  if (candidates.size() > 1)
+    std::fprintf(stderr, "every port a connection code can carry (7382..7385) is taken on %s\n",
+                 kAddress);
+  return false;
+}
+
+// Prints the receiver's events (heart beats thinned out) and where the client connects.
+void AnnounceReceiver(receiver::SessionReceiver* receiver, const Args& args) {
+  auto beats = std::make_shared<uint64_t>(0);
+  const bool chatty_beats = !args.demo;
+  receiver->SetEventObserver([beats, chatty_beats](const receiver::ReceiverEvent& event) {
+    // Heart beats come four times a second; print the first few and then every 40th
+    // (a demo prints only the first).
+    if (event.kind == receiver::ReceiverEvent::Kind::kHeartBeat) {
+      ++*beats;
+      if (chatty_beats ? (*beats > 5 && *beats % 40 != 0) : *beats > 1) return;
+    }
+    std::printf("[%d] %s: %s\n", event.connection, KindName(event.kind), event.text.c_str());
+    std::fflush(stdout);
+  });
+  Say("reference receiver on %s:%u, heart beat port %u, uuid %s", kAddress, receiver->Port(),
+      receiver->HeartBeatPort(), args.options.uuid.c_str());
+  if (const auto code = receiver::wire::EncodeLongAirCode(kAddress, receiver->Port(), kCodeRotationIndex)) {
+    Say("connection code: %s", receiver::wire::ToDisplayedAirCode(*code).c_str());
+  } else {
+    Say("no connection code: port %u is none of 7382..7385", receiver->Port());
+  }
+  LOG_INFO("Reference receiver runs on port {}", receiver->Port());
+}
+
+// The milestones of a share and the scripted steps taken, between signals.
+struct Progress {
+  bool offer_printed = false;
+  bool start_requested = false;
+  bool touched = false;
+  bool video_started = false;
+  bool first_sample = false;
+  std::chrono::steady_clock::time_point first_sample_time = std::chrono::steady_clock::now();
+  bool first_audio = false;
+  bool client_started_input = false;  // the client's own start request (id 0) came
+  bool input_acknowledged = false;    // the client answered our start request (id 100)
+  size_t video_commands_seen = 0;
+  uint64_t taps_sent = 0;
+  uint64_t taps_failed = 0;
+  std::chrono::steady_clock::time_point last_tap = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_status = std::chrono::steady_clock::now();
+};
+
+// Prints what the client did since the last look, once each.
+void ReportMilestones(const Sides& sides, Progress* p) {
+  if (sides.info && !p->offer_printed) {
+    if (auto offer = sides.info->ClientOfferText()) {
+      Say("client's device info: %s", offer->c_str());
+      for (const auto& fault : sides.info->Faults()) Say("  fault: %s", fault.c_str());
+      p->offer_printed = true;
+    }
+  }
+  if (sides.video) {
+    const auto commands = sides.video->Commands();
+    for (; p->video_commands_seen < commands.size(); ++p->video_commands_seen) {
+      const auto& command = commands[p->video_commands_seen];
+      Say("video: command %u %s", command.id, command.body.c_str());
+      if (command.id == 1) p->video_started = true;
+    }
+    if (!p->first_sample && sides.video->SampleCount() > 0) {
+      Say("video: first H.264 sample received");
+      p->first_sample = true;
+      p->first_sample_time = std::chrono::steady_clock::now();
+    }
+  }
+  if (sides.audio && !p->first_audio && sides.audio->GetStats().decoded > 0) {
+    Say("audio: first Opus packet decoded");
+    p->first_audio = true;
+  }
+  if (sides.input && !p->client_started_input &&
+      sides.input->WaitForControl(0, std::chrono::milliseconds(0))) {
+    Say("input: the client started input");
+    p->client_started_input = true;
+  }
+  if (sides.input && !p->input_acknowledged &&
+      sides.input->WaitForControl(100, std::chrono::milliseconds(0))) {
+    Say("input: the client acknowledged the start of input");
+    p->input_acknowledged = true;
+  }
+}
+
+// The --touch touch and the taps, each once the client injects.
+void DriveInput(const Args& args, const Sides& sides, std::chrono::steady_clock::time_point now,
+                Progress* p) {
+  using receiver::wire::TouchFrame;
+  receiver::RemoteInputSide* input = sides.input.get();
+  if (!input) return;
+  if (args.touch && !p->start_requested && input->DataPort()) {
+    Say("client's data port %u, asking it to start input", *input->DataPort());
+    p->start_requested = input->RequestStart();
+  }
+  if (args.touch && p->start_requested && !p->touched && p->input_acknowledged) {
+    const auto stamp = static_cast<uint32_t>(std::time(nullptr));
+    const bool down = input->SendInputEvents(TouchFrame({{0, 1, args.touch_x, args.touch_y}}, stamp));
+    const bool up = input->SendInputEvents(TouchFrame({{0, -1, 0, 0}}, stamp, 50000));
+    Say("touch at %d,%d sent: %s", args.touch_x, args.touch_y, down && up ? "yes" : "no");
+    p->touched = true;
+  }
+  // Taps go only while the client injects: after its own start request, or after it
+  // acknowledged ours. A share that is running without input gets asked once.
+  if (args.taps && p->first_sample && !p->client_started_input && !p->start_requested &&
+      input->DataPort() && now - p->first_sample_time > std::chrono::seconds(2)) {
+    Say("input: asking the client to start input");
+    p->start_requested = input->RequestStart();
+  }
+  if (args.taps && (p->client_started_input || p->input_acknowledged) &&
+      now - p->last_tap >= std::chrono::seconds(1)) {
+    p->last_tap = now;
+    // Positions on the receiver's 0..65535 touch plane, walking across the screen.
+    const int32_t x = static_cast<int32_t>(8192 + (p->taps_sent * 6553) % 49152);
+    const int32_t y = static_cast<int32_t>(16384 + (p->taps_sent * 4096) % 32768);
+    const auto stamp = static_cast<uint32_t>(std::time(nullptr));
+    const bool down =
+        input->SendInputEvents(TouchFrame({{0, static_cast<int32_t>(p->taps_sent + 1), x, y}}, stamp));
+    const bool up = input->SendInputEvents(TouchFrame({{0, -1, 0, 0}}, stamp, 50000));
+    if (down && up)
+      ++p->taps_sent;
+    else
+      ++p->taps_failed;
+  }
+}
+
+// Runs until a signal or the --seconds limit; returns the signal (0 at the limit).
+int RunUntilStopped(const Args& args, const Sides& sides, const sigset_t& signals, Progress* p) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(args.seconds);
+  const timespec step = {0, 100 * 1000 * 1000};
+  for (;;) {
+    const int signal = sigtimedwait(&signals, nullptr, &step);
+    if (signal > 0) return signal;
+    const auto now = std::chrono::steady_clock::now();
+    if (args.seconds > 0 && now >= deadline) {
+      Say("%ld seconds are up, stopping", args.seconds);
+      return 0;
+    }
+    ReportMilestones(sides, p);
+    DriveInput(args, sides, now, p);
+    if (args.demo && now - p->last_status >= std::chrono::seconds(5)) {
+      p->last_status = now;
+      Say("status: connections %d, video samples %zu, audio packets %llu, taps %llu",
+          sides.receiver->ConnectionCount(), sides.video ? sides.video->SampleCount() : size_t{0},
+          sides.audio ? static_cast<unsigned long long>(sides.audio->GetStats().decoded) : 0ull,
+          static_cast<unsigned long long>(p->taps_sent));
+    }
+  }
+}
+
+// What the summary reports, gathered before it.
+struct Results {
+  std::vector<receiver::ProtocolError> protocol_errors;
+  int connections = 0;
+  size_t samples = 0;
+  uint64_t video_bytes = 0;
+  std::vector<std::string> video_faults;
+  std::optional<receiver::AudioReceiver::Stats> audio_stats;
+  std::vector<std::string> audio_faults;
+  std::vector<float> pcm;
+  std::vector<std::string> input_faults;
+  bool input_launched = false;
+};
+
+// Stops everything and gathers the results (the stream file is complete once the video
+// side is gone).
+Results StopAndCollect(Sides* sides) {
+  Results results;
+  results.protocol_errors = sides->receiver->ProtocolErrors();
+  results.connections = sides->receiver->ConnectionCount();
+  sides->receiver->Stop();
+  if (sides->video) {
+    sides->video->Stop();
+    for (const auto& sample : sides->video->Samples()) results.video_bytes += sample.size;
+    results.samples = sides->video->Samples().size();
+    results.video_faults = sides->video->Faults();
+  }
+  if (sides->audio) {
+    sides->audio->Stop();
+    results.audio_stats = sides->audio->GetStats();
+    results.audio_faults = sides->audio->StartFaults();
+    for (const auto& fault : sides->audio->LinkFaults()) results.audio_faults.push_back(fault);
+    results.pcm = sides->audio->DecodedPcm();
+  }
+  if (sides->input) results.input_faults = sides->input->Faults();
+  results.input_launched = sides->input && sides->input->DataPort().has_value();
+  sides->receiver->ClearServices();
+  sides->receiver.reset();
+  sides->video.reset();
+  sides->audio.reset();
+  sides->info.reset();
+  sides->input.reset();
+  return results;
+}
+
+void PrintSummary(const Args& args, const Paths& paths, const Progress& p, const Results& r) {
+  using receiver::demo::DecodeStream;
+  Say("summary:");
+  Say("  control connections: %d, protocol errors: %zu", r.connections, r.protocol_errors.size());
+  for (const auto& error : r.protocol_errors) Say("    %s", error.what.c_str());
+  if (args.video) {
+    Say("  video: started by the client: %s; %zu H.264 samples received (%llu bytes) in %s",
+        p.video_started ? "yes" : "no", r.samples, static_cast<unsigned long long>(r.video_bytes),
+        paths.h264.c_str());
+    if (r.samples > 0) {
+      const auto decoded = DecodeStream(paths.h264, paths.png);
+      if (decoded.error.empty()) {
+        Say("  video: %ld frames decoded, %dx%d; last frame: %s", decoded.frames, decoded.width,
+            decoded.height, decoded.png.c_str());
+      } else {
+        Say("  video: %s", decoded.error.c_str());
+      }
+    }
+    for (const auto& fault : r.video_faults) Say("    fault: %s", fault.c_str());
+  }
+  if (r.audio_stats) {
+    Say("  audio: %llu datagrams, %llu packets, %llu decoded with Opus (%.1f s, peak %.2f)",
+        static_cast<unsigned long long>(r.audio_stats->datagrams),
+        static_cast<unsigned long long>(r.audio_stats->packets),
+        static_cast<unsigned long long>(r.audio_stats->decoded), r.pcm.size() / 2 / 48000.0,
+        receiver::demo::Peak(r.pcm));
+    if (!r.pcm.empty()) {
+      if (receiver::demo::WriteWave(paths.wave, r.pcm))
+        Say("  audio: sound written to %s", paths.wave.c_str());
+      else
+        Say("  audio: cannot write %s", paths.wave.c_str());
+    }
+    size_t shown = 0;
+    for (const auto& fault : r.audio_stats->faults)
+      if (shown++ < 5) Say("    fault: %s", fault.c_str());
+    for (const auto& fault : r.audio_faults) Say("    fault: %s", fault.c_str());
+  }
+  if (args.remote_input) {
+    if (!r.input_launched) {
+      Say("  input: the client did not launch remote input (no touch device on its side); no taps");
+    } else if (p.client_started_input) {
+      Say("  input: the client started input (answered); taps sent: %llu, failed: %llu%s",
+          static_cast<unsigned long long>(p.taps_sent), static_cast<unsigned long long>(p.taps_failed),
+          p.touched ? " (and the --touch touch)" : "");
+    } else {
+      Say("  input: the client never started input; asked to: %s, acknowledged: %s; taps sent: %llu%s",
+          p.start_requested ? "yes" : "no", p.input_acknowledged ? "yes" : "no",
+          static_cast<unsigned long long>(p.taps_sent), p.touched ? " (and the --touch touch)" : "");
+    }
+    for (const auto& fault : r.input_faults) Say("    fault: %s", fault.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Args> args = ParseArgs(argc, argv);
+  if (!args) return Usage(argv[0]);
 
   // The signals are taken by sigwait on the main thread; every other thread, the
   // receiver's io thread included, inherits the blocked mask.
@@ -276,277 +496,16 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  const std::string h264_path = out_dir + "/stream.h264";
-  const std::string png_path = out_dir + "/last_frame.png";
-  const std::string wave_path = out_dir + "/sound.wav";
+  const Paths paths(args->out_dir);
+  Sides sides;
+  if (!StartMediaSides(*args, paths, &sides) || !StartSessionReceiver(*args, &sides)) return 1;
+  AnnounceReceiver(sides.receiver.get(), *args);
 
-  // The service sides bind their own ephemeral ports before the session port.
-  std::shared_ptr<receiver::VideoSide> video_side;
-  if (video) {
-    receiver::VideoSide::Options video_options;
-    video_options.h264_path = h264_path;
-    video_options.keep_bytes = false;
-    video_side = std::make_shared<receiver::VideoSide>(video_options);
-    if (!video_side->Start()) {
-      std::fprintf(stderr, "cannot start the video side on %s (or write %s)\n", kAddress,
-                   h264_path.c_str());
-      return 1;
-    }
-  }
-  std::shared_ptr<receiver::AudioReceiver> audio_side;
-  if (audio) {
-    audio_side = std::make_shared<receiver::AudioReceiver>();
-    if (!audio_side->Start()) {
-      std::fprintf(stderr, "cannot start the audio side on %s\n", kAddress);
-      return 1;
-    }
-  }
-
-  // A connection code carries only an index into the four code ports, so the session
-  // port of a demo is one of them, bound as is: a busy one is never traded for another
-  // port the code could not name.
-  std::vector<uint16_t> candidates;
-  if (demo && !port_given)
-    candidates.assign(receiver::wire::kAirCodePorts.begin(), receiver::wire::kAirCodePorts.end());
-  else
-    candidates.push_back(options.port);
-
-  std::unique_ptr<receiver::SessionReceiver> receiver;
-  std::shared_ptr<receiver::DeviceInfoSide> info_side;
-  std::shared_ptr<receiver::RemoteInputSide> input_side;
-  for (uint16_t port : candidates) {
-    options.port = port;
-    receiver = std::make_unique<receiver::SessionReceiver>(options);
-    for (auto& offer : offers) receiver->OfferService(offer);
-    if (video_side) receiver->OfferService(receiver::VideoSide::Offer(video_side));
-    if (audio_side) receiver->OfferService({"audio_mirror.c", "audio_mirror.s", "", audio_side});
-    if (device_info) {
-      info_side = std::make_shared<receiver::DeviceInfoSide>(receiver.get());
-      receiver->OfferService(receiver::DeviceInfoSide::Offer(info_side));
-    }
-    if (remote_input) {
-      input_side = std::make_shared<receiver::RemoteInputSide>(receiver.get(),
-                                                               receiver::RemoteInputSide::Options{});
-      receiver->OfferService(receiver::RemoteInputSide::Offer(input_side));
-    }
-    if (receiver->Start()) break;
-    std::fprintf(stderr, "cannot listen on %s:%u (busy?)\n", kAddress, port);
-    receiver.reset();
-    info_side.reset();
-    input_side.reset();
-  }
-  if (!receiver) {
-    if (candidates.size() > 1)
-      std::fprintf(stderr, "every port a connection code can carry (7382..7385) is taken on %s\n",
-                   kAddress);
-    return 1;
-  }
-
-  uint64_t beats = 0;
-  const bool chatty_beats = !demo;
-  receiver->SetEventObserver([&beats, chatty_beats](const receiver::ReceiverEvent& event) {
-    // Heart beats come four times a second; print the first few and then every 40th
-    // (a demo prints only the first).
-    if (event.kind == receiver::ReceiverEvent::Kind::kHeartBeat) {
-      ++beats;
-      if (chatty_beats ? (beats > 5 && beats % 40 != 0) : beats > 1) return;
-    }
-    std::printf("[%d] %s: %s\n", event.connection, KindName(event.kind), event.text.c_str());
-    std::fflush(stdout);
-  });
-  Say("reference receiver on %s:%u, heart beat port %u, uuid %s", kAddress, receiver->Port(),
-      receiver->HeartBeatPort(), options.uuid.c_str());
-  if (const auto code = receiver::wire::EncodeLongAirCode(kAddress, receiver->Port(), kCodeRotationIndex)) {
-    Say("connection code: %s", receiver::wire::ToDisplayedAirCode(*code).c_str());
-  } else {
-    Say("no connection code: port %u is none of 7382..7385", receiver->Port());
-  }
-  LOG_INFO("Reference receiver runs on port {}", receiver->Port());
-
-  // Between signals, the scripted steps and the milestones of a share.
-  bool offer_printed = false;
-  bool start_requested = false;
-  bool touched = false;
-  bool video_started = false;
-  bool first_sample = false;
-  auto first_sample_time = std::chrono::steady_clock::now();
-  bool first_audio = false;
-  bool client_started_input = false;  // the client's own start request (id 0) came
-  bool input_acknowledged = false;    // the client answered our start request (id 100)
-  size_t video_commands_seen = 0;
-  uint64_t taps_sent = 0;
-  uint64_t taps_failed = 0;
-  auto last_tap = std::chrono::steady_clock::now();
-  auto last_status = std::chrono::steady_clock::now();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  int signal = 0;
-  const timespec step = {0, 100 * 1000 * 1000};
-  for (;;) {
-    signal = sigtimedwait(&signals, nullptr, &step);
-    if (signal > 0) break;
-    const auto now = std::chrono::steady_clock::now();
-    if (seconds > 0 && now >= deadline) {
-      Say("%ld seconds are up, stopping", seconds);
-      break;
-    }
-    if (info_side && !offer_printed) {
-      if (auto offer = info_side->ClientOfferText()) {
-        Say("client's device info: %s", offer->c_str());
-        for (const auto& fault : info_side->Faults()) Say("  fault: %s", fault.c_str());
-        offer_printed = true;
-      }
-    }
-    if (video_side) {
-      const auto commands = video_side->Commands();
-      for (; video_commands_seen < commands.size(); ++video_commands_seen) {
-        const auto& command = commands[video_commands_seen];
-        Say("video: command %u %s", command.id, command.body.c_str());
-        if (command.id == 1) video_started = true;
-      }
-      if (!first_sample && video_side->SampleCount() > 0) {
-        Say("video: first H.264 sample received");
-        first_sample = true;
-        first_sample_time = std::chrono::steady_clock::now();
-      }
-    }
-    if (audio_side && !first_audio && audio_side->GetStats().decoded > 0) {
-      Say("audio: first Opus packet decoded");
-      first_audio = true;
-    }
-    if (input_side && !client_started_input &&
-        input_side->WaitForControl(0, std::chrono::milliseconds(0))) {
-      Say("input: the client started input");
-      client_started_input = true;
-    }
-    if (input_side && !input_acknowledged && input_side->WaitForControl(100, std::chrono::milliseconds(0))) {
-      Say("input: the client acknowledged the start of input");
-      input_acknowledged = true;
-    }
-    if (input_side && touch && !start_requested && input_side->DataPort()) {
-      Say("client's data port %u, asking it to start input", *input_side->DataPort());
-      start_requested = input_side->RequestStart();
-    }
-    if (input_side && touch && start_requested && !touched && input_acknowledged) {
-      using receiver::wire::TouchFrame;
-      const auto stamp = static_cast<uint32_t>(std::time(nullptr));
-      const bool down = input_side->SendInputEvents(TouchFrame({{0, 1, touch_x, touch_y}}, stamp));
-      const bool up = input_side->SendInputEvents(TouchFrame({{0, -1, 0, 0}}, stamp, 50000));
-      Say("touch at %d,%d sent: %s", touch_x, touch_y, down && up ? "yes" : "no");
-      touched = true;
-    }
-    // Taps go only while the client injects: after its own start request, or after it
-    // acknowledged ours. A share that is running without input gets asked once.
-    if (input_side && taps && first_sample && !client_started_input && !start_requested &&
-        input_side->DataPort() && now - first_sample_time > std::chrono::seconds(2)) {
-      Say("input: asking the client to start input");
-      start_requested = input_side->RequestStart();
-    }
-    if (input_side && taps && (client_started_input || input_acknowledged) &&
-        now - last_tap >= std::chrono::seconds(1)) {
-      using receiver::wire::TouchFrame;
-      last_tap = now;
-      // Positions on the receiver's 0..65535 touch plane, walking across the screen.
-      const int32_t x = static_cast<int32_t>(8192 + (taps_sent * 6553) % 49152);
-      const int32_t y = static_cast<int32_t>(16384 + (taps_sent * 4096) % 32768);
-      const auto stamp = static_cast<uint32_t>(std::time(nullptr));
-      const bool down = input_side->SendInputEvents(
-          TouchFrame({{0, static_cast<int32_t>(taps_sent + 1), x, y}}, stamp));
-      const bool up = input_side->SendInputEvents(TouchFrame({{0, -1, 0, 0}}, stamp, 50000));
-      if (down && up)
-        ++taps_sent;
-      else
-        ++taps_failed;
-    }
-    if (demo && now - last_status >= std::chrono::seconds(5)) {
-      last_status = now;
-      Say("status: connections %d, video samples %zu, audio packets %llu, taps %llu",
-          receiver->ConnectionCount(), video_side ? video_side->SampleCount() : size_t{0},
-          audio_side ? static_cast<unsigned long long>(audio_side->GetStats().decoded) : 0ull,
-          static_cast<unsigned long long>(taps_sent));
-    }
-  }
+  Progress progress;
+  const int signal = RunUntilStopped(*args, sides, signals, &progress);
   if (signal > 0) Say("signal %d, stopping", signal);
 
-  // Everything is gathered before the summary, and the sides are stopped (the stream
-  // file is complete once the video side is gone).
-  const auto protocol_errors = receiver->ProtocolErrors();
-  const int connections = receiver->ConnectionCount();
-  receiver->Stop();
-  size_t samples = 0;
-  uint64_t video_bytes = 0;
-  std::vector<std::string> video_faults;
-  if (video_side) {
-    video_side->Stop();
-    for (const auto& sample : video_side->Samples()) video_bytes += sample.size;
-    samples = video_side->Samples().size();
-    video_faults = video_side->Faults();
-  }
-  std::optional<receiver::AudioReceiver::Stats> audio_stats;
-  std::vector<std::string> audio_faults;
-  std::vector<float> pcm;
-  if (audio_side) {
-    audio_side->Stop();
-    audio_stats = audio_side->GetStats();
-    audio_faults = audio_side->StartFaults();
-    for (const auto& fault : audio_side->LinkFaults()) audio_faults.push_back(fault);
-    pcm = audio_side->DecodedPcm();
-  }
-  std::vector<std::string> input_faults = input_side ? input_side->Faults() : std::vector<std::string>{};
-  const bool input_launched = input_side && input_side->DataPort().has_value();
-  receiver->ClearServices();
-  receiver.reset();
-  video_side.reset();
-  audio_side.reset();
-  info_side.reset();
-  input_side.reset();
-
-  Say("summary:");
-  Say("  control connections: %d, protocol errors: %zu", connections, protocol_errors.size());
-  for (const auto& error : protocol_errors) Say("    %s", error.what.c_str());
-  if (video) {
-    Say("  video: started by the client: %s; %zu H.264 samples received (%llu bytes) in %s",
-        video_started ? "yes" : "no", samples, static_cast<unsigned long long>(video_bytes),
-        h264_path.c_str());
-    if (samples > 0) {
-      const auto decoded = DecodeStream(h264_path, png_path);
-      if (decoded.error.empty()) {
-        Say("  video: %ld frames decoded, %dx%d; last frame: %s", decoded.frames, decoded.width,
-            decoded.height, decoded.png.c_str());
-      } else {
-        Say("  video: %s", decoded.error.c_str());
-      }
-    }
-    for (const auto& fault : video_faults) Say("    fault: %s", fault.c_str());
-  }
-  if (audio_stats) {
-    Say("  audio: %llu datagrams, %llu packets, %llu decoded with Opus (%.1f s, peak %.2f)",
-        static_cast<unsigned long long>(audio_stats->datagrams),
-        static_cast<unsigned long long>(audio_stats->packets),
-        static_cast<unsigned long long>(audio_stats->decoded), pcm.size() / 2 / 48000.0, Peak(pcm));
-    if (!pcm.empty()) {
-      if (WriteWave(wave_path, pcm))
-        Say("  audio: sound written to %s", wave_path.c_str());
-      else
-        Say("  audio: cannot write %s", wave_path.c_str());
-    }
-    size_t shown = 0;
-    for (const auto& fault : audio_stats->faults)
-      if (shown++ < 5) Say("    fault: %s", fault.c_str());
-    for (const auto& fault : audio_faults) Say("    fault: %s", fault.c_str());
-  }
-  if (remote_input) {
-    if (!input_launched) {
-      Say("  input: the client did not launch remote input (no touch device on its side); no taps");
-    } else if (client_started_input) {
-      Say("  input: the client started input (answered); taps sent: %llu, failed: %llu%s",
-          static_cast<unsigned long long>(taps_sent), static_cast<unsigned long long>(taps_failed),
-          touched ? " (and the --touch touch)" : "");
-    } else {
-      Say("  input: the client never started input; asked to: %s, acknowledged: %s; taps sent: %llu%s",
-          start_requested ? "yes" : "no", input_acknowledged ? "yes" : "no",
-          static_cast<unsigned long long>(taps_sent), touched ? " (and the --touch touch)" : "");
-    }
-    for (const auto& fault : input_faults) Say("    fault: %s", fault.c_str());
-  }
+  const Results results = StopAndCollect(&sides);
+  PrintSummary(*args, paths, progress, results);
   return 0;
 }

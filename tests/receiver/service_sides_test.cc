@@ -36,6 +36,7 @@
 #include "tests/receiver/remote_input_side.h"
 #include "tests/receiver/session_receiver.h"
 #include "tests/receiver/wire_heart_beat.h"
+#include "tests/support/event_recorder.h"
 #include "utils/logger.h"
 
 namespace receiver {
@@ -111,28 +112,13 @@ class Slot {
   std::optional<T> value_;
 };
 
-class Listener : public crcp::ril::IServerListener {
+class Listener : public crcp::ril::IServerListener, public testing_support::EventRecorder {
  public:
   void OnStart() override { Add("start"); }
   void OnStop() override { Add("stop"); }
   void OnError(int code) override { Add("error " + std::to_string(code)); }
-  std::optional<std::string> Next() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!cv_.wait_for(lock, kWait, [&] { return !events_.empty(); })) return std::nullopt;
-    std::string event = events_.front();
-    events_.erase(events_.begin());
-    return event;
-  }
-
- private:
-  void Add(std::string event) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(event));
-    cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<std::string> events_;
+ public:
+  Listener() : EventRecorder(kWait) {}
 };
 
 class ServiceSidesTest : public ::testing::Test {

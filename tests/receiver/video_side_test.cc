@@ -30,6 +30,7 @@
 #include "tests/receiver/nested_json.h"
 #include "tests/receiver/session_receiver.h"
 #include "tests/receiver/video_side.h"
+#include "tests/support/event_recorder.h"
 
 namespace receiver {
 namespace {
@@ -38,29 +39,12 @@ using nlohmann::json;
 using std::chrono::milliseconds;
 constexpr milliseconds kWait{10000};
 
-class Events : public crcp::video::ClientListener {
+class Events : public crcp::video::ClientListener, public testing_support::EventRecorder {
  public:
   void OnError(const std::string& id, int code) override { Add(id + " error " + std::to_string(code)); }
   void OnPlay(const std::string& id) override { Add(id + " play"); }
   void OnPause(const std::string& id) override { Add(id + " pause"); }
   void OnTeardown(const std::string& id) override { Add(id + " teardown"); }
-  std::optional<std::string> Next() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!cv_.wait_for(lock, kWait, [&] { return !events_.empty(); })) return std::nullopt;
-    std::string event = events_.front();
-    events_.erase(events_.begin());
-    return event;
-  }
-
- private:
-  void Add(std::string event) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(event));
-    cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<std::string> events_;
 };
 
 // NAL unit types of an Annex B access unit.

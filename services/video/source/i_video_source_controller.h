@@ -29,6 +29,7 @@ class IVideoSourceController {
   virtual void SetBitrate(int kbps) = 0;
   virtual void SetOutputSize(int width, int height) = 0;
   virtual void Reserved(int value) = 0;
+  // No source reports events so far; the callback is never invoked.
   virtual void SetEventCallback(EventCallback callback) = 0;
   // Called by every stop of the pipeline before it joins the thread that runs the
   // output callback: make a callback that waits (a full send ring) return. Optional.

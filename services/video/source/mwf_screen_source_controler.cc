@@ -26,9 +26,8 @@ void MWFScreenSourceControler::SetOutputSize(int width, int height) {
   pipeline_->SetOutputSize(width, height);
 }
 void MWFScreenSourceControler::Reserved(int) {}
-void MWFScreenSourceControler::SetEventCallback(EventCallback callback) {
-  pipeline_->SetEventCallback(std::move(callback));
-}
+// The pipeline reports no events: nothing to pass the callback to.
+void MWFScreenSourceControler::SetEventCallback(EventCallback) {}
 void MWFScreenSourceControler::SetOutputInterrupt(std::function<void()> interrupt) {
   pipeline_->SetOutputInterrupt(std::move(interrupt));
 }

@@ -1,41 +1,13 @@
-// One QApplication for the whole test program, built before the first test, at 144 DPI
-// (factor 1.5) and with a settings folder of its own under the test's APPDATA.
-#include <QApplication>
-#include <QDir>
-
-#include <gtest/gtest.h>
-
+// One QApplication for the whole test program, at 144 DPI (factor 1.5) and with a
+// settings folder of its own under the test's APPDATA.
 #include "client/ui/resource_bundle.h"
-#include "utils/dpi_scale.h"
+#include "tests/support/qt_test_application.h"
 
 namespace {
 
-class UiTestEnvironment : public testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("CASTORA_DPI", "144");
-    const QByteArray appdata = qgetenv("APPDATA");
-    const QString root = QDir(appdata.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(appdata))
-                             .filePath(QStringLiteral("client_ui_test"));
-    QDir(root).removeRecursively();
-    qputenv("XDG_DATA_HOME", root.toLocal8Bit());
-    static int argc = 1;
-    static char name[] = "client_ui_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Castora"));
-    utils::DpiScaleFactor();  // fixed from here on
-    InitUiResources();
-  }
-  void TearDown() override {
-    delete app_;
-    app_ = nullptr;
-  }
-
- private:
-  QApplication* app_ = nullptr;
-};
-
-testing::Environment* const kEnvironment = testing::AddGlobalTestEnvironment(new UiTestEnvironment);
+testing::Environment* const kEnvironment =
+    testing::AddGlobalTestEnvironment(new testing_support::QtTestApplication(
+        {"client_ui_test", /*own_data_folder=*/true, /*quit_on_last_window_closed=*/true,
+         [] { InitUiResources(); }}));
 
 }  // namespace

@@ -26,11 +26,11 @@
 #include "client/update.h"
 #include "tests/client/window/fake_controller.h"
 #include "tests/client/window/fake_updater_process.h"
-#include "tests/services/remote_input/log_capture.h"
+#include "tests/support/log_capture.h"
 
 namespace {
 
-using testing_support::LogCapture;
+using testing_support::ScopedLogCapture;
 
 // A node of its own per test: tests of several builds may run at once.
 QUrl NodeUrl() {
@@ -92,7 +92,7 @@ TEST(UpdateTest, TheLinkTakesOverALeftNodeNameButNotALiveOne) {
 }
 
 TEST(UpdateTest, WithoutAnUpdaterTheWaitEndsAfterItsTime) {
-  LogCapture log;
+  ScopedLogCapture log;
   Update update(NodeUrl(), nullptr);
   QSignalSpy started(&update, &Update::StartNormally);
   // Nothing named Renovix lies beside the test program: the start fails silently.
@@ -115,7 +115,7 @@ TEST(UpdateTest, NoNeedToUpdateEndsTheWaitEarly) {
   // The word is with the client before the wait starts, so the wait must end on it.
   updater.Send(0);
   ASSERT_TRUE(updater.WaitForLineBlocking(QStringLiteral("sent 0")));
-  LogCapture log;
+  ScopedLogCapture log;
   QSignalSpy started(&update, &Update::StartNormally);
   update.WaitForMessage();
   EXPECT_EQ(started.count(), 1);
@@ -132,7 +132,7 @@ TEST(UpdateTest, UpdateReadyDuringTheWaitDoesNotEndIt) {
   ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
   updater.Send(3);
   ASSERT_TRUE(updater.WaitForLineBlocking(QStringLiteral("sent 3")));
-  LogCapture log;
+  ScopedLogCapture log;
   update.WaitForMessage();
   EXPECT_TRUE(log.Contains("Update is ready, showing dialog when the window is active and no screening"));
   EXPECT_TRUE(log.Contains("Timeout, updater has no return message"));
@@ -145,7 +145,7 @@ TEST(UpdateTest, UnknownValuesAreLoggedByNumber) {
   FakeUpdaterProcess updater(url.toString());
   ASSERT_TRUE(updater.Start());
   ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
-  LogCapture log;
+  ScopedLogCapture log;
   updater.Send(9);
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.Contains("Unkown message"); }, 15000));
   EXPECT_TRUE(log.Contains("info [CASTORA::transfer_message][TransferSlot:"));
@@ -175,7 +175,7 @@ TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
   FakeUpdaterProcess updater(url.toString());
   ASSERT_TRUE(updater.Start());
   ASSERT_TRUE(updater.WaitForLine(QStringLiteral("valid")));
-  LogCapture log;
+  ScopedLogCapture log;
   updater.Send(3);
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.Contains("Update is ready, showing dialog"); }, 15000));
   EXPECT_FALSE(log.Contains("Qtro send message"));
@@ -202,7 +202,7 @@ TEST(UpdateTest, UpdateReadyWithTheWindowActiveAsksAtOnce) {
   window.show();
   QApplication::setActiveWindow(&window);
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
-  LogCapture log;
+  ScopedLogCapture log;
   update.ParseMessage(updater_link::kUpdateReady);
   EXPECT_EQ(log.Count("Qtro send message: kShowUpdateDialog"), 1u);
   EXPECT_FALSE(log.Contains("Update is ready"));

@@ -27,7 +27,7 @@ TEST(LinuxVirtualDisplayDriverTest, HasNoVirtualDisplayDriver) {
   EXPECT_TRUE(driver.FindDeviceInterfacePath(kBusInterfaceClass).empty());
   EXPECT_FALSE(driver.RunAndWait("quenlar.exe update"));
   // The program's own folder is real: this test binary lives there.
-  const std::string self = driver.ApplicationFilePath("platform_display_test");
+  const std::string self = driver.ApplicationFilePath("platform_display_virtual_display_driver_test");
   EXPECT_TRUE(driver.FileExists(self)) << self;
 }
 

@@ -10,7 +10,7 @@
 #include "platform/input/uinput_touch_bus.h"
 #include "platform/input/window_system.h"
 #include "platform/input/xtest_mouse_injector.h"
-#include "tests/services/remote_input/log_capture.h"
+#include "tests/support/log_capture.h"
 
 namespace platform::input {
 namespace {
@@ -60,7 +60,7 @@ TEST(SimBackend, FactoriesGiveTheSimulatedFacilities) {
 }
 
 TEST(SimBackend, WritesWhatItReceivesToTheLog) {
-  testing_support::LogCapture log;
+  testing_support::ScopedLogCapture log;
   auto bus = CreateHidBus();
   HidResult result;
   auto device = bus->Open((*bus->Enumerate())[0].path, result);

@@ -36,7 +36,7 @@ class ApplicationEnvironment : public testing::Environment {
  public:
   void SetUp() override {
     static int argc = 1;
-    static char name[] = "platform_session_test";
+    static char name[] = "platform_session_events_test";
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QCoreApplication>(argc, argv);
   }

@@ -10,7 +10,7 @@
 #include "crcp/config.h"
 #include "services/audio/client_command_session.h"
 #include "services/audio/sender_setting_info.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 #include "tests/services/audio/fake_audio_source.h"
 #include "tests/services/audio/udp_sink.h"
 #include "tests/services/media_link/loopback_peer.h"
@@ -19,7 +19,7 @@ namespace crcp::audio {
 namespace {
 
 using namespace std::chrono_literals;
-using crcp::test::LogCapture;
+using testing_support::LogCapture;
 using crcp::video::testing::LoopbackPeer;
 
 std::string Setting(uint16_t cmd_port, uint16_t data_port, const std::string& codecs = R"(["opus"])",

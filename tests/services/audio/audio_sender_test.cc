@@ -13,7 +13,7 @@
 #include "crcp/config.h"
 #include "services/audio/audio_provider.h"
 #include "services/audio/udp_sender.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/log_capture.h"
 #include "tests/services/audio/fake_audio_source.h"
 #include "tests/services/audio/udp_sink.h"
 
@@ -22,7 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
-using crcp::test::LogCapture;
+using testing_support::LogCapture;
 
 // Polls a condition for at most five seconds.
 template <typename F>

@@ -24,6 +24,7 @@
 #include "tests/receiver/audio_receiver.h"
 #include "tests/receiver/nested_json.h"
 #include "tests/receiver/session_receiver.h"
+#include "tests/support/event_recorder.h"
 
 namespace crcp::audio {
 namespace {
@@ -35,29 +36,12 @@ using Strings = std::vector<std::string>;
 
 constexpr auto kWait = 10s;
 
-class RecordingListener : public ClientListener {
+class RecordingListener : public ClientListener, public testing_support::EventRecorder {
  public:
-  void OnError(int code) override { Record("error " + std::to_string(code)); }
-  void OnPlay() override { Record("play"); }
-  void OnTeardown() override { Record("teardown"); }
-  bool WaitFor(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, kWait, [&] { return events_.size() >= count; });
-  }
-  Strings events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-
- private:
-  void Record(std::string e) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(e));
-    cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  Strings events_;
+  RecordingListener() : EventRecorder(kWait) {}
+  void OnError(int code) override { Add("error " + std::to_string(code)); }
+  void OnPlay() override { Add("play"); }
+  void OnTeardown() override { Add("teardown"); }
 };
 
 class AudioServiceLoopbackTest : public ::testing::Test {
@@ -144,7 +128,7 @@ TEST_F(AudioServiceLoopbackTest, SoundReachesTheReceiverAndStopsOnBothSidesReque
   // The owner's start: the receiver accepts it with the requested repeat count.
   QueueTone(1.2);
   controller->Play(0);
-  ASSERT_TRUE(listener_->WaitFor(1));
+  ASSERT_TRUE(listener_->WaitForCount(1));
   ASSERT_TRUE(audio_->WaitForPackets(25, kWait));
   const auto start = audio_->WaitForCommand(1, kWait);
   ASSERT_TRUE(start);
@@ -154,7 +138,7 @@ TEST_F(AudioServiceLoopbackTest, SoundReachesTheReceiverAndStopsOnBothSidesReque
   ExpectCleanTone();
   controller->Teardown();
   ASSERT_TRUE(audio_->WaitForCommand(2, kWait));
-  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown"}));
 
   // The receiver's start, answered with a repeat count the client did not ask for: the
   // client sends every datagram once, and the sequence begins at 0 again.
@@ -162,14 +146,14 @@ TEST_F(AudioServiceLoopbackTest, SoundReachesTheReceiverAndStopsOnBothSidesReque
   const uint64_t before = audio_->GetStats().decoded;
   QueueTone(0.4);
   ASSERT_TRUE(audio_->SendReceiverStart(0));
-  ASSERT_TRUE(listener_->WaitFor(3));
+  ASSERT_TRUE(listener_->WaitForCount(3));
   ASSERT_TRUE(audio_->WaitForPackets(before + 8, kWait));
   ASSERT_TRUE(audio_->SendReceiverStop());
   const auto stop_answer = audio_->WaitForCommand(252, kWait);
   ASSERT_TRUE(stop_answer);
   EXPECT_EQ(stop_answer->body, R"({"resultType":0})");
-  ASSERT_TRUE(listener_->WaitFor(4));
-  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown", "play", "teardown"}));
+  ASSERT_TRUE(listener_->WaitForCount(4));
+  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown", "play", "teardown"}));
   const auto stats = audio_->GetStats();
   EXPECT_EQ(stats.starts, 2u);
   EXPECT_TRUE(stats.faults.empty()) << ::testing::PrintToString(stats.faults);
@@ -178,8 +162,8 @@ TEST_F(AudioServiceLoopbackTest, SoundReachesTheReceiverAndStopsOnBothSidesReque
   // A refused start reaches the listener with the receiver's code; nothing is sent.
   audio_->SetStartAnswer(true, 1u, 4);
   controller->Play(0);
-  ASSERT_TRUE(listener_->WaitFor(5));
-  EXPECT_EQ(listener_->events().back(), "error 4");
+  ASSERT_TRUE(listener_->WaitForCount(5));
+  EXPECT_EQ(listener_->Events().back(), "error 4");
   EXPECT_EQ(audio_->GetStats().starts, 2u);
 
   // Closing the session ends the service's part of it.
@@ -203,17 +187,17 @@ TEST_F(AudioServiceLoopbackTest, DeeplyNestedCommandBodiesAreMalformedBodies) {
     controller->Play(0);
     ASSERT_TRUE(audio_->WaitForCommand(1, kWait, starts++));
     expected.insert(expected.end(), {"error -1600", "error -1"});
-    ASSERT_TRUE(listener_->WaitFor(expected.size()));
+    ASSERT_TRUE(listener_->WaitForCount(expected.size()));
     ASSERT_TRUE(audio_->SendCommand(151, text));  // the receiver's start
     expected.push_back("error -1600");
-    ASSERT_TRUE(listener_->WaitFor(expected.size()));
+    ASSERT_TRUE(listener_->WaitForCount(expected.size()));
   }
-  EXPECT_EQ(listener_->events(), expected);
+  EXPECT_EQ(listener_->Events(), expected);
   audio_->SetStartAnswerText(std::nullopt);
   QueueTone(0.4);
   controller->Play(0);
-  ASSERT_TRUE(listener_->WaitFor(expected.size() + 1));
-  EXPECT_EQ(listener_->events().back(), "play");
+  ASSERT_TRUE(listener_->WaitForCount(expected.size() + 1));
+  EXPECT_EQ(listener_->Events().back(), "play");
 }
 
 // The same road from a real sound server: what a private PulseAudio server plays reaches
@@ -240,7 +224,7 @@ TEST_F(AudioServicePulseLiveTest, ServerSoundDecodesAtTheReceiver) {
   auto controller = service_->GetController(session_id_);
   ASSERT_NE(controller, nullptr);
   controller->Play(0);
-  ASSERT_TRUE(listener_->WaitFor(1));
+  ASSERT_TRUE(listener_->WaitForCount(1));
   // A fresh null sink first renders one long block before it follows the capture's
   // low latency; the tone is measured at the end.
   ASSERT_TRUE(audio_->WaitForPackets(100, 30s));

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "services/audio/audio_sender.h"
-#include "tests/crcp/log_capture.h"
+#include "tests/support/event_recorder.h"
+#include "tests/support/log_capture.h"
 #include "tests/services/audio/fake_audio_source.h"
 #include "tests/services/media_link/loopback_peer.h"
 
@@ -21,33 +22,15 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 using Strings = std::vector<std::string>;
-using crcp::test::LogCapture;
+using testing_support::LogCapture;
 using crcp::video::testing::LoopbackPeer;
 
-class RecordingListener : public ClientListener {
+class RecordingListener : public ClientListener, public testing_support::EventRecorder {
  public:
-  void OnError(int code) override { Record("error " + std::to_string(code)); }
-  void OnPlay() override { Record("play"); }
-  void OnTeardown() override { Record("teardown"); }
-
-  bool WaitFor(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return cv_.wait_for(lock, 5s, [&] { return events_.size() >= count; });
-  }
-  Strings events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-
- private:
-  void Record(std::string e) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(e));
-    cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  Strings events_;
+  RecordingListener() : EventRecorder(std::chrono::seconds(5)) {}
+  void OnError(int code) override { Add("error " + std::to_string(code)); }
+  void OnPlay() override { Add("play"); }
+  void OnTeardown() override { Add("teardown"); }
 };
 
 template <typename F>
@@ -134,9 +117,9 @@ TEST_P(AudioStartAnswerTest, AnswerDecidesTheStart) {
   session_->SetupMirrorStart(0);
   ASSERT_TRUE(peer_.ReadPacket());
   ASSERT_TRUE(peer_.WritePacket(101, c.body));
-  ASSERT_TRUE(listener_->WaitFor(c.events.size()));
+  ASSERT_TRUE(listener_->WaitForCount(c.events.size()));
   ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == c.status; }));
-  EXPECT_EQ(listener_->events(), c.events);
+  EXPECT_EQ(listener_->Events(), c.events);
   EXPECT_EQ(sender_->GetRepeatCount(), c.repeat_count);
   EXPECT_EQ(sender_->IsRunning(), c.started);
   EXPECT_EQ(source_->starts(), c.started ? 1 : 0);
@@ -185,7 +168,7 @@ TEST_F(AudioCommandSessionTest, OwnerStopStopsTheSenderAndTellsTheReceiver) {
   EXPECT_EQ(stop->type, 2u);
   EXPECT_TRUE(stop->body.empty());
   EXPECT_FALSE(sender_->IsRunning());
-  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown"}));
   EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusReady);
   // Not playing any more: a second stop does nothing.
   session_->SetupMirrorStop();
@@ -206,8 +189,8 @@ TEST_F(AudioCommandSessionTest, ReceiverStopIsAnsweredByStatus) {
   EXPECT_EQ(reply->type, 252u);
   EXPECT_EQ(reply->body, R"({"resultType":0})");
   EXPECT_FALSE(sender_->IsRunning());
-  ASSERT_TRUE(listener_->WaitFor(2));
-  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+  ASSERT_TRUE(listener_->WaitForCount(2));
+  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown"}));
 }
 
 TEST_F(AudioCommandSessionTest, ReceiverStartRequestsAStart) {
@@ -215,8 +198,8 @@ TEST_F(AudioCommandSessionTest, ReceiverStartRequestsAStart) {
   ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":-1})"));
   ASSERT_TRUE(LogCapture::Get().WaitFor("OnStart displayMode is illegal"));
   ASSERT_TRUE(peer_.WritePacket(151, "{}"));
-  ASSERT_TRUE(listener_->WaitFor(1));
-  EXPECT_EQ(listener_->events(), (Strings{"error -1600"}));
+  ASSERT_TRUE(listener_->WaitForCount(1));
+  EXPECT_EQ(listener_->Events(), (Strings{"error -1600"}));
   ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":0})"));
   const auto start = peer_.ReadPacket();
   ASSERT_TRUE(start);
@@ -232,7 +215,7 @@ TEST_F(AudioCommandSessionTest, UnknownCommandChangesNothing) {
   ASSERT_TRUE(LogCapture::Get().WaitFor("unknow packet num"));
   EXPECT_TRUE(peer_.NothingPending(100));
   EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusReady);
-  EXPECT_TRUE(listener_->events().empty());
+  EXPECT_TRUE(listener_->Events().empty());
 }
 
 // An accepting answer with no sender to start leaves the session ready again, so a
@@ -245,14 +228,14 @@ TEST_F(AudioCommandSessionTest, AcceptedStartWithoutASenderReturnsToReady) {
   ASSERT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusReady; }));
   session_->SetupMirrorStart(0);
   EXPECT_TRUE(peer_.ReadPacket());
-  EXPECT_TRUE(listener_->events().empty());
+  EXPECT_TRUE(listener_->Events().empty());
 }
 
 TEST_F(AudioCommandSessionTest, DestroyingAPlayingSessionStopsTheSender) {
   Play();
   session_.reset();
   EXPECT_FALSE(sender_->IsRunning());
-  EXPECT_EQ(listener_->events(), (Strings{"play", "teardown"}));
+  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown"}));
 }
 
 TEST(AudioCommandSessionLinkTest, StartWithoutALinkSendsNothing) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "tests/services/remote_input/log_capture.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp::ril {
 namespace {
@@ -55,7 +55,7 @@ TEST(InputEventCodec, DatagramTable) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing_support::LogCapture log;
+    testing_support::ScopedLogCapture log;
     std::vector<InputEvent> events(5);
     EXPECT_EQ(Deserialize(c.bytes.data(), c.bytes.size(), events), c.accepted);
     if (c.accepted) {
@@ -68,7 +68,7 @@ TEST(InputEventCodec, DatagramTable) {
 }
 
 TEST(InputEventCodec, RefusedHeaderLogsItsTextForm) {
-  testing_support::LogCapture log;
+  testing_support::ScopedLogCapture log;
   const uint8_t bytes[] = {0x02, 0xFD, 0x01, 0x00};
   std::vector<InputEvent> events;
   EXPECT_FALSE(Deserialize(bytes, sizeof bytes, events));

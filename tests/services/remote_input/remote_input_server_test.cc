@@ -21,7 +21,7 @@
 
 #include "crcp/config.h"
 #include "services/remote_input/input_event_codec.h"
-#include "tests/services/remote_input/log_capture.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp::ril {
 namespace {
@@ -174,7 +174,7 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
     // Added before the server's threads exist and removed after they have ended.
-    testing_support::LogCapture log;
+    testing_support::ScopedLogCapture log;
     auto sink = std::make_shared<RecordingSink>();
     auto listener = std::make_shared<RecordingListener>();
     Record<Sent> sent;

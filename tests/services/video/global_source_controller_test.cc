@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/display/sim_virtual_display_driver.h"
@@ -93,6 +96,26 @@ TEST_F(GlobalSourceControllerTest, LastConsumerStopsThePipelineBeforeItIsRemoved
   source_->ClearCalls();
   controller_->Stop("a");
   EXPECT_TRUE(source_->Calls().empty());
+}
+
+// A consumer's owner may go as soon as it left: leaving waits for the consumer's call
+// in flight on the output thread (and the call it was in finishes).
+TEST_F(GlobalSourceControllerTest, LeavingWaitsForTheConsumersCallInFlight) {
+  std::promise<void> entered;
+  std::atomic<bool> finished{false};
+  controller_->AddOutputCallback("a", [&](uint8_t*, uint32_t, uint64_t) {
+    entered.set_value();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    finished = true;
+  });
+  controller_->AddOutputCallback("b", [](uint8_t*, uint32_t, uint64_t) {});
+  controller_->Start();
+  auto output = std::async(std::launch::async, [&] { source_->Emit(1); });
+  ASSERT_EQ(entered.get_future().wait_for(kBound), std::future_status::ready);
+  controller_->Stop("a");
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(controller_->IsRunning());
+  output.get();
 }
 
 TEST_F(GlobalSourceControllerTest, DisplayIds) {

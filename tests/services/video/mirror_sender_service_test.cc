@@ -16,6 +16,7 @@
 #include "services/media_link/sender_setting_info.h"
 #include "tests/receiver/video_side.h"
 #include "tests/services/video/fake_video_source.h"
+#include "tests/support/event_recorder.h"
 
 namespace crcp::video {
 namespace {
@@ -64,29 +65,13 @@ TEST(SenderSetting, Table) {
   EXPECT_EQ(setting->codec, (std::vector<std::string>{"vp9", "h264"}));
 }
 
-class Events : public ClientListener {
+class Events : public ClientListener, public testing_support::EventRecorder {
  public:
+  Events() : EventRecorder(kWait) {}
   void OnError(const std::string& id, int code) override { Add(id + " error " + std::to_string(code)); }
   void OnPlay(const std::string& id) override { Add(id + " play"); }
   void OnPause(const std::string& id) override { Add(id + " pause"); }
   void OnTeardown(const std::string& id) override { Add(id + " teardown"); }
-  std::optional<std::string> Next() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!cv_.wait_for(lock, kWait, [&] { return !events_.empty(); })) return std::nullopt;
-    std::string event = events_.front();
-    events_.erase(events_.begin());
-    return event;
-  }
-
- private:
-  void Add(std::string event) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(event));
-    cv_.notify_all();
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::vector<std::string> events_;
 };
 
 // The service over a recording pipeline, against the receiver's video side.

@@ -1,0 +1,269 @@
+#include "platform/audio/pulse_connection.h"
+
+#include <chrono>
+
+namespace platform::audio {
+
+namespace {
+
+const char* const kClientName = "Castora";
+constexpr std::chrono::seconds kConnectTimeout{2};
+
+}  // namespace
+
+PulseConnection::~PulseConnection() {
+  if (loop_ == nullptr) return;
+  if (running_) {
+    pa_threaded_mainloop_lock(loop_);
+    if (context_ != nullptr) {
+      pa_context_set_state_callback(context_, nullptr, nullptr);
+      pa_context_set_subscribe_callback(context_, nullptr, nullptr);
+      pa_context_disconnect(context_);
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_stop(loop_);
+  }
+  if (context_ != nullptr) pa_context_unref(context_);
+  pa_threaded_mainloop_free(loop_);
+}
+
+AudioResult PulseConnection::Open() {
+  loop_ = pa_threaded_mainloop_new();
+  if (loop_ == nullptr) return AudioResult::kFailed;
+  context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), kClientName);
+  if (context_ == nullptr) return AudioResult::kFailed;
+  pa_context_set_state_callback(context_, &PulseConnection::OnState, this);
+  if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+    return AudioResult::kNoServer;
+  }
+  if (pa_threaded_mainloop_start(loop_) < 0) return AudioResult::kFailed;
+  running_ = true;
+  {
+    std::unique_lock<std::mutex> lock(state_mutex_);
+    state_cv_.wait_for(lock, kConnectTimeout, [this] { return state_ != PA_CONTEXT_UNCONNECTED &&
+                                                               state_ != PA_CONTEXT_CONNECTING &&
+                                                               state_ != PA_CONTEXT_AUTHORIZING &&
+                                                               state_ != PA_CONTEXT_SETTING_NAME; });
+    if (state_ != PA_CONTEXT_READY) return AudioResult::kNoServer;
+  }
+  Locked lock(this);
+  pa_context_set_subscribe_callback(context_, &PulseConnection::OnEvent, this);
+  Unref(pa_context_subscribe(
+      context_, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
+      nullptr, nullptr));
+  Unref(pa_context_get_server_info(context_, &PulseConnection::OnServerInfoEvent, this));
+  return AudioResult::kOk;
+}
+
+bool PulseConnection::Alive() {
+  std::lock_guard<std::mutex> lock(state_mutex_);
+  return state_ == PA_CONTEXT_READY;
+}
+
+AudioResult PulseConnection::DefaultSinkName(std::string* name) {
+  AudioResult r = RealDefaultSinkName(name);
+  if (r != AudioResult::kOk) return r;
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  if (!diverted_sink_.empty() && *name == kMutedSinkName) *name = diverted_sink_;
+  return AudioResult::kOk;
+}
+
+bool PulseConnection::IsDiverted(const std::string& sink) {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  return !diverted_sink_.empty() && diverted_sink_ == sink;
+}
+
+AudioResult PulseConnection::RealDefaultSinkName(std::string* name) {
+  std::string value;
+  AudioResult r = Ask<std::string>(
+      [](pa_context* ctx, void* holder) { return pa_context_get_server_info(ctx, &OnPulseServerInfo, holder); },
+      &value);
+  if (r != AudioResult::kOk) return r;
+  if (value.empty()) return AudioResult::kNoDevice;
+  *name = value;
+  return AudioResult::kOk;
+}
+
+AudioResult PulseConnection::Sinks(const std::string& name, std::vector<SinkInfo>* sinks) {
+  return Ask<std::vector<SinkInfo>>(
+      [&](pa_context* ctx, void* holder) {
+        return name.empty() ? pa_context_get_sink_info_list(ctx, &OnPulseSinkInfo, holder)
+                            : pa_context_get_sink_info_by_name(ctx, name.c_str(), &OnPulseSinkInfo, holder);
+      },
+      sinks);
+}
+
+AudioResult PulseConnection::DefaultSink(SinkInfo* sink) {
+  std::string name;
+  AudioResult r = DefaultSinkName(&name);
+  if (r != AudioResult::kOk) return r;
+  std::vector<SinkInfo> sinks;
+  r = Sinks(name, &sinks);
+  if (r != AudioResult::kOk) return r;
+  if (sinks.empty()) return AudioResult::kNoDevice;
+  *sink = sinks.front();
+  return AudioResult::kOk;
+}
+
+AudioResult PulseConnection::SetDefaultSink(const std::string& name) {
+  return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_set_default_sink(ctx, name.c_str(), done, holder);
+  });
+}
+
+AudioResult PulseConnection::Divert(const SinkInfo& sink) {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  if (IsDiverted(sink.name)) return AudioResult::kOk;
+  std::string properties = "device.description=Castora-muted-output";
+  // Sink names are plain (letters, digits and a few marks), so a double-quoted value
+  // inside the single-quoted argument needs no escaping; a name that would (none the
+  // server accepts) is left out, and a later recovery leaves the default to the server.
+  if (sink.name.find_first_of("'\"\\ ") == std::string::npos) {
+    properties += std::string(" ") + kDivertedFromProperty + "=\"" + sink.name + "\"";
+  }
+  const std::string args = std::string("sink_name=") + kMutedSinkName + " rate=" + std::to_string(sink.spec.rate) +
+                           " channels=" + std::to_string(sink.spec.channels) + " format=" +
+                           pa_sample_format_to_string(sink.spec.format) + " sink_properties='" + properties + "'";
+  uint32_t module = PA_INVALID_INDEX;
+  AudioResult r = LoadModule("module-null-sink", args, &module);
+  if (r != AudioResult::kOk) return r;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted_sink_ = sink.name;
+    module_ = module;
+  }
+  r = SetDefaultSink(kMutedSinkName);
+  if (r == AudioResult::kOk) r = MoveInputs(sink.index, kMutedSinkName);
+  if (r != AudioResult::kOk) {
+    UndivertLocked();
+    return r;
+  }
+  notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
+  return AudioResult::kOk;
+}
+
+AudioResult PulseConnection::Undivert() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  return UndivertLocked();
+}
+
+AudioResult PulseConnection::RemoveLeftoverStandIn() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  std::vector<SinkInfo> stand_in;
+  AudioResult r = Sinks(kMutedSinkName, &stand_in);
+  if (r != AudioResult::kOk || stand_in.empty()) return r;
+  const SinkInfo& left = stand_in.front();
+  std::vector<SinkInfo> output;
+  if (!left.diverted_from.empty() && left.diverted_from != kMutedSinkName &&
+      Sinks(left.diverted_from, &output) == AudioResult::kOk && !output.empty()) {
+    std::string real;
+    if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) {
+      SetDefaultSink(left.diverted_from);
+    }
+    MoveInputs(left.index, left.diverted_from);
+  }
+  return UnloadModule(left.owner_module);
+}
+
+AudioResult PulseConnection::UndivertLocked() {
+  std::string sink;
+  uint32_t module;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    sink = diverted_sink_;
+    module = module_;
+  }
+  if (sink.empty()) return AudioResult::kOk;
+  std::string real;
+  if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) SetDefaultSink(sink);
+  std::vector<SinkInfo> muted;
+  if (Sinks(kMutedSinkName, &muted) == AudioResult::kOk && !muted.empty()) MoveInputs(muted.front().index, sink);
+  // Unloading moves whatever is left on the null sink to the default.
+  AudioResult r = UnloadModule(module);
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted_sink_.clear();
+    module_ = PA_INVALID_INDEX;
+  }
+  std::vector<SinkInfo> restored;
+  if (Sinks(sink, &restored) == AudioResult::kOk && !restored.empty()) {
+    notifier_->Post(PulseEvent{true, sink, restored.front().muted, VolumeScalar(restored.front().volume)});
+  }
+  return r;
+}
+
+AudioResult PulseConnection::LoadModule(const std::string& name, const std::string& args, uint32_t* index) {
+  return Ask<uint32_t>(
+      [&](pa_context* ctx, void* holder) {
+        return pa_context_load_module(ctx, name.c_str(), args.c_str(), &OnPulseModuleLoaded, holder);
+      },
+      index);
+}
+
+AudioResult PulseConnection::UnloadModule(uint32_t index) {
+  if (index == PA_INVALID_INDEX) return AudioResult::kOk;
+  return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_unload_module(ctx, index, done, holder);
+  });
+}
+
+AudioResult PulseConnection::MoveInputs(uint32_t from, const std::string& to) {
+  std::vector<std::pair<uint32_t, uint32_t>> inputs;
+  AudioResult r = Ask<std::vector<std::pair<uint32_t, uint32_t>>>(
+      [](pa_context* ctx, void* holder) { return pa_context_get_sink_input_info_list(ctx, &OnPulseSinkInputInfo, holder); },
+      &inputs);
+  if (r != AudioResult::kOk) return r;
+  for (const auto& input : inputs) {
+    if (input.second != from) continue;
+    Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+      return pa_context_move_sink_input_by_name(ctx, input.first, to.c_str(), done, holder);
+    });
+  }
+  return AudioResult::kOk;
+}
+
+void PulseConnection::OnState(pa_context* c, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  std::lock_guard<std::mutex> lock(self->state_mutex_);
+  self->state_ = pa_context_get_state(c);
+  self->state_cv_.notify_all();
+}
+
+// Loop thread: a sink or the server changed; fetch what changed.
+void PulseConnection::OnEvent(pa_context* c, pa_subscription_event_type_t t, uint32_t index, void* userdata) {
+  auto facility = t & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+  auto type = t & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+  if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+    Unref(pa_context_get_server_info(c, &PulseConnection::OnServerInfoEvent, userdata));
+  } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && type != PA_SUBSCRIPTION_EVENT_REMOVE) {
+    Unref(pa_context_get_sink_info_by_index(c, index, &PulseConnection::OnSinkEvent, userdata));
+  }
+}
+
+void PulseConnection::OnServerInfoEvent(pa_context*, const pa_server_info* i, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (i == nullptr || i->default_sink_name == nullptr) return;
+  std::string name = i->default_sink_name;
+  {
+    std::lock_guard<std::mutex> lock(self->alias_mutex_);
+    if (!self->diverted_sink_.empty() && name == kMutedSinkName) name = self->diverted_sink_;
+  }
+  if (self->have_default_ && name == self->default_sink_) return;
+  bool first = !self->have_default_;
+  self->have_default_ = true;
+  self->default_sink_ = name;
+  if (!first) self->notifier_->Post(PulseEvent{false, name, false, 1.0f});
+}
+
+void PulseConnection::OnSinkEvent(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (eol != 0 || i == nullptr || i->name == nullptr) return;
+  // Sinks report many kinds of change; only mute and volume are passed on.
+  std::pair<bool, float> now(i->mute != 0 || self->IsDiverted(i->name), VolumeScalar(i->volume));
+  auto it = self->last_volume_.find(i->index);
+  if (it != self->last_volume_.end() && it->second == now) return;
+  self->last_volume_[i->index] = now;
+  self->notifier_->Post(PulseEvent{true, i->name, now.first, now.second});
+}
+
+}  // namespace platform::audio
