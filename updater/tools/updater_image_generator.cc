@@ -4,28 +4,19 @@
 // size so that it stays sharp when scaled) and the program icon's sizes as
 // frames/app_<size>.png, which the build joins into icon_app.ico with ImageMagick.
 #include <algorithm>
-#include <cstdio>
 
 #include <QColor>
-#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
+#include "utils/qt_tool.h"
+
 namespace {
 
-QString g_out;
-int g_failures = 0;
-
-void Save(const QImage& image, const QString& name) {
-  const QString path = QDir(g_out).filePath(name);
-  if (!image.save(path, "PNG")) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    ++g_failures;
-  }
-}
+using utils::SavePicture;
 
 QImage Canvas(int size) {
   QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -54,7 +45,7 @@ void SucceedIcon() {
   tick.lineTo(65, 37);
   p.drawPath(tick);
   p.end();
-  Save(image, QStringLiteral("icon_succeed.png"));
+  SavePicture(image, QStringLiteral("icon_succeed.png"));
 }
 
 // The updater's mark: the product's blue rounded square with a circular arrow around
@@ -95,16 +86,10 @@ QImage AppIcon(int size) {
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);  // offscreen is enough: nothing is shown
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
-    return 2;
-  }
-  g_out = QString::fromLocal8Bit(argv[1]);
-  if (!QDir().mkpath(QDir(g_out).filePath(QStringLiteral("frames")))) {
-    std::fprintf(stderr, "cannot create %s\n", argv[1]);
-    return 1;
-  }
+  utils::PictureFolder& pictures = utils::PictureFolder::Instance();
+  if (const int code = pictures.Open(argc, argv); code != 0) return code;
   SucceedIcon();
-  for (int size : {16, 24, 32, 48, 64, 256}) Save(AppIcon(size), QStringLiteral("frames/app_%1.png").arg(size));
-  return g_failures == 0 ? 0 : 1;
+  for (int size : {16, 24, 32, 48, 64, 256})
+    SavePicture(AppIcon(size), QStringLiteral("frames/app_%1.png").arg(size));
+  return pictures.ExitCode();
 }

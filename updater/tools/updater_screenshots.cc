@@ -10,24 +10,19 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
-#include <QTimer>
 #include <QTranslator>
 
 #include "updater/interaction.h"
 #include "updater/startup.h"
 #include "updater/update_finished_page.h"
 #include "updater/updating_page.h"
+#include "utils/qt_tool.h"
 
 #include <QSlider>
 
 namespace {
 
-void Settle(int ms) {
-  QTimer timer;
-  timer.setSingleShot(true);
-  timer.start(ms);
-  while (timer.isActive()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using utils::Settle;
 
 bool Grab(Interaction& window, const QString& folder, const QString& name) {
   Settle(400);
@@ -57,8 +52,7 @@ int main(int argc, char** argv) {
   QApplication::setFont(font);
   InitUpdaterResources();
   QTranslator translator;
-  if (argc > 3 && translator.load(QStringLiteral(":/language/%1.qm").arg(QString::fromLocal8Bit(argv[3]))))
-    QApplication::installTranslator(&translator);
+  utils::InstallLanguageArgument(translator, argc, argv, 3);
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
   bool ok = true;

@@ -9,10 +9,8 @@
 // down smoothly, so they stay sharp at 144 DPI); border images and small icons used by
 // style sheets are drawn at their 96-DPI size.
 #include <cmath>
-#include <cstdio>
 
 #include <QColor>
-#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -20,6 +18,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QString>
+
+#include "utils/qt_tool.h"
 
 namespace {
 
@@ -32,16 +32,7 @@ const QColor kStar(0xFF, 0xC1, 0x3B);
 const QColor kRed(0xF5, 0x4A, 0x45);
 const QColor kGreen(0x3C, 0xC5, 0x5A);
 
-QString g_out;
-int g_failures = 0;
-
-void Save(const QImage& image, const QString& name) {
-  const QString path = QDir(g_out).filePath(name);
-  if (!image.save(path, "PNG")) {
-    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    ++g_failures;
-  }
-}
+using utils::SavePicture;
 
 QImage Canvas(int w, int h, bool opaque) {
   QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
@@ -152,7 +143,7 @@ void StatusDots() {
     p.setBrush(color);
     p.drawEllipse(QRectF(1, 1, 8, 8));
     p.end();
-    Save(image, name);
+    SavePicture(image, name);
   }
 }
 
@@ -185,8 +176,9 @@ QImage Logo(int size) {
 }
 
 void Logos() {
-  for (int size : {16, 24, 32, 48, 64, 256}) Save(Logo(size), QStringLiteral("frames/logo_%1.png").arg(size));
-  Save(Logo(128), QStringLiteral("icon_logo.png"));
+  for (int size : {16, 24, 32, 48, 64, 256})
+    SavePicture(Logo(size), QStringLiteral("frames/logo_%1.png").arg(size));
+  SavePicture(Logo(128), QStringLiteral("icon_logo.png"));
 }
 
 // One rounded cell per character, drawn at twice the size of the code entry.
@@ -204,7 +196,7 @@ void InputBoxes() {
       p.drawRoundedRect(cell, 8, 8);
     }
     p.end();
-    Save(image, QStringLiteral("input_box_%1.png").arg(n));
+    SavePicture(image, QStringLiteral("input_box_%1.png").arg(n));
   }
 }
 
@@ -224,7 +216,7 @@ void LoadingFrames() {
     p.setPen(QPen(kBlue, 14, Qt::SolidLine, Qt::RoundCap));
     p.drawArc(ring, static_cast<int>(start), static_cast<int>(span * 16));
     p.end();
-    Save(image, QStringLiteral("frames/pic_loading_%1.png").arg(f, 2, 10, QLatin1Char('0')));
+    SavePicture(image, QStringLiteral("frames/pic_loading_%1.png").arg(f, 2, 10, QLatin1Char('0')));
   }
 }
 
@@ -264,7 +256,7 @@ void SingleStarFrames() {
     Sparkle(p, QPointF(352, 206), Twinkle(t, 0.45, 11, 7), kBlue);
     Sparkle(p, QPointF(300, 30), Twinkle(t, 0.55, 8, 5), kBlue);
     p.end();
-    Save(image, QStringLiteral("frames/single_star_%1.png").arg(f, 2, 10, QLatin1Char('0')));
+    SavePicture(image, QStringLiteral("frames/single_star_%1.png").arg(f, 2, 10, QLatin1Char('0')));
   }
 }
 
@@ -319,7 +311,7 @@ void JoinStarFrames() {
     Sparkle(p, QPointF(64, 70), Twinkle(t, 0.4, 13, 8), kStar);
     Sparkle(p, QPointF(200, 22), Twinkle(t, 0.6, 10, 6), kBlue);
     p.end();
-    Save(image, QStringLiteral("frames/join_star_%1.png").arg(f, 2, 10, QLatin1Char('0')));
+    SavePicture(image, QStringLiteral("frames/join_star_%1.png").arg(f, 2, 10, QLatin1Char('0')));
   }
 }
 
@@ -366,7 +358,7 @@ void LinkPicture(const QString& name, bool failed) {
     Sparkle(p, QPointF(60, 112), 11, kStar);
   }
   p.end();
-  Save(image, name);
+  SavePicture(image, name);
 }
 
 // The frame of the pop-up menus: a white rounded panel with a soft shadow, cut into
@@ -386,7 +378,7 @@ void ShadowMenuBorder() {
   p.setBrush(Qt::white);
   p.drawRoundedRect(QRectF(kShadow, kShadow, kSize - 2 * kShadow, kSize - 2 * kShadow), 6, 6);
   p.end();
-  Save(image, QStringLiteral("shadow_menu.png"));
+  SavePicture(image, QStringLiteral("shadow_menu.png"));
 }
 
 // Title-row and dialog buttons, drawn at 2x for the style sheets' "image".
@@ -400,7 +392,7 @@ void ButtonIcons() {
     p.setBrush(Qt::NoBrush);
     draw(p);
     p.end();
-    Save(image, name);
+    SavePicture(image, name);
   };
   icon(QStringLiteral("btn_close.png"), [](QPainter& p) {
     p.drawLine(QPointF(15, 15), QPointF(33, 33));
@@ -454,7 +446,7 @@ void CheckBoxes() {
       p.drawRoundedRect(QRectF(3, 3, 30, 30), 6, 6);
     }
     p.end();
-    Save(image, checked ? QStringLiteral("checkbox_checked.png") : QStringLiteral("checkbox_unchecked.png"));
+    SavePicture(image, checked ? QStringLiteral("checkbox_checked.png") : QStringLiteral("checkbox_unchecked.png"));
   }
 }
 
@@ -475,7 +467,7 @@ void DialogIcons() {
     p.setBrush(Qt::NoBrush);
     draw(p);
     p.end();
-    Save(image, name);
+    SavePicture(image, name);
   };
   badge(QStringLiteral("icon_warning.png"), QColor(0xFA, 0x8C, 0x16), [](QPainter& p) {
     p.drawLine(QPointF(48, 30), QPointF(48, 52));
@@ -498,15 +490,8 @@ void DialogIcons() {
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);  // offscreen is enough: nothing is shown
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
-    return 2;
-  }
-  g_out = QString::fromLocal8Bit(argv[1]);
-  if (!QDir().mkpath(QDir(g_out).filePath(QStringLiteral("frames")))) {
-    std::fprintf(stderr, "cannot create %s\n", argv[1]);
-    return 1;
-  }
+  utils::PictureFolder& pictures = utils::PictureFolder::Instance();
+  if (const int code = pictures.Open(argc, argv); code != 0) return code;
   StatusDots();
   Logos();
   InputBoxes();
@@ -519,5 +504,5 @@ int main(int argc, char** argv) {
   ButtonIcons();
   CheckBoxes();
   DialogIcons();
-  return g_failures == 0 ? 0 : 1;
+  return pictures.ExitCode();
 }

@@ -18,7 +18,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QTranslator>
 #include <QVBoxLayout>
 
@@ -33,16 +32,12 @@
 #include "client/ui/pin_code_page.h"
 #include "client/ui/resource_bundle.h"
 #include "utils/dpi_scale.h"
+#include "utils/qt_tool.h"
 #include "utils/style_sheet.h"
 
 namespace {
 
-void Settle(int ms) {
-  QTimer timer;
-  timer.setSingleShot(true);
-  timer.start(ms);
-  while (timer.isActive()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using utils::Settle;
 
 // The page on a white panel, as in the main window.
 QWidget* Panel(QWidget* page) {
@@ -94,8 +89,7 @@ int main(int argc, char** argv) {
   // Out of the way, so that no card is hovered by the real pointer of the X server.
   QCursor::setPos(2000, 2000);
   QTranslator translator;
-  if (argc >= 4 && translator.load(QStringLiteral(":/language/%1.qm").arg(QString::fromLocal8Bit(argv[3]))))
-    QCoreApplication::installTranslator(&translator);
+  utils::InstallLanguageArgument(translator, argc, argv, 3);
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
   const QString dpi = argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("96");

@@ -11,7 +11,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QTranslator>
 
 #include "client/settings.h"
@@ -24,15 +23,11 @@
 #include "client/ui/shadow_menu.h"
 #include "client/ui/tip_dialog.h"
 #include "tests/client/window/fake_controller.h"
+#include "utils/qt_tool.h"
 
 namespace {
 
-void Settle(int ms) {
-  QTimer timer;
-  timer.setSingleShot(true);
-  timer.start(ms);
-  while (timer.isActive()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using utils::Settle;
 
 QString g_folder;
 QString g_suffix;
@@ -69,8 +64,7 @@ int main(int argc, char** argv) {
   InitUiResources();
   QCursor::setPos(2000, 2000);
   QTranslator translator;
-  if (argc >= 4 && translator.load(QStringLiteral(":/language/%1.qm").arg(QString::fromLocal8Bit(argv[3]))))
-    QCoreApplication::installTranslator(&translator);
+  utils::InstallLanguageArgument(translator, argc, argv, 3);
   g_folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(g_folder);
   g_suffix = QStringLiteral("_") + (argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("96"));
