@@ -1,11 +1,7 @@
 #include "updater/updater_logger.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 #include <exception>
+#include <optional>
 
 #include <fmt/format.h>
 #include <spdlog/details/file_helper.h>
@@ -14,7 +10,6 @@
 #include <spdlog/sinks/daily_file_sink.h>
 
 #include "utils/logger.h"
-#include "utils/user_paths.h"
 
 namespace {
 
@@ -47,12 +42,6 @@ std::shared_ptr<spdlog::logger> CreateFallbackLogger() {
   return logger;
 }
 
-bool IsReadableDir(const std::string& path) {
-  struct stat st {};
-  return ::access(path.c_str(), R_OK) == 0 && ::stat(path.c_str(), &st) == 0 &&
-         S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 std::string UpdaterLogFileName(const std::string& base, const std::tm& now) {
@@ -64,23 +53,9 @@ std::string UpdaterLogFileName(const std::string& base, const std::tm& now) {
 }
 
 std::shared_ptr<spdlog::logger> CreateUpdaterLogger(const std::string& folder) {
-  auto root = utils::GetUserDataRoot();
-  if (!root) return CreateFallbackLogger();
-  if (!root->explicit_root && !utils::MakeDirectories(root->path))
-    return CreateFallbackLogger();
-
-  const std::string dir = root->path + "/" + folder;
-  const std::string logdir = dir + "/log";
-  if (IsReadableDir(logdir)) {
-    zorvax::utils::logger::RemoveOldLogs(
-        logdir, std::chrono::duration_cast<std::chrono::seconds>(
-                    std::chrono::system_clock::now().time_since_epoch())
-                    .count());
-  } else {
-    for (const std::string& d : {dir, logdir}) {
-      if (::mkdir(d.c_str(), 0700) != 0 && errno == ENOENT) return CreateFallbackLogger();
-    }
-  }
+  const std::optional<std::string> prepared = zorvax::utils::logger::PrepareLogFolder(folder);
+  if (!prepared) return CreateFallbackLogger();
+  const std::string& logdir = *prepared;
 
   std::shared_ptr<spdlog::logger> logger;
   try {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/daily_file_sink.h>
@@ -38,12 +39,6 @@ std::shared_ptr<spdlog::logger> CreateFallbackLogger(const char* why) {
   return logger;
 }
 
-bool IsReadableDir(const std::string& path) {
-  struct stat st {};
-  return ::access(path.c_str(), R_OK) == 0 && ::stat(path.c_str(), &st) == 0 &&
-         S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 spdlog::level::level_enum LevelFromEnvironment() {
@@ -67,26 +62,33 @@ void RemoveOldLogs(const std::string& logdir, int64_t now_unix_seconds) {
   ::closedir(dir);
 }
 
-std::shared_ptr<spdlog::logger> CreateLogger(const std::string& folder) {
+std::optional<std::string> PrepareLogFolder(const std::string& folder) {
   auto root = ::utils::GetUserDataRoot();
-  if (!root) return CreateFallbackLogger("[ZorvaxLogger] Fail to create directory");
+  if (!root) return std::nullopt;
   // A root from APPDATA is taken as it stands; the XDG root may not exist yet on a
   // fresh account, so it is created.
-  if (!root->explicit_root && !::utils::MakeDirectories(root->path))
-    return CreateFallbackLogger("[ZorvaxLogger] Fail to create directory");
+  if (!root->explicit_root && !::utils::MakeDirectories(root->path)) return std::nullopt;
 
   const std::string dir = root->path + "/" + folder;
   const std::string logdir = dir + "/log";
-  if (IsReadableDir(logdir)) {
+  struct stat st {};
+  if (::access(logdir.c_str(), R_OK) == 0 && ::stat(logdir.c_str(), &st) == 0 &&
+      S_ISDIR(st.st_mode)) {
     RemoveOldLogs(logdir, std::chrono::duration_cast<std::chrono::seconds>(
                               std::chrono::system_clock::now().time_since_epoch())
                               .count());
   } else {
     for (const std::string& d : {dir, logdir}) {
-      if (::mkdir(d.c_str(), 0700) != 0 && errno == ENOENT)
-        return CreateFallbackLogger("[ZorvaxLogger] Fail to create directory");
+      if (::mkdir(d.c_str(), 0700) != 0 && errno == ENOENT) return std::nullopt;
     }
   }
+  return logdir;
+}
+
+std::shared_ptr<spdlog::logger> CreateLogger(const std::string& folder) {
+  const std::optional<std::string> prepared = PrepareLogFolder(folder);
+  if (!prepared) return CreateFallbackLogger("[ZorvaxLogger] Fail to create directory");
+  const std::string& logdir = *prepared;
 
   std::shared_ptr<spdlog::logger> logger;
   for (int i = 0; i < 3 && !logger; ++i) {

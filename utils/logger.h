@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -38,6 +39,10 @@ std::shared_ptr<spdlog::logger> CreateLogger(const std::string& folder);
 
 // The level `LOGLEVEL` asks for: exact, case-sensitive; anything else is info.
 spdlog::level::level_enum LevelFromEnvironment();
+
+// The log folder "<user data root>/<folder>/log": made when missing; when it is there,
+// its files older than three days are removed. Empty when the folder cannot be made.
+std::optional<std::string> PrepareLogFolder(const std::string& folder);
 
 // Deletes every plain file in `logdir` whose last write is more than three days before
 // `now_unix_seconds`. Files dated in the future are young, not old.
