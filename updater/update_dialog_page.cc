@@ -26,18 +26,10 @@ UpdateDialogPage::UpdateDialogPage(int base_height, int max_height, QWidget* par
   description_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   description_->setWordWrap(true);
 
-  update_ = new QPushButton(tr("Update"), this);
-  update_->setObjectName(QStringLiteral("update"));
-  update_->setGeometry(ScaledRect(208, kButtonY, 90, 35));
-  update_->setFlat(true);
-  update_->setCursor(Qt::PointingHandCursor);
+  update_ = FlatButton(tr("Update"), QStringLiteral("update"), 208, kButtonY, 90, 35, this);
   connect(update_, &QPushButton::clicked, this, &UpdateDialogPage::UpdateBtnClicked);
 
-  cancel_ = new QPushButton(tr("Cancel"), this);
-  cancel_->setObjectName(QStringLiteral("cancel"));
-  cancel_->setGeometry(ScaledRect(102, kButtonY, 90, 35));
-  cancel_->setFlat(true);
-  cancel_->setCursor(Qt::PointingHandCursor);
+  cancel_ = FlatButton(tr("Cancel"), QStringLiteral("cancel"), 102, kButtonY, 90, 35, this);
   connect(cancel_, &QPushButton::clicked, this, &UpdateDialogPage::CancelBtnClicked);
 
   utils::ApplyScaledStyleSheet(this, utils::LoadStyleSheet(QStringLiteral("update_dialog_page.qss")));
@@ -46,12 +38,8 @@ UpdateDialogPage::UpdateDialogPage(int base_height, int max_height, QWidget* par
 void UpdateDialogPage::SetDescription(const QString& text) {
   if (text.isEmpty()) return;
   description_->setText(text);
-  const int room = max_height_ - base_height_;
-  description_->setMinimumSize(utils::DpiScaled(kDescriptionWidth), utils::DpiScaled(kDescriptionHeight));
-  description_->setMaximumSize(utils::DpiScaled(kDescriptionWidth), utils::DpiScaled(room + kDescriptionHeight));
-  description_->adjustSize();
-  // Back to logical pixels: the owner scales the panel itself.
-  const int extra = static_cast<int>(description_->height() / utils::DpiScaleFactor()) - kDescriptionHeight;
+  const int extra =
+      FitDescription(description_, kDescriptionWidth, kDescriptionHeight, max_height_ - base_height_);
   if (extra <= 0) return;
   emit ResizeWindowHeight(extra);
   update_->move(update_->x(), utils::DpiScaled(extra + kButtonY));

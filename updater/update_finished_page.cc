@@ -33,11 +33,7 @@ UpdateFinishedPage::UpdateFinishedPage(int base_height, int max_height, QWidget*
   description_->setAlignment(Qt::AlignCenter);
   description_->setWordWrap(true);
 
-  ok_ = new QPushButton(tr("OK"), this);
-  ok_->setObjectName(QStringLiteral("ok"));
-  ok_->setGeometry(ScaledRect(155, kButtonY, 90, 35));
-  ok_->setFlat(true);
-  ok_->setCursor(Qt::PointingHandCursor);
+  ok_ = FlatButton(tr("OK"), QStringLiteral("ok"), 155, kButtonY, 90, 35, this);
   connect(ok_, &QPushButton::clicked, this, &UpdateFinishedPage::OkBtnClicked);
 
   utils::ApplyScaledStyleSheet(this, utils::LoadStyleSheet(QStringLiteral("update_finished_page.qss")));
@@ -48,11 +44,8 @@ void UpdateFinishedPage::SetDescription(const QString& text) {
   // The update's own text reads as a paragraph, not as a centred wish.
   description_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   description_->setText(text);
-  const int room = max_height_ - base_height_;
-  description_->setMinimumSize(utils::DpiScaled(kDescriptionWidth), utils::DpiScaled(kDescriptionHeight));
-  description_->setMaximumSize(utils::DpiScaled(kDescriptionWidth), utils::DpiScaled(room + kDescriptionHeight));
-  description_->adjustSize();
-  const int extra = static_cast<int>(description_->height() / utils::DpiScaleFactor()) - kDescriptionHeight;
+  const int extra =
+      FitDescription(description_, kDescriptionWidth, kDescriptionHeight, max_height_ - base_height_);
   if (extra <= 0) return;
   emit ResizeWindowHeight(extra);
   ok_->move(ok_->x(), utils::DpiScaled(extra + kButtonY));
