@@ -34,6 +34,7 @@
 #include "tests/receiver/remote_input_side.h"
 #include "tests/receiver/session_receiver.h"
 #include "tests/receiver/video_side.h"
+#include "tests/support/qt_core_test_application.h"
 
 // Reaches the Controller's constructor over a scripted input simulator.
 class ControllerTestAccess {
@@ -49,23 +50,9 @@ using std::chrono::milliseconds;
 constexpr int kWaitMs = 10000;
 constexpr milliseconds kWait{kWaitMs};
 
-class QtEnvironment : public testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "client_controller_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QCoreApplication(argc, argv);
-  }
-  void TearDown() override {
-    delete app_;
-    app_ = nullptr;
-  }
-
- private:
-  QCoreApplication* app_ = nullptr;
-};
-testing::Environment* const kEnvironment = testing::AddGlobalTestEnvironment(new QtEnvironment);
+char kProgramName[] = "client_controller_test";
+testing::Environment* const kEnvironment =
+    testing::AddGlobalTestEnvironment(new testing_support::QtCoreTestApplication(kProgramName));
 
 // Runs the event loop until `spy` has `count` entries or the bound passes.
 bool WaitFor(QSignalSpy& spy, int count = 1, int timeout_ms = kWaitMs) {

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/qt_core_test_application.h"
+
 namespace {
 
 #if defined(__SANITIZE_THREAD__)
@@ -30,23 +32,9 @@ constexpr bool kThreadSanitizer = false;
 constexpr bool kThreadSanitizer = false;
 #endif
 
-class QtEnvironment : public testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "client_thread_relay_test";
-    static char* argv[] = {name, nullptr};
-    app_ = new QCoreApplication(argc, argv);
-  }
-  void TearDown() override {
-    delete app_;
-    app_ = nullptr;
-  }
-
- private:
-  QCoreApplication* app_ = nullptr;
-};
-testing::Environment* const kEnvironment = testing::AddGlobalTestEnvironment(new QtEnvironment);
+char kProgramName[] = "client_thread_relay_test";
+testing::Environment* const kEnvironment =
+    testing::AddGlobalTestEnvironment(new testing_support::QtCoreTestApplication(kProgramName));
 
 struct CallRun {
   int worker;
