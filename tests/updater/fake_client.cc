@@ -11,16 +11,15 @@
 // - stdin lines "send <n>" send n; "quit" ends the program (the updater sees the
 //   client's server connection drop); 60 s without end also end it.
 #include <cstdio>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QRemoteObjectHost>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include "rep_transfer_message_source.h"
+#include "tests/support/stdin_commands.h"
 #include "utils/single_application.h"
 
 namespace {
@@ -79,22 +78,7 @@ int main(int argc, char** argv) {
   FakeClient client;
   Say(QStringLiteral("ready"));
   QTimer::singleShot(60000, [] { QCoreApplication::exit(4); });
-  QSocketNotifier input(0, QSocketNotifier::Read);
-  QByteArray pending;
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    const ssize_t n = ::read(0, buffer, sizeof(buffer));
-    if (n <= 0) {
-      input.setEnabled(false);
-      return;
-    }
-    pending.append(buffer, static_cast<int>(n));
-    for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-      const QString command = QString::fromLatin1(pending.left(end)).trimmed();
-      pending.remove(0, end + 1);
-      if (command == QLatin1String("quit")) QCoreApplication::exit(0);
-      if (command.startsWith(QLatin1String("send "))) client.Send(command.mid(5).toInt());
-    }
-  });
+  // Commands from stdin (a pipe from the test), read as they come.
+  testing_support::StdinCommands commands([&client](int value) { client.Send(value); });
   return app.exec();
 }

@@ -12,17 +12,16 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QLocalSocket>
 #include <QRemoteObjectNode>
 #include <QStringList>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include "rep_transfer_message_replica.h"
+#include "tests/support/stdin_commands.h"
 
 namespace {
 
@@ -89,22 +88,6 @@ int main(int argc, char** argv) {
   FakeUpdater updater;
   QTimer::singleShot(30000, [] { QCoreApplication::exit(4); });
   // Commands from stdin (a pipe from the test), read as they come.
-  QSocketNotifier input(0, QSocketNotifier::Read);
-  QByteArray pending;
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    const ssize_t n = ::read(0, buffer, sizeof(buffer));
-    if (n <= 0) {
-      input.setEnabled(false);  // the test closed its end
-      return;
-    }
-    pending.append(buffer, static_cast<int>(n));
-    for (int end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-      const QString command = QString::fromLatin1(pending.left(end)).trimmed();
-      pending.remove(0, end + 1);
-      if (command == QLatin1String("quit")) QCoreApplication::exit(0);
-      if (command.startsWith(QLatin1String("send "))) updater.Send(command.mid(5).toInt());
-    }
-  });
+  testing_support::StdinCommands commands([&updater](int value) { updater.Send(value); });
   return app.exec();
 }
