@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/updater/private_temp_folder.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -45,22 +46,7 @@ QString DecodeUtf16(const QByteArray& bytes) {
   return QTextCodec::codecForName("UTF-16")->toUnicode(bytes);
 }
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QByteArray& value)
-      : name_(name), old_(qgetenv(name)), was_set_(qEnvironmentVariableIsSet(name)) {
-    qputenv(name, value);
-  }
-  ~ScopedEnv() {
-    if (was_set_) qputenv(name_, old_);
-    else qunsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  QByteArray old_;
-  bool was_set_;
-};
+using testing_support::ScopedEnv;
 
 TEST(ScheduledTaskXmlTest, DocumentIsUtf16WithBomAndStartsTheTemporaryCopy) {
   QString path;

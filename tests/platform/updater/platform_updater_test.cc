@@ -14,28 +14,13 @@
 #include "platform/updater/task_store.h"
 #include "platform/updater/task_tool.h"
 #include "platform/updater/update_service.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
 using platform::updater::NetworkInterfaceFacts;
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QByteArray& value)
-      : name_(name), old_(qgetenv(name)), was_set_(qEnvironmentVariableIsSet(name)) {
-    if (value.isNull()) qunsetenv(name);
-    else qputenv(name, value);
-  }
-  ~ScopedEnv() {
-    if (was_set_) qputenv(name_, old_);
-    else qunsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  QByteArray old_;
-  bool was_set_;
-};
+using testing_support::ScopedEnv;
 
 TEST(UpdateServiceTest, EnvironmentOverridesTheCompiledDefault) {
   const struct {
