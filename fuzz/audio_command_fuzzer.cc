@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "crcp/config.h"
 #include "fuzz/command_stream.h"
 #include "fuzz/loopback_peer.h"
+#include "fuzz/once_signal.h"
 #include "services/audio/audio_sender.h"
 #include "services/audio/client_command_session.h"
 #include "services/audio/client_listener.h"
@@ -45,19 +45,14 @@ class SilentSource : public audiosource::IAudioSource {
 class Listener : public ClientListener {
  public:
   void OnError(int code) override {
-    if (code != kEndMark) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!done_) ended_.set_value();
-    done_ = true;
+    if (code == kEndMark) ended_.Set();
   }
   void OnPlay() override {}
   void OnTeardown() override {}
-  std::future<void> Ended() { return ended_.get_future(); }
+  std::future<void> Ended() { return ended_.Future(); }
 
  private:
-  std::mutex mutex_;
-  bool done_ = false;
-  std::promise<void> ended_;
+  fuzz::OnceSignal ended_;
 };
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <future>
 #include <memory>
-#include <mutex>
 
 #include "crcp/config.h"
 #include "fuzz/loopback_peer.h"
+#include "fuzz/once_signal.h"
 #include "services/audio/connection.h"
 #include "services/media_link/connection.h"
 #include "services/media_link/video_packet.h"
@@ -26,20 +26,13 @@ class Listener : public crcp::video::Connection::Listener {
   void OnPacket(std::shared_ptr<crcp::video::VideoPacket> packet) override {
     if (!packet || !packet->IsComplete() || packet->length > max_body_) std::abort();
   }
-  void OnError() override { Finish(); }
-  void OnDisconnect() override { Finish(); }
-  std::future<void> Finished() { return finished_.get_future(); }
+  void OnError() override { finished_.Set(); }
+  void OnDisconnect() override { finished_.Set(); }
+  std::future<void> Finished() { return finished_.Future(); }
 
  private:
-  void Finish() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!done_) finished_.set_value();
-    done_ = true;
-  }
   const uint32_t max_body_;
-  std::mutex mutex_;
-  bool done_ = false;
-  std::promise<void> finished_;
+  fuzz::OnceSignal finished_;
 };
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include <asio/ip/tcp.hpp>
@@ -25,6 +24,7 @@
 #include "crcp/session.h"
 #include "crcp/tcp_socket.h"
 #include "fuzz/loopback_peer.h"
+#include "fuzz/once_signal.h"
 #include "platform/system/sim_system_facts.h"
 #include "services/device_info/device_info_offer.h"
 #include "utils/logger.h"
@@ -54,18 +54,12 @@ class Ended : public crcp::Session::IListener {
     if (auto session = session_.lock()) session->Close();
     Set();
   }
-  void Set() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!done_) promise_.set_value();
-    done_ = true;
-  }
-  std::future<void> Future() { return promise_.get_future(); }
+  void Set() { signal_.Set(); }
+  std::future<void> Future() { return signal_.Future(); }
 
  private:
   std::weak_ptr<crcp::Session> session_;
-  std::mutex mutex_;
-  bool done_ = false;
-  std::promise<void> promise_;
+  fuzz::OnceSignal signal_;
 };
 
 // Input records: u8 message (an index into kIds; one past the end is an unknown id),

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
-#include <mutex>
 
 #include "fuzz/command_stream.h"
 #include "fuzz/loopback_peer.h"
+#include "fuzz/once_signal.h"
 #include "services/video/client_command_session.h"
 #include "utils/logger.h"
 
@@ -36,20 +36,15 @@ class NullSender : public IVideoSender {
 class Listener : public MirrorSenderSession::Listener {
  public:
   void OnError(int code) override {
-    if (code != kResultLinkLost) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!done_) lost_.set_value();
-    done_ = true;
+    if (code == kResultLinkLost) lost_.Set();
   }
   void OnPlay() override {}
   void OnPause() override {}
   void OnTeardown() override {}
-  std::future<void> Lost() { return lost_.get_future(); }
+  std::future<void> Lost() { return lost_.Future(); }
 
  private:
-  std::mutex mutex_;
-  bool done_ = false;
-  std::promise<void> lost_;
+  fuzz::OnceSignal lost_;
 };
 
 }  // namespace
