@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/updater/updater_run.h"
 #include "updater/interaction.h"
 #include "updater/renovix.h"
 #include "updater/update_finished_page.h"
@@ -17,19 +18,6 @@
 #include "updater/updater_settings.h"
 
 namespace {
-
-QString ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-bool WriteScript(const QString& path, const QByteArray& text) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  file.write(text);
-  file.close();
-  return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
 
 QString UpdaterLog() {
   FlushLogger();

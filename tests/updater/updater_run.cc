@@ -8,14 +8,6 @@
 
 namespace {
 
-bool WriteScript(const QString& path, const QByteArray& text) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  file.write(text);
-  file.close();
-  return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 // The program is placed as a hard link where the file system allows it (the build
 // tree's programs are large), else copied: it must be a file of its own in the
 // installation folder, since the updater finds its neighbours beside its own binary.
@@ -24,12 +16,20 @@ bool PlaceProgram(const QString& source, const QString& target) {
   return QFile::copy(source, target);
 }
 
+}  // namespace
+
+bool WriteScript(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  file.write(text);
+  file.close();
+  return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 QString ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
-
-}  // namespace
 
 UpdaterRun::UpdaterRun(bool with_version_config)
     : dir_(QStringLiteral(RENOVIX_TEST_WORK_DIR "/run-XXXXXX")) {

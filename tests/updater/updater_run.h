@@ -6,6 +6,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Writes an executable (owner only) script; false when it cannot.
+bool WriteScript(const QString& path, const QByteArray& text);
+// The file's text (UTF-8), empty when it cannot be read.
+QString ReadAll(const QString& path);
+
 // A private world for one run of the real Renovix program: an installation folder
 // holding the program, VersionConfig.json and a stand-in client ("Castora", a script
 // that records its starts), and folders of its own for the temporary files (where the
