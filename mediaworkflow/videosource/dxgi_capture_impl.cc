@@ -1,6 +1,7 @@
 #include "mediaworkflow/videosource/dxgi_capture_impl.h"
 
 #include "mediaworkflow/buffer/d3d_texture_image_buffer.h"
+#include "platform/screen/shared_area.h"
 #include "utils/logger.h"
 
 namespace mediaworkflow::videosource {
@@ -15,6 +16,7 @@ DXGICaptureImpl::DXGICaptureImpl(platform::screen::ScreenSystem* system)
     : system_(system), pool_(std::make_shared<buffer::SurfacePool>()) {}
 
 DXGICaptureImpl::~DXGICaptureImpl() {
+  platform::screen::SharedArea::Instance().Withdraw(this);
   duplication_.reset();
   std::shared_ptr<platform::screen::Surface> s;
   while (pool_->try_dequeue(s)) s.reset();
@@ -31,8 +33,13 @@ bool DXGICaptureImpl::SelectMonitor(int monitor) {
   duplication_.reset();
   output_ = -1;
   auto monitors = system_->EnumerateMonitors();
-  if (monitor < 0 || monitor >= static_cast<int>(monitors.size())) return false;
+  auto& shared = platform::screen::SharedArea::Instance();
+  if (monitor < 0 || monitor >= static_cast<int>(monitors.size())) {
+    shared.Withdraw(this);
+    return false;
+  }
   output_ = monitor;
+  shared.Publish(this, {monitors[monitor].rect, platform::screen::SharedArea::Bounds(monitors)});
   duplication_ = system_->DuplicateOutput(output_);
   return duplication_ != nullptr;
 }

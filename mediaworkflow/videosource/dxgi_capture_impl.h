@@ -24,6 +24,7 @@ class DXGICaptureImpl : public ScreenCaptureImpl {
 
   bool Init(int monitor) override;
   bool Uninit() override { return true; }
+  // The output at `monitor` in enumeration order, published as the shared area.
   bool SelectMonitor(int monitor) override;
   std::shared_ptr<buffer::ImageBuffer> GetFrame(bool draw_cursor) override;
 

@@ -2,6 +2,7 @@
 
 #include "mediaworkflow/buffer/bitmap_image_buffer.h"
 #include "mediaworkflow/buffer/pointer_drawing.h"
+#include "platform/screen/shared_area.h"
 #include "utils/logger.h"
 
 namespace mediaworkflow::videosource {
@@ -13,7 +14,10 @@ const char* const kLogTag = "MediaWorkflow::ScreenSourceWin";
 GDICaptureImpl::GDICaptureImpl(platform::screen::ScreenSystem* system)
     : system_(system), pool_(std::make_shared<buffer::SurfacePool>()) {}
 
-GDICaptureImpl::~GDICaptureImpl() { blitter_.reset(); }
+GDICaptureImpl::~GDICaptureImpl() {
+  platform::screen::SharedArea::Instance().Withdraw(this);
+  blitter_.reset();
+}
 
 bool GDICaptureImpl::Init(int monitor) {
   if (system_ == nullptr) return false;
@@ -40,7 +44,13 @@ bool GDICaptureImpl::SelectMonitor(int monitor) {
     if (primary != nullptr) LOG_WARN("no monitor for index {}, capturing the primary", monitor);
     chosen = primary;
   }
-  if (chosen != nullptr) rect_ = chosen->rect;
+  auto& shared = platform::screen::SharedArea::Instance();
+  if (chosen != nullptr) {
+    rect_ = chosen->rect;
+    shared.Publish(this, {rect_, platform::screen::SharedArea::Bounds(monitors)});
+  } else {
+    shared.Withdraw(this);
+  }
   return true;
 }
 

@@ -18,7 +18,8 @@ class GDICaptureImpl : public ScreenCaptureImpl {
   bool Init(int monitor) override;
   bool Uninit() override { return true; }
   // 0: the primary monitor; any other index: the first non-primary monitor in
-  // enumeration order, or the primary when there is none.
+  // enumeration order, or the primary when there is none. The monitor chosen is
+  // published as the shared area.
   bool SelectMonitor(int monitor) override;
   std::shared_ptr<buffer::ImageBuffer> GetFrame(bool draw_cursor) override;
 

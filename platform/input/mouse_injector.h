@@ -4,7 +4,7 @@
 #include <memory>
 
 // Synthetic mouse input with the flag bits of the classic mouse-event call: one call
-// carries a move (relative, or absolute 0..65535 over the primary screen), button
+// carries a move (relative, or absolute 0..65535 over the shared monitor), button
 // transitions and a wheel amount in units of 120 per notch.
 namespace platform::input {
 

@@ -44,8 +44,10 @@ std::vector<TouchInputEvent> TouchReportTranslator::Translate(const uint8_t* rep
         next_tracking_id_ = (next_tracking_id_ + 1) & 0xFFFF;
         out.push_back({EV_ABS, ABS_MT_TRACKING_ID, tracking_ids_[slot]});
       }
-      x_[slot] = std::min(ReadLe16(contact + 2), kMaxCoordinate);
-      y_[slot] = std::min(ReadLe16(contact + 4), kMaxCoordinate);
+      x_[slot] = MapAxis(std::min(ReadLe16(contact + 2), kMaxCoordinate), x_axis_.offset,
+                         x_axis_.extent, x_axis_.desktop_extent);
+      y_[slot] = MapAxis(std::min(ReadLe16(contact + 4), kMaxCoordinate), y_axis_.offset,
+                         y_axis_.extent, y_axis_.desktop_extent);
       out.push_back({EV_ABS, ABS_MT_POSITION_X, x_[slot]});
       out.push_back({EV_ABS, ABS_MT_POSITION_Y, y_[slot]});
     } else if (status == kStatusReleased && tracking_ids_[slot] >= 0) {
@@ -57,6 +59,29 @@ std::vector<TouchInputEvent> TouchReportTranslator::Translate(const uint8_t* rep
   remaining_ -= std::min(remaining_, in_report);
   if (remaining_ == 0) EndFrame(out);
   return out;
+}
+
+void TouchReportTranslator::SetArea(const screen::Rect& monitor, const screen::Rect& desktop) {
+  if (monitor.width <= 0 || monitor.height <= 0 || desktop.width <= 0 || desktop.height <= 0) {
+    ClearArea();
+    return;
+  }
+  x_axis_ = {monitor.left - desktop.left, monitor.width, desktop.width};
+  y_axis_ = {monitor.top - desktop.top, monitor.height, desktop.height};
+}
+
+void TouchReportTranslator::ClearArea() {
+  x_axis_ = Axis{};
+  y_axis_ = Axis{};
+}
+
+int32_t TouchReportTranslator::MapAxis(int32_t value, int offset, int extent, int desktop_extent) {
+  if (extent <= 0 || desktop_extent <= 0) return value;
+  // The picture's fraction of the monitor, moved to the desktop's fraction: both in
+  // units of kMaxCoordinate + 1 to the whole.
+  const int64_t units = int64_t{kMaxCoordinate} + 1;
+  const int64_t mapped = (int64_t{offset} * units + int64_t{value} * extent) / desktop_extent;
+  return static_cast<int32_t>(std::clamp<int64_t>(mapped, 0, kMaxCoordinate));
 }
 
 void TouchReportTranslator::EndFrame(std::vector<TouchInputEvent>& out) {

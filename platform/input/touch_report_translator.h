@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/screen/screen_types.h"
+
 namespace platform::input {
 
 // One event for a Linux input device (type, code, value; the kernel stamps the time).
@@ -25,6 +27,10 @@ inline bool operator!=(const TouchInputEvent& a, const TouchInputEvent& b) { ret
 // later ones). A frame ends, with BTN_TOUCH, ABS_X/ABS_Y of the lowest touching slot
 // and SYN_REPORT, once all of its contacts arrived; a new first report ends a frame
 // that was cut short.
+//
+// A report's x and y span the receiver's picture, while the device spans the whole
+// desktop (a display server spreads a direct touch screen over all of its monitors):
+// with an area set, positions are moved into the monitor the picture shows.
 class TouchReportTranslator {
  public:
   static constexpr size_t kReportSize = 65;
@@ -35,8 +41,24 @@ class TouchReportTranslator {
   // The events for one report; empty for a buffer that is not a touch report.
   std::vector<TouchInputEvent> Translate(const uint8_t* report, size_t size);
 
+  // Picture coordinates land in `monitor` of `desktop` from the next report on; an
+  // empty rectangle maps the picture onto the whole device, as does ClearArea.
+  void SetArea(const screen::Rect& monitor, const screen::Rect& desktop);
+  void ClearArea();
+  // One axis: `value` over the picture to the device's range, for a monitor at
+  // `offset` pixels into a desktop `desktop_extent` pixels long.
+  static int32_t MapAxis(int32_t value, int offset, int extent, int desktop_extent);
+
  private:
+  struct Axis {
+    int offset = 0;
+    int extent = 0;  // 0: no mapping
+    int desktop_extent = 0;
+  };
   void EndFrame(std::vector<TouchInputEvent>& out);
+
+  Axis x_axis_;
+  Axis y_axis_;
 
   std::array<int32_t, kSlots> tracking_ids_ = MakeInactive();
   std::array<int32_t, kSlots> x_{};

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/input/touch_report_translator.h"
+#include "platform/screen/shared_area.h"
 
 namespace platform::input {
 
@@ -33,6 +34,11 @@ class UinputTouchDevice : public IHidDevice {
   const HidDeviceInfo& Info() const override { return info_; }
 
   HidResult SendOutputReport(const uint8_t* report, size_t size) override {
+    if (const auto shared = screen::SharedArea::Instance().Current()) {
+      translator_.SetArea(shared->monitor, shared->desktop);
+    } else {
+      translator_.ClearArea();
+    }
     const std::vector<TouchInputEvent> events = translator_.Translate(report, size);
     if (events.empty()) return HidResult::Ok();
     std::vector<input_event> raw(events.size());
@@ -67,7 +73,8 @@ bool SetupAbs(int fd, uint16_t code, int32_t max) {
 }
 
 // A direct (screen-mapped) protocol B touch screen over 0..32767 on both axes, the
-// range of the halved coordinates in the reports.
+// range of the halved coordinates in the reports. The display server spreads it over
+// its whole desktop; the translator moves each touch into the shared monitor.
 bool Configure(int fd) {
   const int32_t max = TouchReportTranslator::kMaxCoordinate;
   bool ok = ::ioctl(fd, UI_SET_EVBIT, EV_SYN) == 0 && ::ioctl(fd, UI_SET_EVBIT, EV_KEY) == 0 &&

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/screen/shared_area.h"
 #include "utils/logger.h"
 
 namespace platform::input {
@@ -22,7 +23,7 @@ XTestMouseInjector::~XTestMouseInjector() {
 int XTestMouseInjector::ToPixel(int32_t absolute, int extent) {
   if (extent <= 0) return 0;
   const int64_t clamped = std::clamp<int64_t>(absolute, 0, 65535);
-  return static_cast<int>(clamped * (extent - 1) / 65535);
+  return static_cast<int>(std::min<int64_t>(clamped * extent / 65536, extent - 1));
 }
 
 int XTestMouseInjector::WheelClicks(int32_t data) {
@@ -54,8 +55,13 @@ bool XTestMouseInjector::Inject(uint32_t flags, int32_t dx, int32_t dy, int32_t 
   if (flags & mouse_flags::kMove) {
     if (flags & mouse_flags::kAbsolute) {
       const int screen = DefaultScreen(display_);
-      XTestFakeMotionEvent(display_, screen, ToPixel(dx, DisplayWidth(display_, screen)),
-                           ToPixel(dy, DisplayHeight(display_, screen)), CurrentTime);
+      // Monitor rectangles are in root-window coordinates, the ones the motion takes.
+      screen::Rect area{0, 0, DisplayWidth(display_, screen), DisplayHeight(display_, screen)};
+      if (const auto shared = screen::SharedArea::Instance().Current();
+          shared && shared->monitor.width > 0 && shared->monitor.height > 0)
+        area = shared->monitor;
+      XTestFakeMotionEvent(display_, screen, area.left + ToPixel(dx, area.width),
+                           area.top + ToPixel(dy, area.height), CurrentTime);
     } else {
       XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
     }

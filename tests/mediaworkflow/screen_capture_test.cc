@@ -9,6 +9,7 @@
 #include "mediaworkflow/videosource/dxgi_capture_impl.h"
 #include "mediaworkflow/videosource/gdi_capture_impl.h"
 #include "mediaworkflow/videosource/screen_source_win.h"
+#include "platform/screen/shared_area.h"
 #include "platform/screen/sim_desktop.h"
 #include "platform/screen/sim_screen_system.h"
 
@@ -163,6 +164,49 @@ INSTANTIATE_TEST_SUITE_P(
                       MonitorCase{"two_is_first_other_too", {kA, kP, kB}, 2, kA.rect},
                       MonitorCase{"one_with_single_monitor_is_primary", {kP}, 1, kP.rect}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// Both paths tell the input side which monitor the picture shows, follow a new
+// selection and let go when they end; a capture that ends after another began leaves
+// the newer one's area in place.
+TEST(CaptureSharedAreaTest, CaptureAnnouncesTheMonitorItTakesUntilItEnds) {
+  auto desktop = std::make_shared<SimDesktop>();
+  const Monitor left{Rect{0, 0, 320, 200}, false, "A"};
+  const Monitor main{Rect{320, 0, 640, 360}, true, "P"};
+  desktop->SetMonitors({main, left});
+  SimScreenSystem system(desktop);
+  auto& shared = platform::screen::SharedArea::Instance();
+  using Make = std::unique_ptr<ScreenCaptureImpl> (*)(platform::screen::ScreenSystem*);
+  const std::pair<const char*, Make> paths[] = {
+      {"duplication",
+       [](platform::screen::ScreenSystem* s) -> std::unique_ptr<ScreenCaptureImpl> {
+         return std::make_unique<DXGICaptureImpl>(s);
+       }},
+      {"blit",
+       [](platform::screen::ScreenSystem* s) -> std::unique_ptr<ScreenCaptureImpl> {
+         return std::make_unique<GDICaptureImpl>(s);
+       }},
+  };
+  for (const auto& [name, make] : paths) {
+    SCOPED_TRACE(name);
+    auto capture = make(&system);
+    ASSERT_TRUE(capture->Init(0));
+    auto area = shared.Current();
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->monitor, main.rect);
+    EXPECT_EQ(area->desktop, (Rect{0, 0, 960, 360}));
+    capture->SelectMonitor(1);
+    ASSERT_TRUE(shared.Current());
+    EXPECT_EQ(shared.Current()->monitor, left.rect);
+
+    auto next = make(&system);
+    ASSERT_TRUE(next->Init(0));
+    capture.reset();
+    ASSERT_TRUE(shared.Current());
+    EXPECT_EQ(shared.Current()->monitor, main.rect);
+    next.reset();
+    EXPECT_FALSE(shared.Current());
+  }
+}
 
 TEST(DxgiMonitorTest, IndexWithoutOutputFailsInit) {
   auto desktop = std::make_shared<SimDesktop>();

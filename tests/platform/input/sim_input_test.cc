@@ -89,7 +89,7 @@ TEST(LinuxBackend, TouchBusListsTheDeviceOnlyWithWritableUinput) {
 TEST(XTestMouseInjector, ScalesAbsoluteAndBoundsWheel) {
   EXPECT_EQ(XTestMouseInjector::ToPixel(0, 1920), 0);
   EXPECT_EQ(XTestMouseInjector::ToPixel(65535, 1920), 1919);
-  EXPECT_EQ(XTestMouseInjector::ToPixel(32768, 1080), 539);
+  EXPECT_EQ(XTestMouseInjector::ToPixel(32768, 1080), 540);  // the middle: first of the lower half
   EXPECT_EQ(XTestMouseInjector::ToPixel(-5, 1080), 0);
   EXPECT_EQ(XTestMouseInjector::WheelClicks(0), 0);
   EXPECT_EQ(XTestMouseInjector::WheelClicks(-120), 1);

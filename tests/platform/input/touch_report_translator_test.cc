@@ -110,5 +110,48 @@ TEST(TouchReportTranslator, CoordinatesAreClampedToTheAxisRange) {
   EXPECT_EQ(events[3], (E{EV_ABS, ABS_MT_POSITION_Y, 32767}));
 }
 
+// The device spans the whole desktop, the report the picture of one monitor: each
+// position moves into that monitor's part of the device's range.
+TEST(TouchReportTranslator, AreaMovesThePictureIntoTheSharedMonitor) {
+  struct Case {
+    const char* what;
+    int32_t value;
+    int offset, extent, desktop_extent;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"right half, its middle", 16384, 1920, 1920, 3840, 24576},
+      {"right half, its left edge", 0, 1920, 1920, 3840, 16384},
+      {"right half, its right edge", 32767, 1920, 1920, 3840, 32767},
+      {"left half, its middle", 16384, 0, 1920, 3840, 8192},
+      {"a smaller monitor below another", 16384, 1080, 720, 1800, 26214},
+      {"the whole desktop", 12345, 0, 1920, 1920, 12345},
+      {"no area", 12345, 0, 0, 0, 12345},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TouchReportTranslator::MapAxis(c.value, c.offset, c.extent, c.desktop_extent),
+              c.expected)
+        << c.what;
+  }
+
+  // The slot positions and the single-touch axes alike; cleared, the picture spans
+  // the device again.
+  TouchReportTranslator t;
+  t.SetArea(screen::Rect{1920, 0, 1920, 1080}, screen::Rect{0, 0, 3840, 1080});
+  EXPECT_EQ(Translate(t, Report(Contact(7, 0, 16384, 16384), 1)),
+            (std::vector<E>{{EV_ABS, ABS_MT_SLOT, 0},
+                            {EV_ABS, ABS_MT_TRACKING_ID, 0},
+                            {EV_ABS, ABS_MT_POSITION_X, 24576},
+                            {EV_ABS, ABS_MT_POSITION_Y, 16384},
+                            {EV_KEY, BTN_TOUCH, 1},
+                            {EV_ABS, ABS_X, 24576},
+                            {EV_ABS, ABS_Y, 16384},
+                            {EV_SYN, SYN_REPORT, 0}}));
+  t.ClearArea();
+  auto events = Translate(t, Report(Contact(7, 0, 16384, 16384), 1));
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[1], (E{EV_ABS, ABS_MT_POSITION_X, 16384}));
+}
+
 }  // namespace
 }  // namespace platform::input
