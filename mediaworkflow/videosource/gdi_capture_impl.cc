@@ -37,6 +37,11 @@ bool GDICaptureImpl::SelectMonitor(int monitor) {
     if (m.primary && primary == nullptr) primary = &m;
     if (chosen == nullptr && m.primary == (monitor == 0)) chosen = &m;
   }
+  // An index that names a monitor other than the primary means that one (the monitor
+  // a plug added, which the duplication path finds at the same index); otherwise the
+  // first of the others stands for "not the main monitor".
+  if (monitor > 0 && monitor < static_cast<int>(monitors.size()) && !monitors[monitor].primary)
+    chosen = &monitors[monitor];
   // No monitor for the index (index 1 with one monitor): the primary one, never a
   // 0x0 rectangle.
   if (chosen == nullptr) {

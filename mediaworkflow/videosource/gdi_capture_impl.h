@@ -17,9 +17,9 @@ class GDICaptureImpl : public ScreenCaptureImpl {
 
   bool Init(int monitor) override;
   bool Uninit() override { return true; }
-  // 0: the primary monitor; any other index: the first non-primary monitor in
-  // enumeration order, or the primary when there is none. The monitor chosen is
-  // published as the shared area.
+  // 0: the primary monitor; any other index: the monitor at that index in
+  // enumeration order when it is not the primary, else the first non-primary monitor,
+  // else the primary. The monitor chosen is published as the shared area.
   bool SelectMonitor(int monitor) override;
   std::shared_ptr<buffer::ImageBuffer> GetFrame(bool draw_cursor) override;
 

@@ -251,6 +251,9 @@ void GlobalSourceController::OpenVirtualScreenLocked() {
   LOG_INFO("open virtual screen");
   if (!virtual_screen_ || !screen_utils_) return;
   StopPipelineLocked([this] { source_->Stop(); });
+  // The monitors before the plug: the one that comes in addition is the virtual one,
+  // wherever the desktop lists it (a desk may have a second monitor of its own).
+  const std::vector<std::string> before = screen_utils_->MonitorNames();
   LOG_INFO("begin open");
   bool opened = false;
   for (int attempt = 0; attempt < kVirtualScreenOpenAttempts && !opened; ++attempt) {
@@ -261,14 +264,17 @@ void GlobalSourceController::OpenVirtualScreenLocked() {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const int extended = screen_utils_->ExtendDesktop();
   LOG_INFO("open extend screen result: {}", extended);
-  // Only a monitor of our own is captured: without the virtual monitor, index 1 would
-  // be whatever display happens to be second.
-  if (opened && screen_utils_->CountMonitors() >= 2) {
+  // Only a monitor of our own is captured: without the virtual monitor, any other
+  // index would be one of the user's displays.
+  const int added =
+      opened ? ScreenUtils::AddedMonitorIndex(before, screen_utils_->MonitorNames()) : -1;
+  if (added >= 0 && screen_utils_->CountMonitors() >= 2) {
     LOG_INFO("virtual screen num is : {}", virtual_screen_->ExpectedMonitorCount());
     if (extended == 0) {
       screen_utils_->ChangeResolution();
+      LOG_INFO("capture the virtual monitor, index {}", added);
       source_->Pause();
-      source_->SetMonitor(1);
+      source_->SetMonitor(added);
       source_->Resume();
     }
   }

@@ -1,5 +1,6 @@
 #include "services/video/screen_utils.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <utility>
@@ -59,6 +60,28 @@ int ScreenUtils::CountMonitors() {
   std::lock_guard<std::mutex> lock(mutex_);
   monitor_count_ = topology_->CountMonitors();
   return monitor_count_;
+}
+
+std::vector<std::string> ScreenUtils::MonitorNames() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> names;
+  for (const auto& device : topology_->EnumerateDisplayDevices())
+    names.push_back(device.device_string);
+  return names;
+}
+
+int ScreenUtils::AddedMonitorIndex(const std::vector<std::string>& before,
+                                   const std::vector<std::string>& after) {
+  // Each monitor of `before` accounts for one of the same name in `after` (a desk may
+  // have two of one model); the first left over is new.
+  std::vector<std::string> unmatched = before;
+  for (size_t i = 0; i < after.size(); ++i) {
+    const auto it = std::find(unmatched.begin(), unmatched.end(), after[i]);
+    if (it == unmatched.end()) return static_cast<int>(i);
+    unmatched.erase(it);
+  }
+  const auto own = std::find(after.begin(), after.end(), kVirtualMonitorName);
+  return own == after.end() ? -1 : static_cast<int>(own - after.begin());
 }
 
 void ScreenUtils::SetChangeCallback(std::function<void(bool extend)> callback) {

@@ -6,6 +6,8 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/screen/display_topology.h"
 
@@ -36,6 +38,12 @@ class ScreenUtils {
   // 0 when the desktop is extended over every display; otherwise the error number.
   int ExtendDesktop();
   int CountMonitors();
+  // What each monitor calls itself, in the order the capture indexes them.
+  std::vector<std::string> MonitorNames();
+  // The index in `after` of the monitor that `before` lacks (the one a plug added);
+  // when none was added, the virtual monitor's own (it was there already); else -1.
+  static int AddedMonitorIndex(const std::vector<std::string>& before,
+                               const std::vector<std::string>& after);
   // Called on the watch's worker with true when monitors were added, false when some
   // went. Empty by default.
   void SetChangeCallback(std::function<void(bool extend)> callback);

@@ -140,7 +140,7 @@ struct MonitorCase {
 
 class GdiMonitorSelectionTest : public ::testing::TestWithParam<MonitorCase> {};
 
-TEST_P(GdiMonitorSelectionTest, PicksPrimaryForZeroFirstOtherForMoreElsePrimary) {
+TEST_P(GdiMonitorSelectionTest, PicksPrimaryForZeroTheIndexedOtherOrFirstOtherElsePrimary) {
   auto desktop = std::make_shared<SimDesktop>();
   desktop->SetMonitors(GetParam().monitors);
   SimScreenSystem system(desktop);
@@ -161,7 +161,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, GdiMonitorSelectionTest,
     ::testing::Values(MonitorCase{"zero_is_primary", {kA, kP, kB}, 0, kP.rect},
                       MonitorCase{"one_is_first_other", {kA, kP, kB}, 1, kA.rect},
-                      MonitorCase{"two_is_first_other_too", {kA, kP, kB}, 2, kA.rect},
+                      // The monitor at the index when that is not the primary: the
+                      // one a plug added beside two of the user's.
+                      MonitorCase{"two_is_the_monitor_at_two", {kA, kP, kB}, 2, kB.rect},
+                      MonitorCase{"added_after_two_of_the_desk", {kP, kA, kB}, 2, kB.rect},
+                      MonitorCase{"past_the_end_is_first_other", {kA, kP, kB}, 3, kA.rect},
                       MonitorCase{"one_with_single_monitor_is_primary", {kP}, 1, kP.rect}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 

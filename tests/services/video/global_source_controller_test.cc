@@ -166,6 +166,27 @@ TEST_F(GlobalSourceControllerTest, FailedVirtualScreenKeepsTheMainMonitor) {
   EXPECT_EQ(source_->Calls(), (Calls{"Stop", "Start", "Start"}));
 }
 
+// On a desk with a second monitor of its own, the monitor the plug adds is captured,
+// not the user's second one.
+TEST_F(GlobalSourceControllerTest, ExtendedScreenBesideTwoMonitorsCapturesTheAddedOne) {
+  auto monitors = desktop_->GetMonitors();
+  platform::screen::Monitor second;
+  second.name = "Projector";
+  second.rect = {monitors[0].rect.width, 0, 800, 600};
+  monitors.push_back(second);
+  desktop_->SetMonitors(monitors);
+
+  controller_->SetDisplayId(1);
+  controller_->AddOutputCallback("a", [](uint8_t*, uint32_t, uint64_t) {});
+  controller_->Start();
+  EXPECT_EQ(source_->Calls(), (Calls{"Stop", "Pause", "SetMonitor 2", "Resume", "Start", "Start"}));
+  monitors = desktop_->GetMonitors();
+  ASSERT_EQ(monitors.size(), 3u);
+  EXPECT_EQ(monitors[2].name, ScreenUtils::kVirtualMonitorName);
+  EXPECT_EQ(monitors[2].rect.width, 1920);
+  EXPECT_EQ(monitors[1].rect, second.rect);
+}
+
 // A consumer that cannot hand its sample on (the receiver reads nothing) blocks the
 // sink thread; a stop of the pipeline releases it instead of hanging, and the stream
 // flows again afterwards.
@@ -219,6 +240,28 @@ TEST(ScreenUtils, ChangeResolutionTouchesOnlyTheVirtualMonitor) {
   EXPECT_EQ(after[2].rect.width, 1920);
   EXPECT_EQ(after[2].rect.height, 1080);
   EXPECT_EQ(utils.ExtendDesktop(), 0);
+}
+
+// The monitor a plug added, found by what the monitors call themselves.
+TEST(ScreenUtils, AddedMonitorIsTheOneTheListBeforeLacks) {
+  const std::string v = ScreenUtils::kVirtualMonitorName;
+  struct Case {
+    const char* what;
+    std::vector<std::string> before, after;
+    int expected;
+  };
+  const Case cases[] = {
+      {"after the only one", {"Main"}, {"Main", v}, 1},
+      {"after two of the desk", {"Main", "Projector"}, {"Main", "Projector", v}, 2},
+      {"listed between them", {"Main", "Projector"}, {"Main", v, "Projector"}, 1},
+      {"beside two of one model", {"Office 24", "Office 24"}, {"Office 24", "Office 24", v}, 2},
+      {"open already: its own name", {"Main", v}, {"Main", v}, 1},
+      {"nothing added", {"Main", "Projector"}, {"Main", "Projector"}, -1},
+      {"one went", {"Main", "Projector"}, {"Main"}, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ScreenUtils::AddedMonitorIndex(c.before, c.after), c.expected) << c.what;
+  }
 }
 
 }  // namespace
