@@ -125,9 +125,11 @@ mfxU32 QSVH264Imp::AdapterNumber(mfxIMPL impl) {
 
 // --- Life cycle ---
 
-QSVH264Imp::QSVH264Imp() : QSVH264Imp(std::make_unique<DispatcherSession>()) {}
+QSVH264Imp::QSVH264Imp()
+    : QSVH264Imp(std::make_unique<DispatcherSession>(), &VaDisplay::OpenRenderNode) {}
 
-QSVH264Imp::QSVH264Imp(std::unique_ptr<MediaSdkSession> session) : session_(std::move(session)) {}
+QSVH264Imp::QSVH264Imp(std::unique_ptr<MediaSdkSession> session, VaDisplay::Opener open_display)
+    : open_display_(std::move(open_display)), session_(std::move(session)) {}
 
 QSVH264Imp::~QSVH264Imp() { Close(); }
 
@@ -179,6 +181,13 @@ mfxStatus QSVH264Imp::InitSession(int output_width, int output_height, int frame
   version.Minor = 0;
   mfxStatus sts = session_->Init(SessionImpl(memory_type_), &version);
   if (sts < MFX_ERR_NONE) return Fail(sts, "MFXInit", __LINE__);
+  // Before anything else is made on the session: a Linux runtime works only on the
+  // display it was handed. Where none opens the session is left as it is; it then
+  // fails on its own and x264 takes over.
+  if (mfxHDL display = DisplayHandle()) {
+    sts = session_->SetHandle(MFX_HANDLE_VA_DISPLAY, display);
+    if (sts < MFX_ERR_NONE) return Fail(sts, "SetHandle of the VA display", __LINE__);
+  }
 
   session_->CreateEncoder();
   sts = CreateAllocator();
@@ -212,6 +221,15 @@ mfxStatus QSVH264Imp::InitSession(int output_width, int output_height, int frame
   force_idr_next_ = false;
   dropped_last_ = false;
   return MFX_ERR_NONE;
+}
+
+mfxHDL QSVH264Imp::DisplayHandle() {
+  if (!display_asked_) {
+    display_asked_ = true;
+    if (open_display_) display_ = open_display_();
+    if (!display_ && open_display_) LOG_INFO("Quick Sync: no VA display opens on this machine");
+  }
+  return display_ ? display_->handle() : nullptr;
 }
 
 mfxStatus QSVH264Imp::CreateAllocator() {

@@ -10,6 +10,7 @@
 #include "mediaworkflow/encoder/hw_device.h"
 #include "mediaworkflow/encoder/media_sdk_session.h"
 #include "mediaworkflow/encoder/mfx_frame_allocator.h"
+#include "mediaworkflow/encoder/va_display.h"
 
 namespace mediaworkflow::encoder {
 
@@ -41,9 +42,13 @@ class QSVH264Imp : public H264EncImpl {
   // The graphics adapter the session's implementation runs on (HARDWARE..HARDWARE4).
   static mfxU32 AdapterNumber(mfxIMPL impl);
 
-  // On the Media SDK dispatcher.
+  // On the Media SDK dispatcher, with the VA display of the first render node that
+  // opens.
   QSVH264Imp();
-  explicit QSVH264Imp(std::unique_ptr<MediaSdkSession> session);
+  // On `session`; each opened session is handed the display that `open_display` gives
+  // (asked once; none when it is empty or gives nothing).
+  explicit QSVH264Imp(std::unique_ptr<MediaSdkSession> session,
+                      VaDisplay::Opener open_display = nullptr);
   ~QSVH264Imp() override;
 
   int Init(int input_width, int input_height, int output_width, int output_height, int frame_rate,
@@ -67,6 +72,14 @@ class QSVH264Imp : public H264EncImpl {
   // Prints the failing step with its line and remembers it for the log.
   mfxStatus Fail(mfxStatus status, const char* step, int line);
   mfxStatus ConvertInto(buffer::ImageBuffer& frame, mfxFrameSurface1& surface);
+  // The handle of the display, opened on the first call; null when there is none.
+  mfxHDL DisplayHandle();
+
+  // The display a Linux runtime encodes on; opened at the first session and kept
+  // until the end. Declared before the session, so that it outlives it.
+  VaDisplay::Opener open_display_;
+  bool display_asked_ = false;
+  std::unique_ptr<VaDisplay> display_;
 
   std::unique_ptr<MediaSdkSession> session_;
   int width_ = 0;

@@ -233,6 +233,79 @@ TEST_F(QsvInitTest, NoSessionNoSurfacesOrAWarningEach) {
   EXPECT_TRUE(qsv_->opened());
 }
 
+// A render node's display, as the session sees it: a handle, and its end recorded
+// among the session's calls.
+class FakeVaDisplay : public VaDisplay {
+ public:
+  explicit FakeVaDisplay(std::shared_ptr<SessionScript> script) : script_(std::move(script)) {}
+  ~FakeVaDisplay() override {
+    std::lock_guard<std::mutex> lock(script_->mutex);
+    script_->calls.push_back("display terminated");
+  }
+  mfxHDL handle() const override { return const_cast<int*>(&kHandle); }
+  static const int kHandle;
+
+ private:
+  std::shared_ptr<SessionScript> script_;
+};
+const int FakeVaDisplay::kHandle = 0;
+
+// A Linux runtime encodes only on the VA display it was handed: each session gets it
+// before anything is made on it, it is opened once and ends after the last session;
+// a session that refuses it fails that configuration (and so, at the end, the
+// element goes to x264). Without a display the sessions are left as they were.
+TEST_F(QsvInitTest, EachSessionIsHandedTheVaDisplayFirst) {
+  int opens = 0;
+  auto make = [&](bool have_display) {
+    qsv_ = std::make_unique<QSVH264Imp>(std::make_unique<ScriptedMediaSdkSession>(script_),
+                                        [&, have_display]() -> std::unique_ptr<VaDisplay> {
+                                          ++opens;
+                                          if (!have_display) return nullptr;
+                                          return std::make_unique<FakeVaDisplay>(script_);
+                                        });
+    return qsv_.get();
+  };
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(make(true)->Init(640, 480, 640, 480, 30, 0), 0);
+  ASSERT_EQ(qsv_->Init(640, 480, 640, 480, 30, 0), 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(opens, 1);
+  auto calls = Calls();
+  size_t sessions = 0;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i].rfind("Init ", 0) != 0) continue;
+    ++sessions;
+    ASSERT_LT(i + 1, calls.size());
+    EXPECT_EQ(calls[i + 1], "SetHandle") << "after " << calls[i];
+  }
+  EXPECT_EQ(sessions, 6u);  // three configurations, twice
+  ASSERT_EQ(script_->handles.size(), sessions);
+  for (const auto& [type, handle] : script_->handles) {
+    EXPECT_EQ(type, MFX_HANDLE_VA_DISPLAY);
+    EXPECT_EQ(handle, &FakeVaDisplay::kHandle);
+  }
+  qsv_.reset();
+  calls = Calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[calls.size() - 2], "Close");
+  EXPECT_EQ(calls.back(), "display terminated");
+
+  script_ = std::make_shared<SessionScript>();
+  script_->results["SetHandle"] = {MFX_ERR_UNSUPPORTED, MFX_ERR_UNSUPPORTED, MFX_ERR_UNSUPPORTED};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(make(true)->Init(640, 480, 640, 480, 30, 0), -1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(script_->Count("CreateEncoder"), 0u);
+  EXPECT_TRUE(testing_support::LogCapture::Get().WaitFor(
+      "Quick Sync on system memory: SetHandle of the VA display failed with MFX_ERR_UNSUPPORTED"));
+
+  script_ = std::make_shared<SessionScript>();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(make(false)->Init(640, 480, 640, 480, 30, 0), 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(script_->handles.empty());
+}
+
 // --- Encoding ---
 
 class QsvEncodeTest : public QsvInitTest {

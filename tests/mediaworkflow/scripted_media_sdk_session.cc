@@ -50,8 +50,9 @@ mfxStatus ScriptedMediaSdkSession::QueryIMPL(mfxIMPL* impl) {
   return MFX_ERR_NONE;
 }
 
-mfxStatus ScriptedMediaSdkSession::SetHandle(mfxHandleType, mfxHDL) {
+mfxStatus ScriptedMediaSdkSession::SetHandle(mfxHandleType type, mfxHDL handle) {
   std::lock_guard<std::mutex> lock(script_->mutex);
+  script_->handles.emplace_back(type, handle);
   return Next("SetHandle");
 }
 

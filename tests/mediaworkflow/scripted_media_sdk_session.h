@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mediaworkflow/encoder/media_sdk_session.h"
@@ -39,6 +40,7 @@ struct SessionScript {
   std::vector<mfxU16> frame_types;  // of each EncodeFrameAsync
   std::vector<mfxU32> max_lengths;  // of each EncodeFrameAsync
   std::vector<uint8_t> first_luma;  // the first Y byte of each surface encoded
+  std::vector<std::pair<mfxHandleType, mfxHDL>> handles;  // given to SetHandle
   mfxVideoParam queried{};          // the parameters given to Query
   mfxExtCodingOption queried_option{};
   mfxU16 queried_ext_count = 0;
