@@ -7,7 +7,9 @@ DispatcherSession::~DispatcherSession() { Close(); }
 mfxStatus DispatcherSession::Init(mfxIMPL impl, mfxVersion* version) {
   Close();
   const mfxStatus sts = session_.Init(impl, version);
-  open_ = sts == MFX_ERR_NONE;
+  // A warning (partial acceleration, for one) still made a session: it is open, and
+  // Close must close it.
+  open_ = sts >= MFX_ERR_NONE;
   return sts;
 }
 
