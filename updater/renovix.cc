@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "client/updater_link/node_url.h"
 #include "client/updater_link/update_message_type.h"
 #include "platform/updater/private_temp_folder.h"
 #include "updater/app_info.h"
@@ -21,6 +22,7 @@
 #include "updater/update_info.h"
 #include "updater/updater_logger.h"
 #include "updater/updater_settings.h"
+#include "utils/local_peer.h"
 #include "utils/single_application.h"
 
 namespace {
@@ -39,8 +41,6 @@ constexpr int kClientExitedGraceMs = 5000;
 std::string Text(const QString& text) { return text.toStdString(); }
 
 }  // namespace
-
-const char* const Renovix::kNodeUrl = "local:CastoraUpdate";
 
 QString Renovix::AppServerName() {
   return utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
@@ -106,17 +106,27 @@ void Renovix::BackgroundRun() {
 bool Renovix::ConnectAppSocket() {
   app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, &Renovix::OnAppExited);
   app_socket_.connectToServer(AppServerName(), QIODevice::ReadWrite);
-  if (app_socket_.waitForConnected(kAppSocketWaitMs)) {
-    LogInfo(kLogTag, "Connect to app socket: connected");
-    return true;
+  if (!app_socket_.waitForConnected(kAppSocketWaitMs)) {
+    LogError(kLogTag, fmt::format("Connect to app socket failed: {}", Text(app_socket_.errorString())));
+    Quit();
+    return false;
   }
-  LogError(kLogTag, fmt::format("Connect to app socket failed: {}", Text(app_socket_.errorString())));
-  Quit();
-  return false;
+  // Anyone may take the name first in the shared temporary folder: only a client of
+  // this user is one whose life the updater follows.
+  if (!utils::PeerIsSameUser(app_socket_)) {
+    LogError(kLogTag, fmt::format("Connect to app socket failed: the server is run by {}",
+                                  Text(utils::PeerText(app_socket_))));
+    disconnect(app_socket_connection_);
+    app_socket_.abort();
+    Quit();
+    return false;
+  }
+  LogInfo(kLogTag, "Connect to app socket: connected");
+  return true;
 }
 
 bool Renovix::WaitTransferMessageValid() {
-  transfer_message_ = new TransferMessage(QUrl(QString::fromLatin1(kNodeUrl)), this);
+  transfer_message_ = new TransferMessage(updater_link::NodeUrl(), this);
   // Connected before the wait: a message that arrived before would be lost.
   connect(transfer_message_, &TransferMessage::NewMessage, this, &Renovix::OnNewMessage);
   LogInfo(kLogTag, "Waiting for Qtro to be valid");

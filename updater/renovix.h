@@ -30,9 +30,10 @@ class Renovix : public QObject {
   Q_OBJECT
 
  public:
-  // Where the two programs meet: the link's node and the client's single-instance
-  // server (the updater's sign that the client is alive).
-  static const char* const kNodeUrl;  // "local:CastoraUpdate"
+  // Where the two programs meet: the link's node (updater_link::NodeUrl()) and the
+  // client's single-instance server (the updater's sign that the client is alive).
+  // Both are this user's: their names carry the user, and a peer of another user is
+  // neither obeyed nor believed.
   static QString AppServerName();
 
   explicit Renovix(const QString& run_type, QObject* parent = nullptr);

@@ -10,13 +10,17 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "client/updater_link/node_url.h"
+#include "tests/support/second_user.h"
 #include "tests/updater/update_server.h"
 #include "tests/updater/updater_run.h"
 #include "updater/updater_settings.h"
+#include "utils/single_application.h"
 
 namespace {
 
@@ -322,6 +326,124 @@ TEST(RenovixProgramTest, OfferedPackageIsVerifiedBeforeTheClientHears) {
       EXPECT_TRUE(QFileInfo(run.InstallerPath()).isExecutable());
       EXPECT_EQ(settings.GetUpdateDescription(), QStringLiteral("Bug fixes."));
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One temporary folder for two users, as /tmp is: open to all, sticky.
+class SharedTempFolder {
+ public:
+  SharedTempFolder() : dir_(QStringLiteral(RENOVIX_TEST_WORK_DIR "/shared-XXXXXX")) {
+    valid_ = dir_.isValid() && ::chmod(QFile::encodeName(dir_.path()).constData(), 01777) == 0;
+  }
+  bool valid() const { return valid_; }
+  QString path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+  bool valid_ = false;
+};
+
+// Two users on one machine, one temporary folder: each user's updater finds the link
+// of its own user's client, and each client's end ends only its own updater.
+TEST(RenovixTwoUsersTest, EachUpdaterFindsItsOwnClient) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  SharedTempFolder shared;
+  ASSERT_TRUE(shared.valid());
+  UpdaterRun mine;
+  UpdaterRun theirs;
+  ASSERT_TRUE(mine.valid() && theirs.valid());
+  ASSERT_TRUE(theirs.RunAsSecondUser());
+  mine.env().insert(QStringLiteral("TMPDIR"), shared.path());
+  theirs.env().insert(QStringLiteral("TMPDIR"), shared.path());
+
+  // We start first; the other user, who cannot take over a name of ours in the
+  // sticky folder, starts second.
+  FakeClient my_client(mine.env());
+  ASSERT_TRUE(my_client.Start());
+  QProcess my_updater;
+  mine.Start(my_updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(my_client.WaitForLine(QStringLiteral("received 0"))) << mine.Log().toStdString();
+  FakeClient their_client(theirs.env(), true);
+  ASSERT_TRUE(their_client.Start());
+  QProcess their_updater;
+  theirs.Start(their_updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(their_client.WaitForLine(QStringLiteral("received 0"))) << theirs.Log().toStdString();
+
+  their_client.Command("quit");
+  ASSERT_TRUE(their_client.WaitForExit());
+  ASSERT_TRUE(their_updater.waitForFinished(10000));
+  EXPECT_EQ(my_updater.state(), QProcess::Running);
+  my_client.Command("quit");
+  ASSERT_TRUE(my_client.WaitForExit());
+  ASSERT_TRUE(my_updater.waitForFinished(10000));
+  for (UpdaterRun* run : {&mine, &theirs}) {
+    const QString log = run->Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Qtro host of"))) << log.toStdString();
+  }
+}
+
+// Another user's program holds this user's names: the client's server (nothing to
+// follow then: the updater ends at once), or only the link's node (the updater waits
+// for a host of its own and ends with its client). Neither is told anything or obeyed.
+TEST(RenovixTwoUsersTest, AStrangerOnOurNamesIsNeitherFollowedNorObeyed) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  for (const bool squats_client_server : {true, false}) {
+    SCOPED_TRACE(squats_client_server ? "client server and link" : "link only");
+    SharedTempFolder shared;
+    ASSERT_TRUE(shared.valid());
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    run.env().insert(QStringLiteral("TMPDIR"), shared.path());
+    // The stranger takes our names first (its sockets are open to us, as an
+    // attacker's would be; we run as root and pass any mode in any case).
+    QProcessEnvironment stranger_env = run.env();
+    stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"), updater_link::NodeUrl().toString());
+    if (squats_client_server)
+      stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SERVER"),
+                          utils::SingleApplication::ServerNameFor(QStringLiteral("Castora")));
+    FakeClient stranger(stranger_env, true);
+    ASSERT_TRUE(stranger.Start());
+    // Our own client, hosting its link elsewhere, so that the stranger's stays the one
+    // under our node's name.
+    QProcessEnvironment own_env = run.env();
+    own_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"), QStringLiteral("local:renovix-not-the-node"));
+    FakeClient own(own_env);
+    if (!squats_client_server) {
+      ASSERT_TRUE(own.Start());
+    }
+
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    if (squats_client_server) {
+      ASSERT_TRUE(updater.waitForFinished(15000));
+      EXPECT_TRUE(run.Log().contains(
+          QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed: the server is run by user 65534")))
+          << run.Log().toStdString();
+    } else {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return run.Log().contains(QStringLiteral("Qtro host of")); }, 15000));
+      EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::transfer_message]: Qtro host of user 65534 refused")))
+          << run.Log().toStdString();
+      // The stranger orders an installation; nobody hears it.
+      stranger.Command("send 1");
+      ASSERT_TRUE(stranger.WaitForLine(QStringLiteral("sent 1")));
+      own.Command("quit");
+      ASSERT_TRUE(own.WaitForExit());
+      ASSERT_TRUE(updater.waitForFinished(10000));
+      EXPECT_TRUE(run.Log().contains(QStringLiteral("App exited, update program exited")));
+    }
+    EXPECT_EQ(updater.exitCode(), 0);
+    const QString log = run.Log();
+    EXPECT_FALSE(log.contains(QStringLiteral("Qtro recv message"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Qtro state: Valid"))) << log.toStdString();
+    EXPECT_TRUE(stranger.Lines().filter(QStringLiteral("received")).isEmpty());
+    EXPECT_TRUE(run.ToolCalls().isEmpty());
   }
 }
 

@@ -32,6 +32,10 @@ class UpdaterRun {
   // Puts the real client program into the installation folder in place of the stand-in.
   bool PlaceClient(const QString& program);
 
+  // From here on the program runs as the second user (testing_support), whose folders
+  // (data, runtime, logs) become theirs; call it once the files of the run are placed.
+  bool RunAsSecondUser();
+
   // Starts the program of the installation folder with the arguments.
   void Start(QProcess& process, const QStringList& arguments);
   // Runs it to its end; the exit code, or -1 when it did not end within timeout_ms.
@@ -47,13 +51,15 @@ class UpdaterRun {
   QTemporaryDir dir_;
   QProcessEnvironment env_;
   bool valid_ = false;
+  bool second_user_ = false;
 };
 
 // The helper that poses as the client (fake_client.cc): lines it prints are collected,
 // commands go to its stdin.
 class FakeClient {
  public:
-  explicit FakeClient(const QProcessEnvironment& env);
+  // With second_user set it runs as the second user (testing_support).
+  explicit FakeClient(const QProcessEnvironment& env, bool second_user = false);
   ~FakeClient();
 
   bool Start();
