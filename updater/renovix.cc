@@ -46,6 +46,10 @@ QString Renovix::AppServerName() {
   return utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
 }
 
+bool Renovix::ShowsWindows(const QString& run_type) {
+  return run_type == QLatin1String("BackgroundRun") || run_type == QLatin1String("Install");
+}
+
 Renovix::Renovix(const QString& run_type, QObject* parent) : QObject(parent), run_type_(run_type) {
   flush_timer_.setInterval(kFlushIntervalMs);
   connect(&flush_timer_, &QTimer::timeout, this, [] { FlushLogger(); });
@@ -53,6 +57,11 @@ Renovix::Renovix(const QString& run_type, QObject* parent) : QObject(parent), ru
 }
 
 Renovix::~Renovix() = default;
+
+Interaction& Renovix::interaction() {
+  if (!interaction_) interaction_ = std::make_unique<Interaction>();
+  return *interaction_;
+}
 
 void Renovix::Quit() {
   quitting_ = true;
@@ -96,7 +105,7 @@ void Renovix::BackgroundRun() {
   update_info_ = new UpdateInfo(this);
   downloader_ = new Downloader(this);
   connect(downloader_, &Downloader::Finished, this, &Renovix::OnDownloadFinshed);
-  connect(&interaction_, &Interaction::UpdateNow, this, &Renovix::PrepareInstall);
+  connect(&interaction(), &Interaction::UpdateNow, this, &Renovix::PrepareInstall);
   connect(&check_timer_, &QTimer::timeout, this, &Renovix::CheckUpdate);
   check_timer_.setInterval(check_interval_ms_);
   check_timer_.start();
@@ -191,15 +200,15 @@ void Renovix::OnNewMessage(int type) {
         // set it would hand over at every start and end itself each time.
         LogError(kLogTag, "The installation cannot start, restart the application");
         UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-        interaction_.StartProgram();
+        interaction().StartProgram();
         quitting_ = true;
         return;
       }
       Quit();
       return;
     case updater_link::kShowUpdateDialog:
-      interaction_.ShowUpdateDialog(update_info_ ? update_info_->GetUpdateDescription()
-                                                 : UpdaterSettings::Instance().GetUpdateDescription());
+      interaction().ShowUpdateDialog(update_info_ ? update_info_->GetUpdateDescription()
+                                                  : UpdaterSettings::Instance().GetUpdateDescription());
       return;
     default:
       LogWarn(kLogTag, fmt::format("Unkown message: {}", Text(updater_link::KeyOf(type))));
@@ -255,7 +264,7 @@ bool Renovix::CopyRuntimeToTemp() {
 }
 
 void Renovix::Install() {
-  interaction_.ShowUpdating();
+  interaction().ShowUpdating();
   connect(&install_process_, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
           &Renovix::OnInstallFinished);
   connect(&install_process_, &QProcess::errorOccurred, this, &Renovix::OnInstallProcessError);
@@ -276,7 +285,7 @@ void Renovix::OnInstallFinished(int exit_code, QProcess::ExitStatus exit_status)
     return;
   }
   LogInfo(kLogTag, "Install finished");
-  interaction_.FinishUpdating();
+  interaction().FinishUpdating();
   LogInfo(kLogTag, "Remove the installation package file");
   QFile::remove(installer_path_);
 }
@@ -298,8 +307,8 @@ void Renovix::OnInstallFailed(const std::string& reason) {
   // The package stays for a later offer, but is no longer installed unasked at every
   // start: a package that fails would otherwise end the client at each start.
   UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-  interaction_.hide();
-  interaction_.StartProgram();
+  interaction().hide();
+  interaction().StartProgram();
   quitting_ = true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <QLocalSocket>
@@ -36,13 +37,18 @@ class Renovix : public QObject {
   // neither obeyed nor believed.
   static QString AppServerName();
 
+  // Whether the run type may show a window ("BackgroundRun", "Install"); the others
+  // run without a display, so the program builds no GUI application for them.
+  static bool ShowsWindows(const QString& run_type);
+
   explicit Renovix(const QString& run_type, QObject* parent = nullptr);
   ~Renovix() override;
 
   // Dispatches by the run type (exact, case-sensitive).
   void Run();
 
-  Interaction& interaction() { return interaction_; }
+  // The dialog, made on first use (a run type without windows never makes it).
+  Interaction& interaction();
 
   // The time between two checks (ten minutes; tests shorten it).
   static constexpr int kDefaultCheckIntervalMs = 600000;
@@ -75,7 +81,7 @@ class Renovix : public QObject {
   QTimer check_timer_;
   QString run_type_;
   QString installer_path_;
-  Interaction interaction_;
+  std::unique_ptr<Interaction> interaction_;
   QProcess install_process_;
   QLocalSocket app_socket_;
   QMetaObject::Connection app_socket_connection_;

@@ -26,28 +26,37 @@ namespace {
 
 QString Today() { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
 
+// The run types that show no window run without a display (and no platform named):
+// an installer registers the task as root from a package script.
 TEST(RenovixProgramTest, RunTypes) {
   struct Case {
     QStringList arguments;
     bool version_config;
+    bool display;
     int exit_code;
     QString logged;
   };
   const Case cases[] = {
-      {{}, true, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
-      {{QStringLiteral("Unknown")}, true, 0, QStringLiteral("[error] [RENOVIX::zorvax_update]: No such run type: Unknown")},
+      {{}, true, false, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
+      {{QStringLiteral("Unknown")}, true, false, 0,
+       QStringLiteral("[error] [RENOVIX::zorvax_update]: No such run type: Unknown")},
       // Run types are compared exactly.
-      {{QStringLiteral("backgroundrun")}, true, 0, QStringLiteral("No such run type: backgroundrun")},
+      {{QStringLiteral("backgroundrun")}, true, false, 0, QStringLiteral("No such run type: backgroundrun")},
       // No client: nothing to wait for.
-      {{QStringLiteral("BackgroundRun")}, true, 0, QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed")},
+      {{QStringLiteral("BackgroundRun")}, true, true, 0,
+       QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed")},
       // Without the installation's identity no run type works: exit(-1), 255 here.
-      {{QStringLiteral("Install")}, false, 255, QStringLiteral("Open version config failed")},
-      {{QStringLiteral("CreateScheduledTask")}, true, 0, QStringLiteral("Register scheduled task successfully")},
+      {{QStringLiteral("Install")}, false, true, 255, QStringLiteral("Open version config failed")},
+      {{QStringLiteral("CreateScheduledTask")}, true, false, 0, QStringLiteral("Register scheduled task successfully")},
   };
   for (const Case& c : cases) {
     const QString name = c.arguments.join(QLatin1Char(' '));
     UpdaterRun run(c.version_config);
     ASSERT_TRUE(run.valid());
+    if (!c.display) {
+      for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        run.env().remove(QString::fromLatin1(variable));
+    }
     EXPECT_EQ(run.Run(c.arguments), c.exit_code) << name.toStdString();
     const QString log = run.Log();
     EXPECT_TRUE(log.contains(QStringLiteral("[info] [RENOVIX::main]: Renovix Version: "))) << name.toStdString();
