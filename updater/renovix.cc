@@ -96,8 +96,9 @@ void Renovix::BackgroundRun() {
     // Verified in an earlier run: installed without asking, whether the user pressed
     // Cancel then or never saw the dialog.
     LogInfo(kLogTag, "Update at startup, ready to install");
-    PrepareInstall();
-    return;
+    if (PrepareInstall()) return;
+    // No hand-over: the client starts normally and the package stays pending for the
+    // next start.
   }
   transfer_message_->SendMessage(updater_link::kNoNeedToUpdate);
   LogInfo(kLogTag, "No need to update, this program runs in the background");
@@ -105,7 +106,7 @@ void Renovix::BackgroundRun() {
   update_info_ = new UpdateInfo(this);
   downloader_ = new Downloader(this);
   connect(downloader_, &Downloader::Finished, this, &Renovix::OnDownloadFinshed);
-  connect(&interaction(), &Interaction::UpdateNow, this, &Renovix::PrepareInstall);
+  connect(&interaction(), &Interaction::UpdateNow, this, &Renovix::OnUpdateNow);
   connect(&check_timer_, &QTimer::timeout, this, &Renovix::CheckUpdate);
   check_timer_.setInterval(check_interval_ms_);
   check_timer_.start();
@@ -204,6 +205,9 @@ void Renovix::OnNewMessage(int type) {
         quitting_ = true;
         return;
       }
+      // Handed over. A package the user chose is no longer pending; one installed at
+      // the start stays pending until the installation run has finished with it.
+      if (hand_over_by_user_) UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
       Quit();
       return;
     case updater_link::kShowUpdateDialog:
@@ -216,12 +220,23 @@ void Renovix::OnNewMessage(int type) {
   }
 }
 
-void Renovix::PrepareInstall() {
+void Renovix::OnUpdateNow() {
+  // The flag stays set until the hand-over has happened: a client that ends without
+  // kClientExited, or a copy that fails, leaves the package for the next start.
+  hand_over_by_user_ = PrepareInstall();
+}
+
+bool Renovix::PrepareInstall() {
   const QString app_path = QStringLiteral("%1/%2").arg(QCoreApplication::applicationDirPath(),
                                                        AppInfo::Instance().GetAppName());
   UpdaterSettings::Instance().SetAppPath(app_path);
   LogInfo(kLogTag, fmt::format("Set Application path: {}", Text(app_path)));
-  CopyRuntimeToTemp();
+  if (!CopyRuntimeToTemp()) {
+    // The task would have nothing to start: the client is not asked to end, and the
+    // package is handed over at a later start.
+    LogError(kLogTag, "Copy runtime to temp failed, the update is kept for a later start");
+    return false;
+  }
   // The client's coming exit is expected now and must not end the updater: its
   // kClientExited, which it sends just before, starts the installation. Only a client
   // that ends without that word (it crashed on the way out) leaves the updater waiting
@@ -237,6 +252,7 @@ void Renovix::PrepareInstall() {
   });
   transfer_message_->SendMessage(updater_link::kInstallNow);
   transfer_message_->Flush(kLinkFlushMs);
+  return true;
 }
 
 bool Renovix::CopyRuntimeToTemp() {

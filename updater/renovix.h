@@ -66,7 +66,10 @@ class Renovix : public QObject {
   bool ConnectAppSocket();
   // False when the wait ended without a valid link (the program is quitting).
   bool WaitTransferMessageValid();
-  void PrepareInstall();
+  // False when the runtime copy failed: no hand-over then, the client goes on.
+  bool PrepareInstall();
+  // The user pressed Update in the dialog.
+  void OnUpdateNow();
   bool CopyRuntimeToTemp();
   void Install();
   void OnNewMessage(int type);
@@ -93,5 +96,8 @@ class Renovix : public QObject {
   // The installer's end (finished, or a terminal errorOccurred) was handled.
   bool install_handled_ = false;
   bool quitting_ = false;
+  // The hand-over under way was asked for with the Update button: the pending flag is
+  // cleared once the installation has really been handed over.
+  bool hand_over_by_user_ = false;
   int check_interval_ms_ = kDefaultCheckIntervalMs;
 };

@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -187,6 +188,40 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
 }  // namespace
 
 namespace {
+
+// A pending package whose runtime cannot be copied at the start: no hand-over (the
+// task would have nothing to start), the client starts normally, and the package stays
+// pending for the next start.
+TEST(RenovixProgramTest, PendingPackageWaitsWhenTheRuntimeCannotBeCopied) {
+  UpdaterRun run;
+  ASSERT_TRUE(run.valid());
+  {
+    UpdaterSettings settings(run.SettingsPath());
+    settings.SetUpdateAtNextStartup(true);
+    settings.SetLastCheckUpdateDate(Today());
+  }
+  QFile package(run.InstallerPath());
+  ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+  package.close();
+  // A folder where the copy of the program would go.
+  ASSERT_TRUE(QDir().mkpath(run.PrivateTempDir() + QStringLiteral("/Renovix")));
+
+  FakeClient client(run.env());
+  ASSERT_TRUE(client.Start());
+  QProcess updater;
+  run.Start(updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 0")));
+  client.Command("quit");
+  ASSERT_TRUE(client.WaitForExit());
+  ASSERT_TRUE(updater.waitForFinished(10000));
+  EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 0")});
+  EXPECT_TRUE(run.ToolCalls().isEmpty());
+  EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
+  const QString log = run.Log();
+  EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Copy runtime to temp failed")))
+      << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited")));
+}
 
 // A client that ends after kInstallNow without kClientExited (it crashed on its way
 // out) leaves nothing to wait for: the updater ends after a grace time without

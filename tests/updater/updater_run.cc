@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "tests/support/second_user.h"
+#include "updater/updater_logger.h"
 
 namespace {
 
@@ -31,6 +32,14 @@ bool WriteScript(const QString& path, const QByteArray& text) {
 QString ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString InProcessLog() {
+  FlushLogger();
+  const QDir logs(qEnvironmentVariable("APPDATA") + QStringLiteral("/CastoraUpdate/log"));
+  QString text;
+  for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) text += ReadAll(logs.filePath(name));
+  return text;
 }
 
 UpdaterRun::UpdaterRun(bool with_version_config)

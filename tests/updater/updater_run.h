@@ -11,6 +11,10 @@ bool WriteScript(const QString& path, const QByteArray& text);
 // The file's text (UTF-8), empty when it cannot be read.
 QString ReadAll(const QString& path);
 
+// What the updater of this process has logged so far (all its log files, in name
+// order): for the tests that run it inside the test program.
+QString InProcessLog();
+
 // A private world for one run of the real Renovix program: an installation folder
 // holding the program, VersionConfig.json and a stand-in client ("Castora", a script
 // that records its starts), and folders of its own for the temporary files (where the
