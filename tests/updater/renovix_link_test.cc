@@ -138,11 +138,13 @@ TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
         {"updateDesc", "Bug fixes."}};
     server.SetUpdateReply(QJsonDocument(answer).toJson(QJsonDocument::Compact));
     qputenv("RENOVIX_UPDATE_SERVER", server.BaseUrl().toLatin1());
-    // A folder where the copy of the program would go: the copy cannot be made.
-    const QString blocker = platform::updater::PrivateTempFolder() + QLatin1Char('/') +
-                            QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    // Where the copy of the program goes; a folder there, and the copy cannot be made.
+    const QString copy = platform::updater::PrivateTempFolder() + QLatin1Char('/') +
+                         QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const auto remove_copy = [&] { QFile::remove(copy) || QDir(copy).removeRecursively(); };
+    remove_copy();
     if (c.copy_fails) {
-      ASSERT_TRUE(QDir().mkpath(blocker));
+      ASSERT_TRUE(QDir().mkpath(copy));
     }
     sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_ASK"), QStringLiteral("1"));
     if (!c.copy_fails) sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SILENT"), QStringLiteral("1"));
@@ -175,7 +177,6 @@ TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
       EXPECT_FALSE(client.HasLine(QStringLiteral("received 1")));
       EXPECT_TRUE(QTest::qWaitFor(
           [&] { return log().contains(QStringLiteral("App exited, update program exited")); }, 10000));
-      QDir(blocker).removeRecursively();
     } else {
       ASSERT_TRUE(client.WaitForExit());
       EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
@@ -183,6 +184,7 @@ TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
           [&] { return log().contains(QStringLiteral("App exited without kClientExited")); }, 15000));
     }
     qunsetenv("RENOVIX_UPDATE_SERVER");
+    remove_copy();
     EXPECT_TRUE(settings.GetUpdateAtNextStartup());
     EXPECT_TRUE(QFileInfo(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                           QStringLiteral("/CastoraUpdate/CastoraSetup"))
