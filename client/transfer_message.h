@@ -7,18 +7,23 @@
 #include "client/updater_link/update_message_type.h"
 #include "rep_transfer_message_source.h"
 
+class QLocalServer;
 class QRemoteObjectHost;
 
 // The client's end of the updater link: hosts the node and the TransferMessage source
 // on it. Messages from the updater arrive as TransferSlot and go on as NewMessage;
 // SendMessage sends one to the updater (lost when no updater is connected: the link
 // has no acknowledgement).
+//
+// The node is a local server of this user's own (mode 0700), and a connection is
+// handed to the node only when the process at its other end runs as this user: an
+// updater of another user is never heard and never told anything.
 class TransferMessage : public TransferMessageSimpleSource {
   Q_OBJECT
 
  public:
   // The values of the link (updater_link::UpdateMessageType) are shared with the
-  // updater.
+  // updater. node_url is "local:<server name>".
   TransferMessage(const QUrl& node_url, QObject* parent = nullptr);
   ~TransferMessage() override;
 
@@ -42,6 +47,14 @@ class TransferMessage : public TransferMessageSimpleSource {
   void SendMessage(int message);
 
  private:
+  // Takes the name (unless a live node of this user answers on it) and listens.
+  bool Listen(const QString& name);
+  void OnNewConnection();
+
+  // Created before the server, so that it goes first: the node's connections wrap the
+  // server's sockets.
   QRemoteObjectHost* host_ = nullptr;
-  bool name_in_use_ = false;
+  QLocalServer* server_ = nullptr;
+  bool listening_ = false;
+  bool remoting_ = false;
 };

@@ -8,6 +8,7 @@
 
 #include "client/transfer_message.h"
 #include "client/ui/castora.h"
+#include "client/updater_link/node_url.h"
 #include "utils/logger.h"
 
 namespace {
@@ -19,9 +20,7 @@ constexpr int kRetryMs = 3000;
 constexpr int kFlushMs = 1000;
 }  // namespace
 
-const char* const Update::kNodeUrl = "local:CastoraUpdate";
-
-Update::Update(QObject* parent) : Update(QUrl(QString::fromLatin1(kNodeUrl)), parent) {}
+Update::Update(QObject* parent) : Update(updater_link::NodeUrl(), parent) {}
 
 Update::Update(const QUrl& node_url, QObject* parent)
     : QObject(parent), transfer_message_(new TransferMessage(node_url, this)) {

@@ -17,9 +17,7 @@ class Update : public QObject {
   Q_OBJECT
 
  public:
-  // The node the updater connects to.
-  static const char* const kNodeUrl;  // "local:CastoraUpdate"
-
+  // Hosts the link on updater_link::NodeUrl(), this user's node.
   explicit Update(QObject* parent = nullptr);
   Update(const QUrl& node_url, QObject* parent);
   ~Update() override;

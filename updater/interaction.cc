@@ -149,7 +149,8 @@ void Interaction::OnUpdateFinished() {
 
 void Interaction::OnUpdateBtnClicked() {
   hide();
-  UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
+  // The package stays pending until the updater has really handed it over (it clears
+  // the flag then): a hand-over that breaks off is taken up again at the next start.
   emit UpdateNow();
 }
 

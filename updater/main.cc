@@ -1,6 +1,9 @@
 // The updater program: the logger and its banner, the application, the interface
 // language, then the run type given as the first argument.
+#include <memory>
+
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFont>
 #include <QTimer>
 
@@ -18,16 +21,27 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  QApplication app(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  QFont font = QApplication::font();
-  font.setFamily(QStringLiteral("Microsoft YaHei"));
-  QApplication::setFont(font);
+  const QString run_type = QString::fromLocal8Bit(argv[1]);
+  // Only the run types with a window need a display. The others run where there is
+  // none: an installer registers the task as root from a package script.
+  std::unique_ptr<QCoreApplication> app;
+  if (Renovix::ShowsWindows(run_type)) {
+    app = std::make_unique<QApplication>(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QFont font = QApplication::font();
+    font.setFamily(QStringLiteral("Microsoft YaHei"));
+    QApplication::setFont(font);
+  } else {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
   LoadUpdaterTranslation();
 
-  Renovix renovix(QString::fromLocal8Bit(argv[1]));
-  QTimer::singleShot(0, &renovix, &Renovix::Run);
-  const int result = QApplication::exec();
+  int result = 0;
+  {
+    Renovix renovix(run_type);
+    QTimer::singleShot(0, &renovix, &Renovix::Run);
+    result = QCoreApplication::exec();
+  }
   FlushLogger();
   return result;
 }

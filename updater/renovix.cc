@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "client/updater_link/node_url.h"
 #include "client/updater_link/update_message_type.h"
 #include "platform/updater/private_temp_folder.h"
 #include "updater/app_info.h"
@@ -21,6 +22,7 @@
 #include "updater/update_info.h"
 #include "updater/updater_logger.h"
 #include "updater/updater_settings.h"
+#include "utils/local_peer.h"
 #include "utils/single_application.h"
 
 namespace {
@@ -40,10 +42,12 @@ std::string Text(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-const char* const Renovix::kNodeUrl = "local:CastoraUpdate";
-
 QString Renovix::AppServerName() {
   return utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
+}
+
+bool Renovix::ShowsWindows(const QString& run_type) {
+  return run_type == QLatin1String("BackgroundRun") || run_type == QLatin1String("Install");
 }
 
 Renovix::Renovix(const QString& run_type, QObject* parent) : QObject(parent), run_type_(run_type) {
@@ -53,6 +57,11 @@ Renovix::Renovix(const QString& run_type, QObject* parent) : QObject(parent), ru
 }
 
 Renovix::~Renovix() = default;
+
+Interaction& Renovix::interaction() {
+  if (!interaction_) interaction_ = std::make_unique<Interaction>();
+  return *interaction_;
+}
 
 void Renovix::Quit() {
   quitting_ = true;
@@ -87,8 +96,9 @@ void Renovix::BackgroundRun() {
     // Verified in an earlier run: installed without asking, whether the user pressed
     // Cancel then or never saw the dialog.
     LogInfo(kLogTag, "Update at startup, ready to install");
-    PrepareInstall();
-    return;
+    if (PrepareInstall()) return;
+    // No hand-over: the client starts normally and the package stays pending for the
+    // next start.
   }
   transfer_message_->SendMessage(updater_link::kNoNeedToUpdate);
   LogInfo(kLogTag, "No need to update, this program runs in the background");
@@ -96,7 +106,7 @@ void Renovix::BackgroundRun() {
   update_info_ = new UpdateInfo(this);
   downloader_ = new Downloader(this);
   connect(downloader_, &Downloader::Finished, this, &Renovix::OnDownloadFinshed);
-  connect(&interaction_, &Interaction::UpdateNow, this, &Renovix::PrepareInstall);
+  connect(&interaction(), &Interaction::UpdateNow, this, &Renovix::OnUpdateNow);
   connect(&check_timer_, &QTimer::timeout, this, &Renovix::CheckUpdate);
   check_timer_.setInterval(check_interval_ms_);
   check_timer_.start();
@@ -106,17 +116,27 @@ void Renovix::BackgroundRun() {
 bool Renovix::ConnectAppSocket() {
   app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, &Renovix::OnAppExited);
   app_socket_.connectToServer(AppServerName(), QIODevice::ReadWrite);
-  if (app_socket_.waitForConnected(kAppSocketWaitMs)) {
-    LogInfo(kLogTag, "Connect to app socket: connected");
-    return true;
+  if (!app_socket_.waitForConnected(kAppSocketWaitMs)) {
+    LogError(kLogTag, fmt::format("Connect to app socket failed: {}", Text(app_socket_.errorString())));
+    Quit();
+    return false;
   }
-  LogError(kLogTag, fmt::format("Connect to app socket failed: {}", Text(app_socket_.errorString())));
-  Quit();
-  return false;
+  // Anyone may take the name first in the shared temporary folder: only a client of
+  // this user is one whose life the updater follows.
+  if (!utils::PeerIsSameUser(app_socket_)) {
+    LogError(kLogTag, fmt::format("Connect to app socket failed: the server is run by {}",
+                                  Text(utils::PeerText(app_socket_))));
+    disconnect(app_socket_connection_);
+    app_socket_.abort();
+    Quit();
+    return false;
+  }
+  LogInfo(kLogTag, "Connect to app socket: connected");
+  return true;
 }
 
 bool Renovix::WaitTransferMessageValid() {
-  transfer_message_ = new TransferMessage(QUrl(QString::fromLatin1(kNodeUrl)), this);
+  transfer_message_ = new TransferMessage(updater_link::NodeUrl(), this);
   // Connected before the wait: a message that arrived before would be lost.
   connect(transfer_message_, &TransferMessage::NewMessage, this, &Renovix::OnNewMessage);
   LogInfo(kLogTag, "Waiting for Qtro to be valid");
@@ -181,15 +201,18 @@ void Renovix::OnNewMessage(int type) {
         // set it would hand over at every start and end itself each time.
         LogError(kLogTag, "The installation cannot start, restart the application");
         UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-        interaction_.StartProgram();
+        interaction().StartProgram();
         quitting_ = true;
         return;
       }
+      // Handed over. A package the user chose is no longer pending; one installed at
+      // the start stays pending until the installation run has finished with it.
+      if (hand_over_by_user_) UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
       Quit();
       return;
     case updater_link::kShowUpdateDialog:
-      interaction_.ShowUpdateDialog(update_info_ ? update_info_->GetUpdateDescription()
-                                                 : UpdaterSettings::Instance().GetUpdateDescription());
+      interaction().ShowUpdateDialog(update_info_ ? update_info_->GetUpdateDescription()
+                                                  : UpdaterSettings::Instance().GetUpdateDescription());
       return;
     default:
       LogWarn(kLogTag, fmt::format("Unkown message: {}", Text(updater_link::KeyOf(type))));
@@ -197,12 +220,23 @@ void Renovix::OnNewMessage(int type) {
   }
 }
 
-void Renovix::PrepareInstall() {
+void Renovix::OnUpdateNow() {
+  // The flag stays set until the hand-over has happened: a client that ends without
+  // kClientExited, or a copy that fails, leaves the package for the next start.
+  hand_over_by_user_ = PrepareInstall();
+}
+
+bool Renovix::PrepareInstall() {
   const QString app_path = QStringLiteral("%1/%2").arg(QCoreApplication::applicationDirPath(),
                                                        AppInfo::Instance().GetAppName());
   UpdaterSettings::Instance().SetAppPath(app_path);
   LogInfo(kLogTag, fmt::format("Set Application path: {}", Text(app_path)));
-  CopyRuntimeToTemp();
+  if (!CopyRuntimeToTemp()) {
+    // The task would have nothing to start: the client is not asked to end, and the
+    // package is handed over at a later start.
+    LogError(kLogTag, "Copy runtime to temp failed, the update is kept for a later start");
+    return false;
+  }
   // The client's coming exit is expected now and must not end the updater: its
   // kClientExited, which it sends just before, starts the installation. Only a client
   // that ends without that word (it crashed on the way out) leaves the updater waiting
@@ -218,6 +252,7 @@ void Renovix::PrepareInstall() {
   });
   transfer_message_->SendMessage(updater_link::kInstallNow);
   transfer_message_->Flush(kLinkFlushMs);
+  return true;
 }
 
 bool Renovix::CopyRuntimeToTemp() {
@@ -245,7 +280,7 @@ bool Renovix::CopyRuntimeToTemp() {
 }
 
 void Renovix::Install() {
-  interaction_.ShowUpdating();
+  interaction().ShowUpdating();
   connect(&install_process_, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
           &Renovix::OnInstallFinished);
   connect(&install_process_, &QProcess::errorOccurred, this, &Renovix::OnInstallProcessError);
@@ -266,7 +301,7 @@ void Renovix::OnInstallFinished(int exit_code, QProcess::ExitStatus exit_status)
     return;
   }
   LogInfo(kLogTag, "Install finished");
-  interaction_.FinishUpdating();
+  interaction().FinishUpdating();
   LogInfo(kLogTag, "Remove the installation package file");
   QFile::remove(installer_path_);
 }
@@ -288,8 +323,8 @@ void Renovix::OnInstallFailed(const std::string& reason) {
   // The package stays for a later offer, but is no longer installed unasked at every
   // start: a package that fails would otherwise end the client at each start.
   UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-  interaction_.hide();
-  interaction_.StartProgram();
+  interaction().hide();
+  interaction().StartProgram();
   quitting_ = true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <QLocalSocket>
@@ -30,10 +31,15 @@ class Renovix : public QObject {
   Q_OBJECT
 
  public:
-  // Where the two programs meet: the link's node and the client's single-instance
-  // server (the updater's sign that the client is alive).
-  static const char* const kNodeUrl;  // "local:CastoraUpdate"
+  // Where the two programs meet: the link's node (updater_link::NodeUrl()) and the
+  // client's single-instance server (the updater's sign that the client is alive).
+  // Both are this user's: their names carry the user, and a peer of another user is
+  // neither obeyed nor believed.
   static QString AppServerName();
+
+  // Whether the run type may show a window ("BackgroundRun", "Install"); the others
+  // run without a display, so the program builds no GUI application for them.
+  static bool ShowsWindows(const QString& run_type);
 
   explicit Renovix(const QString& run_type, QObject* parent = nullptr);
   ~Renovix() override;
@@ -41,7 +47,8 @@ class Renovix : public QObject {
   // Dispatches by the run type (exact, case-sensitive).
   void Run();
 
-  Interaction& interaction() { return interaction_; }
+  // The dialog, made on first use (a run type without windows never makes it).
+  Interaction& interaction();
 
   // The time between two checks (ten minutes; tests shorten it).
   static constexpr int kDefaultCheckIntervalMs = 600000;
@@ -59,7 +66,10 @@ class Renovix : public QObject {
   bool ConnectAppSocket();
   // False when the wait ended without a valid link (the program is quitting).
   bool WaitTransferMessageValid();
-  void PrepareInstall();
+  // False when the runtime copy failed: no hand-over then, the client goes on.
+  bool PrepareInstall();
+  // The user pressed Update in the dialog.
+  void OnUpdateNow();
   bool CopyRuntimeToTemp();
   void Install();
   void OnNewMessage(int type);
@@ -74,7 +84,7 @@ class Renovix : public QObject {
   QTimer check_timer_;
   QString run_type_;
   QString installer_path_;
-  Interaction interaction_;
+  std::unique_ptr<Interaction> interaction_;
   QProcess install_process_;
   QLocalSocket app_socket_;
   QMetaObject::Connection app_socket_connection_;
@@ -86,5 +96,8 @@ class Renovix : public QObject {
   // The installer's end (finished, or a terminal errorOccurred) was handled.
   bool install_handled_ = false;
   bool quitting_ = false;
+  // The hand-over under way was asked for with the Update button: the pending flag is
+  // cleared once the installation has really been handed over.
+  bool hand_over_by_user_ = false;
   int check_interval_ms_ = kDefaultCheckIntervalMs;
 };

@@ -1,8 +1,5 @@
 #include "utils/single_application.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <memory>
 
@@ -11,33 +8,17 @@
 #include <QWidget>
 #include <QtGlobal>
 
+#include "utils/local_peer.h"
+
 namespace utils {
 
 namespace {
 
 constexpr int kWaitMs = 500;
 
-// Whether the process at the other end of a local socket runs as this user. A name
-// in the shared temporary folder can be taken by anyone; only our own user's
-// instance may silence a start or raise our window.
-bool PeerIsSameUser(QLocalSocket* socket) {
-#ifdef SO_PEERCRED
-  struct ucred credentials {};
-  socklen_t length = sizeof(credentials);
-  const auto fd = static_cast<int>(socket->socketDescriptor());
-  if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return false;
-  return credentials.uid == ::geteuid();
-#else
-  Q_UNUSED(socket);
-  return true;
-#endif
-}
-
 }  // namespace
 
-QString SingleApplication::ServerNameFor(const QString& application_name) {
-  return QStringLiteral("%1-%2").arg(application_name).arg(static_cast<qulonglong>(::geteuid()));
-}
+QString SingleApplication::ServerNameFor(const QString& application_name) { return PerUserName(application_name); }
 
 SingleApplication::SingleApplication(int& argc, char** argv, bool exit_if_running)
     : QApplication(argc, argv), server_name_(ServerNameFor(QCoreApplication::applicationName())) {
@@ -60,7 +41,9 @@ bool SingleApplication::NotifyRunningInstance() {
   auto socket = std::make_unique<QLocalSocket>();
   socket->connectToServer(server_name_, QIODevice::ReadWrite);
   if (!socket->waitForConnected(kWaitMs)) return false;
-  if (!PeerIsSameUser(socket.get())) return false;
+  // A name in the shared temporary folder can be taken by anyone; only our own user's
+  // instance may silence a start.
+  if (!PeerIsSameUser(*socket)) return false;
   socket->write(server_name_.toLatin1());
   socket->flush();
   socket->waitForBytesWritten(kWaitMs);
@@ -85,7 +68,7 @@ void SingleApplication::Listen() {
 
 void SingleApplication::OnNewConnection() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
-    if (!PeerIsSameUser(socket)) {
+    if (!PeerIsSameUser(*socket)) {
       socket->abort();
       socket->deleteLater();
       continue;

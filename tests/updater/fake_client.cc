@@ -1,8 +1,11 @@
 // Poses as the client for the updater's tests: the client's single-instance server
 // (the updater's sign that the client is alive) and the host of the updater link.
 //
-// It listens on the server named for "Castora", hosts the TransferMessage source on
-// RENOVIX_FAKE_CLIENT_NODE (default "local:CastoraUpdate") and prints "ready". Then:
+// It listens on the server RENOVIX_FAKE_CLIENT_SERVER (default: the one named for
+// "Castora", this user's), hosts the TransferMessage source on RENOVIX_FAKE_CLIENT_NODE
+// (default: this user's node) and prints "ready". Run as another user and given this
+// user's names, it is the stranger that squats them: its host is Qt's own and asks
+// no peer who it is. Then:
 // - every value received from the updater is printed as "received <n>";
 // - kInstallNow (1) is answered with kClientExited (2), after which the program ends
 //   as the client does (with RENOVIX_FAKE_CLIENT_SILENT=1 it ends without a word);
@@ -18,6 +21,7 @@
 #include <QRemoteObjectHost>
 #include <QTimer>
 
+#include "client/updater_link/node_url.h"
 #include "rep_transfer_message_source.h"
 #include "tests/support/stdin_commands.h"
 #include "utils/single_application.h"
@@ -33,13 +37,14 @@ class FakeClient : public TransferMessageSimpleSource {
  public:
   FakeClient() {
     const QByteArray node = qgetenv("RENOVIX_FAKE_CLIENT_NODE");
-    host_ = new QRemoteObjectHost(QUrl(node.isEmpty() ? QStringLiteral("local:CastoraUpdate")
-                                                      : QString::fromLocal8Bit(node)),
+    host_ = new QRemoteObjectHost(node.isEmpty() ? updater_link::NodeUrl() : QUrl(QString::fromLocal8Bit(node)),
                                   this);
     host_->enableRemoting(this, QStringLiteral("TransferMessage"));
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString name = utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
+    const QByteArray server = qgetenv("RENOVIX_FAKE_CLIENT_SERVER");
+    const QString name = server.isEmpty() ? utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"))
+                                          : QString::fromLocal8Bit(server);
     QLocalServer::removeServer(name);
     if (!server_->listen(name)) Say(QStringLiteral("cannot listen"));
     // Connections are kept open, never read: as the client does with the updater's.

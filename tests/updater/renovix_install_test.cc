@@ -14,18 +14,9 @@
 #include "updater/interaction.h"
 #include "updater/renovix.h"
 #include "updater/update_finished_page.h"
-#include "updater/updater_logger.h"
 #include "updater/updater_settings.h"
 
 namespace {
-
-QString UpdaterLog() {
-  FlushLogger();
-  const QDir logs(qEnvironmentVariable("APPDATA") + QStringLiteral("/CastoraUpdate/log"));
-  QString text;
-  for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) text += ReadAll(logs.filePath(name));
-  return text;
-}
 
 TEST(RenovixInstallTest, OnlyAnInstallerEndingWithZeroCountsAsSuccess) {
   struct Case {
@@ -75,7 +66,7 @@ TEST(RenovixInstallTest, OnlyAnInstallerEndingWithZeroCountsAsSuccess) {
       EXPECT_FALSE(settings.GetUpdateAtNextStartup());
       QTest::mouseClick(window.update_finished_page()->ok_button(), Qt::LeftButton);
       EXPECT_TRUE(QTest::qWaitFor([&] { return ReadAll(starts) == QStringLiteral("started\n"); }, 10000));
-      EXPECT_TRUE(UpdaterLog().contains(QStringLiteral("Install finished")));
+      EXPECT_TRUE(InProcessLog().contains(QStringLiteral("Install finished")));
       continue;
     }
     // A failed installer: no finished page, the client is started again (once, even
@@ -91,7 +82,7 @@ TEST(RenovixInstallTest, OnlyAnInstallerEndingWithZeroCountsAsSuccess) {
       EXPECT_EQ(ReadAll(arguments), QStringLiteral("/S /type update\n"));
       EXPECT_TRUE(QFile::exists(installer));
     }
-    const QString log = UpdaterLog();
+    const QString log = InProcessLog();
     EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Install failed")));
     if (!c.installer_tail) {
       EXPECT_TRUE(log.contains(QStringLiteral("Install preocess error: FailedToStart")));

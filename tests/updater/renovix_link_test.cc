@@ -1,17 +1,27 @@
 // The updater's side of the link and its background run inside the test process,
 // against the helper posing as the client.
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "platform/updater/private_temp_folder.h"
 #include "tests/updater/update_server.h"
 #include "tests/updater/updater_run.h"
+#include "updater/interaction.h"
 #include "updater/renovix.h"
+#include "updater/update_dialog_page.h"
 #include "updater/transfer_message.h"
 #include "updater/updater_settings.h"
 
@@ -96,6 +106,90 @@ TEST(RenovixBackgroundTest, NoSecondCheckWhileOneWaits) {
   EXPECT_EQ(server.RequestsFor(updater_test::UpdateServer::UpdatePath()).size(), 1u);
   // The unanswered request counts as no check.
   EXPECT_EQ(UpdaterSettings::Instance().GetLastCheckUpdateDate(), QStringLiteral("2000-01-01"));
+}
+
+// The user presses Update, and the hand-over breaks off: the copy of the runtime
+// fails (the client is then not asked to end and goes on), or the client ends without
+// kClientExited. Either way the verified package stays pending, so the next start
+// hands it over.
+TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
+  struct Case {
+    const char* name;
+    bool copy_fails;
+  };
+  const Case cases[] = {{"runtime copy fails", true}, {"client ends without a word", false}};
+  const QByteArray package = "#!/bin/sh\nexit 0\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearPendingQuit();
+    PrivateSockets sockets;
+    UpdaterSettings& settings = UpdaterSettings::Instance();
+    settings.SetUpdateAtNextStartup(false);
+    settings.SetLastCheckUpdateDate(QStringLiteral("2000-01-01"));
+    updater_test::UpdateServer server;
+    ASSERT_TRUE(server.Start());
+    server.SetResponse(QStringLiteral("/download/CastoraSetup"), updater_test::Response::File(package));
+    const QJsonObject answer{
+        {"name", "Castora"},
+        {"originVersionCode", "1.2.3"},
+        {"downloadUrl", server.BaseUrl() + QStringLiteral("/download/CastoraSetup")},
+        {"fileMd5", QString::fromLatin1(QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex())},
+        {"hasUpdate", true},
+        {"updateDesc", "Bug fixes."}};
+    server.SetUpdateReply(QJsonDocument(answer).toJson(QJsonDocument::Compact));
+    qputenv("RENOVIX_UPDATE_SERVER", server.BaseUrl().toLatin1());
+    // Where the copy of the program goes; a folder there, and the copy cannot be made.
+    const QString copy = platform::updater::PrivateTempFolder() + QLatin1Char('/') +
+                         QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const auto remove_copy = [&] { QFile::remove(copy) || QDir(copy).removeRecursively(); };
+    remove_copy();
+    if (c.copy_fails) {
+      ASSERT_TRUE(QDir().mkpath(copy));
+    }
+    sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_ASK"), QStringLiteral("1"));
+    if (!c.copy_fails) sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SILENT"), QStringLiteral("1"));
+    const int log_start = InProcessLog().size();
+    const auto log = [&] { return InProcessLog().mid(log_start); };
+
+    FakeClient client(sockets.env());
+    ASSERT_TRUE(client.Start());
+    Renovix renovix(QStringLiteral("BackgroundRun"));
+    renovix.Run();
+    // Downloaded, verified, kUpdateReady; the client asks for the dialog.
+    Interaction& dialog = renovix.interaction();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isVisible(); }, 20000)) << log().toStdString();
+    EXPECT_TRUE(settings.GetUpdateAtNextStartup());
+    QTest::mouseClick(dialog.update_dialog_page()->update_button(), Qt::LeftButton);
+
+    if (c.copy_fails) {
+      // Whatever follows the copy is logged at once: the refusal, or the word to the client.
+      ASSERT_TRUE(QTest::qWaitFor(
+          [&] {
+            return log().contains(QStringLiteral("Copy runtime to temp failed")) ||
+                   log().contains(QStringLiteral("Qtro send message: kInstallNow"));
+          },
+          10000));
+      EXPECT_FALSE(log().contains(QStringLiteral("Qtro send message: kInstallNow"))) << log().toStdString();
+      EXPECT_TRUE(log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Copy runtime to temp failed")));
+      // The client goes on, and its end still ends the updater.
+      client.Command("quit");
+      ASSERT_TRUE(client.WaitForExit());
+      EXPECT_FALSE(client.HasLine(QStringLiteral("received 1")));
+      EXPECT_TRUE(QTest::qWaitFor(
+          [&] { return log().contains(QStringLiteral("App exited, update program exited")); }, 10000));
+    } else {
+      ASSERT_TRUE(client.WaitForExit());
+      EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
+      EXPECT_TRUE(QTest::qWaitFor(
+          [&] { return log().contains(QStringLiteral("App exited without kClientExited")); }, 15000));
+    }
+    qunsetenv("RENOVIX_UPDATE_SERVER");
+    remove_copy();
+    EXPECT_TRUE(settings.GetUpdateAtNextStartup());
+    EXPECT_TRUE(QFileInfo(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                          QStringLiteral("/CastoraUpdate/CastoraSetup"))
+                    .isExecutable());
+  }
 }
 
 }  // namespace

@@ -4,46 +4,60 @@
 
 #include <QCryptographicHash>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "client/updater_link/node_url.h"
+#include "tests/support/second_user.h"
 #include "tests/updater/update_server.h"
 #include "tests/updater/updater_run.h"
 #include "updater/updater_settings.h"
+#include "utils/single_application.h"
 
 namespace {
 
 QString Today() { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
 
+// The run types that show no window run without a display (and no platform named):
+// an installer registers the task as root from a package script.
 TEST(RenovixProgramTest, RunTypes) {
   struct Case {
     QStringList arguments;
     bool version_config;
+    bool display;
     int exit_code;
     QString logged;
   };
   const Case cases[] = {
-      {{}, true, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
-      {{QStringLiteral("Unknown")}, true, 0, QStringLiteral("[error] [RENOVIX::zorvax_update]: No such run type: Unknown")},
+      {{}, true, false, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
+      {{QStringLiteral("Unknown")}, true, false, 0,
+       QStringLiteral("[error] [RENOVIX::zorvax_update]: No such run type: Unknown")},
       // Run types are compared exactly.
-      {{QStringLiteral("backgroundrun")}, true, 0, QStringLiteral("No such run type: backgroundrun")},
+      {{QStringLiteral("backgroundrun")}, true, false, 0, QStringLiteral("No such run type: backgroundrun")},
       // No client: nothing to wait for.
-      {{QStringLiteral("BackgroundRun")}, true, 0, QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed")},
+      {{QStringLiteral("BackgroundRun")}, true, true, 0,
+       QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed")},
       // Without the installation's identity no run type works: exit(-1), 255 here.
-      {{QStringLiteral("Install")}, false, 255, QStringLiteral("Open version config failed")},
-      {{QStringLiteral("CreateScheduledTask")}, true, 0, QStringLiteral("Register scheduled task successfully")},
+      {{QStringLiteral("Install")}, false, true, 255, QStringLiteral("Open version config failed")},
+      {{QStringLiteral("CreateScheduledTask")}, true, false, 0, QStringLiteral("Register scheduled task successfully")},
   };
   for (const Case& c : cases) {
     const QString name = c.arguments.join(QLatin1Char(' '));
     UpdaterRun run(c.version_config);
     ASSERT_TRUE(run.valid());
+    if (!c.display) {
+      for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        run.env().remove(QString::fromLatin1(variable));
+    }
     EXPECT_EQ(run.Run(c.arguments), c.exit_code) << name.toStdString();
     const QString log = run.Log();
     EXPECT_TRUE(log.contains(QStringLiteral("[info] [RENOVIX::main]: Renovix Version: "))) << name.toStdString();
@@ -174,6 +188,40 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
 }  // namespace
 
 namespace {
+
+// A pending package whose runtime cannot be copied at the start: no hand-over (the
+// task would have nothing to start), the client starts normally, and the package stays
+// pending for the next start.
+TEST(RenovixProgramTest, PendingPackageWaitsWhenTheRuntimeCannotBeCopied) {
+  UpdaterRun run;
+  ASSERT_TRUE(run.valid());
+  {
+    UpdaterSettings settings(run.SettingsPath());
+    settings.SetUpdateAtNextStartup(true);
+    settings.SetLastCheckUpdateDate(Today());
+  }
+  QFile package(run.InstallerPath());
+  ASSERT_TRUE(package.open(QIODevice::WriteOnly));
+  package.close();
+  // A folder where the copy of the program would go.
+  ASSERT_TRUE(QDir().mkpath(run.PrivateTempDir() + QStringLiteral("/Renovix")));
+
+  FakeClient client(run.env());
+  ASSERT_TRUE(client.Start());
+  QProcess updater;
+  run.Start(updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 0")));
+  client.Command("quit");
+  ASSERT_TRUE(client.WaitForExit());
+  ASSERT_TRUE(updater.waitForFinished(10000));
+  EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 0")});
+  EXPECT_TRUE(run.ToolCalls().isEmpty());
+  EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
+  const QString log = run.Log();
+  EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Copy runtime to temp failed")))
+      << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited")));
+}
 
 // A client that ends after kInstallNow without kClientExited (it crashed on its way
 // out) leaves nothing to wait for: the updater ends after a grace time without
@@ -322,6 +370,124 @@ TEST(RenovixProgramTest, OfferedPackageIsVerifiedBeforeTheClientHears) {
       EXPECT_TRUE(QFileInfo(run.InstallerPath()).isExecutable());
       EXPECT_EQ(settings.GetUpdateDescription(), QStringLiteral("Bug fixes."));
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// One temporary folder for two users, as /tmp is: open to all, sticky.
+class SharedTempFolder {
+ public:
+  SharedTempFolder() : dir_(QStringLiteral(RENOVIX_TEST_WORK_DIR "/shared-XXXXXX")) {
+    valid_ = dir_.isValid() && ::chmod(QFile::encodeName(dir_.path()).constData(), 01777) == 0;
+  }
+  bool valid() const { return valid_; }
+  QString path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+  bool valid_ = false;
+};
+
+// Two users on one machine, one temporary folder: each user's updater finds the link
+// of its own user's client, and each client's end ends only its own updater.
+TEST(RenovixTwoUsersTest, EachUpdaterFindsItsOwnClient) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  SharedTempFolder shared;
+  ASSERT_TRUE(shared.valid());
+  UpdaterRun mine;
+  UpdaterRun theirs;
+  ASSERT_TRUE(mine.valid() && theirs.valid());
+  ASSERT_TRUE(theirs.RunAsSecondUser());
+  mine.env().insert(QStringLiteral("TMPDIR"), shared.path());
+  theirs.env().insert(QStringLiteral("TMPDIR"), shared.path());
+
+  // We start first; the other user, who cannot take over a name of ours in the
+  // sticky folder, starts second.
+  FakeClient my_client(mine.env());
+  ASSERT_TRUE(my_client.Start());
+  QProcess my_updater;
+  mine.Start(my_updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(my_client.WaitForLine(QStringLiteral("received 0"))) << mine.Log().toStdString();
+  FakeClient their_client(theirs.env(), true);
+  ASSERT_TRUE(their_client.Start());
+  QProcess their_updater;
+  theirs.Start(their_updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(their_client.WaitForLine(QStringLiteral("received 0"))) << theirs.Log().toStdString();
+
+  their_client.Command("quit");
+  ASSERT_TRUE(their_client.WaitForExit());
+  ASSERT_TRUE(their_updater.waitForFinished(10000));
+  EXPECT_EQ(my_updater.state(), QProcess::Running);
+  my_client.Command("quit");
+  ASSERT_TRUE(my_client.WaitForExit());
+  ASSERT_TRUE(my_updater.waitForFinished(10000));
+  for (UpdaterRun* run : {&mine, &theirs}) {
+    const QString log = run->Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Qtro host of"))) << log.toStdString();
+  }
+}
+
+// Another user's program holds this user's names: the client's server (nothing to
+// follow then: the updater ends at once), or only the link's node (the updater waits
+// for a host of its own and ends with its client). Neither is told anything or obeyed.
+TEST(RenovixTwoUsersTest, AStrangerOnOurNamesIsNeitherFollowedNorObeyed) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  for (const bool squats_client_server : {true, false}) {
+    SCOPED_TRACE(squats_client_server ? "client server and link" : "link only");
+    SharedTempFolder shared;
+    ASSERT_TRUE(shared.valid());
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    run.env().insert(QStringLiteral("TMPDIR"), shared.path());
+    // The stranger takes our names first (its sockets are open to us, as an
+    // attacker's would be; we run as root and pass any mode in any case).
+    QProcessEnvironment stranger_env = run.env();
+    stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"), updater_link::NodeUrl().toString());
+    if (squats_client_server)
+      stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SERVER"),
+                          utils::SingleApplication::ServerNameFor(QStringLiteral("Castora")));
+    FakeClient stranger(stranger_env, true);
+    ASSERT_TRUE(stranger.Start());
+    // Our own client, hosting its link elsewhere, so that the stranger's stays the one
+    // under our node's name.
+    QProcessEnvironment own_env = run.env();
+    own_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"), QStringLiteral("local:renovix-not-the-node"));
+    FakeClient own(own_env);
+    if (!squats_client_server) {
+      ASSERT_TRUE(own.Start());
+    }
+
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    if (squats_client_server) {
+      ASSERT_TRUE(updater.waitForFinished(15000));
+      EXPECT_TRUE(run.Log().contains(
+          QStringLiteral("[error] [RENOVIX::zorvax_update]: Connect to app socket failed: the server is run by user 65534")))
+          << run.Log().toStdString();
+    } else {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return run.Log().contains(QStringLiteral("Qtro host of")); }, 15000));
+      EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::transfer_message]: Qtro host of user 65534 refused")))
+          << run.Log().toStdString();
+      // The stranger orders an installation; nobody hears it.
+      stranger.Command("send 1");
+      ASSERT_TRUE(stranger.WaitForLine(QStringLiteral("sent 1")));
+      own.Command("quit");
+      ASSERT_TRUE(own.WaitForExit());
+      ASSERT_TRUE(updater.waitForFinished(10000));
+      EXPECT_TRUE(run.Log().contains(QStringLiteral("App exited, update program exited")));
+    }
+    EXPECT_EQ(updater.exitCode(), 0);
+    const QString log = run.Log();
+    EXPECT_FALSE(log.contains(QStringLiteral("Qtro recv message"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("Qtro state: Valid"))) << log.toStdString();
+    EXPECT_TRUE(stranger.Lines().filter(QStringLiteral("received")).isEmpty());
+    EXPECT_TRUE(run.ToolCalls().isEmpty());
   }
 }
 

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QTest>
 
+#include "tests/support/second_user.h"
+#include "updater/updater_logger.h"
+
 namespace {
 
 // The program is placed as a hard link where the file system allows it (the build
@@ -29,6 +32,14 @@ bool WriteScript(const QString& path, const QByteArray& text) {
 QString ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString InProcessLog() {
+  FlushLogger();
+  const QDir logs(qEnvironmentVariable("APPDATA") + QStringLiteral("/CastoraUpdate/log"));
+  QString text;
+  for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) text += ReadAll(logs.filePath(name));
+  return text;
 }
 
 UpdaterRun::UpdaterRun(bool with_version_config)
@@ -65,10 +76,26 @@ bool UpdaterRun::PlaceClient(const QString& program) {
   return PlaceProgram(program, target);
 }
 
+bool UpdaterRun::RunAsSecondUser() {
+  second_user_ = true;
+  // The installation stays ours, readable by all, as an installed program is.
+  bool ok = QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadOther | QFile::ExeOther);
+  for (const char* sub : {"data", "runtime", "appdata"})
+    ok = testing_support::GiveToSecondUser(Path(QString::fromLatin1(sub))) && ok;
+  return ok;
+}
+
 void UpdaterRun::Start(QProcess& process, const QStringList& arguments) {
   process.setProcessEnvironment(env_);
   process.setProcessChannelMode(QProcess::ForwardedChannels);
-  process.start(InstallDir() + QStringLiteral("/Renovix"), arguments);
+  const QString program = InstallDir() + QStringLiteral("/Renovix");
+  if (second_user_) {
+    testing_support::RunAsSecondUser(process, program, arguments);
+    process.start();
+  } else {
+    process.start(program, arguments);
+  }
 }
 
 int UpdaterRun::Run(const QStringList& arguments, int timeout_ms) {
@@ -92,9 +119,10 @@ QString UpdaterRun::Log() const {
 QString UpdaterRun::ToolCalls() const { return ReadAll(Path(QStringLiteral("tool-calls"))); }
 QString UpdaterRun::ClientStarts() const { return ReadAll(Path(QStringLiteral("client-starts"))); }
 
-FakeClient::FakeClient(const QProcessEnvironment& env) {
+FakeClient::FakeClient(const QProcessEnvironment& env, bool second_user) {
   process_.setProcessEnvironment(env);
-  process_.setProgram(QStringLiteral(RENOVIX_FAKE_CLIENT));
+  if (second_user) testing_support::RunAsSecondUser(process_, QStringLiteral(RENOVIX_FAKE_CLIENT), {});
+  else process_.setProgram(QStringLiteral(RENOVIX_FAKE_CLIENT));
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 

@@ -11,6 +11,10 @@ bool WriteScript(const QString& path, const QByteArray& text);
 // The file's text (UTF-8), empty when it cannot be read.
 QString ReadAll(const QString& path);
 
+// What the updater of this process has logged so far (all its log files, in name
+// order): for the tests that run it inside the test program.
+QString InProcessLog();
+
 // A private world for one run of the real Renovix program: an installation folder
 // holding the program, VersionConfig.json and a stand-in client ("Castora", a script
 // that records its starts), and folders of its own for the temporary files (where the
@@ -32,6 +36,10 @@ class UpdaterRun {
   // Puts the real client program into the installation folder in place of the stand-in.
   bool PlaceClient(const QString& program);
 
+  // From here on the program runs as the second user (testing_support), whose folders
+  // (data, runtime, logs) become theirs; call it once the files of the run are placed.
+  bool RunAsSecondUser();
+
   // Starts the program of the installation folder with the arguments.
   void Start(QProcess& process, const QStringList& arguments);
   // Runs it to its end; the exit code, or -1 when it did not end within timeout_ms.
@@ -47,13 +55,15 @@ class UpdaterRun {
   QTemporaryDir dir_;
   QProcessEnvironment env_;
   bool valid_ = false;
+  bool second_user_ = false;
 };
 
 // The helper that poses as the client (fake_client.cc): lines it prints are collected,
 // commands go to its stdin.
 class FakeClient {
  public:
-  explicit FakeClient(const QProcessEnvironment& env);
+  // With second_user set it runs as the second user (testing_support).
+  explicit FakeClient(const QProcessEnvironment& env, bool second_user = false);
   ~FakeClient();
 
   bool Start();

@@ -4,11 +4,17 @@
 #include <QDeadlineTimer>
 #include <QTest>
 
-FakeUpdaterProcess::FakeUpdaterProcess(const QString& node_url) {
+#include "tests/support/second_user.h"
+
+FakeUpdaterProcess::FakeUpdaterProcess(const QString& node_url, bool second_user,
+                                       const QProcessEnvironment& extra) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("CASTORA_FAKE_UPDATER_NODE"), node_url);
+  env.insert(extra);
   process_.setProcessEnvironment(env);
-  process_.setProgram(QStringLiteral(CASTORA_LINK_DIR "/Renovix"));
+  const QString program = QStringLiteral(CASTORA_LINK_DIR "/Renovix");
+  if (second_user) testing_support::RunAsSecondUser(process_, program, {});
+  else process_.setProgram(program);
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 

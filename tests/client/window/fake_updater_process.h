@@ -10,7 +10,10 @@
 // prints are collected; commands go to its stdin.
 class FakeUpdaterProcess {
  public:
-  explicit FakeUpdaterProcess(const QString& node_url);
+  // With second_user set it runs as the second user (testing_support); extra holds
+  // further variables of its environment.
+  explicit FakeUpdaterProcess(const QString& node_url, bool second_user = false,
+                              const QProcessEnvironment& extra = QProcessEnvironment());
   ~FakeUpdaterProcess();
 
   bool Start();

@@ -1,5 +1,6 @@
 // The client's side of the updater link against the helper posing as the updater.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -27,6 +28,7 @@
 #include "tests/client/window/fake_controller.h"
 #include "tests/client/window/fake_updater_process.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/second_user.h"
 
 namespace {
 
@@ -89,6 +91,77 @@ TEST(UpdateTest, TheLinkTakesOverALeftNodeNameButNotALiveOne) {
   client.connectToServer(name);
   ASSERT_TRUE(client.waitForConnected(2000));
   EXPECT_TRUE(live.waitForNewConnection(2000));
+}
+
+// A folder both users may write to, as /tmp is: open to all, sticky.
+class SharedFolder {
+ public:
+  SharedFolder() { valid_ = dir_.isValid() && ::chmod(QFile::encodeName(dir_.path()).constData(), 01777) == 0; }
+  bool valid() const { return valid_; }
+  QString FilePath(const QString& name) const { return dir_.filePath(name); }
+
+ private:
+  QTemporaryDir dir_;
+  bool valid_ = false;
+};
+
+// The link's socket is this user's alone. An updater of another user that gets past
+// its mode anyway (a socket opened up to all, or one with the rights to pass any mode)
+// is refused before the node hears it: it is neither heard nor told anything.
+TEST(UpdateTest, AnotherUsersUpdaterIsNeitherHeardNorTold) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  SharedFolder shared;
+  ASSERT_TRUE(shared.valid());
+  const QString name = shared.FilePath(QStringLiteral("node"));
+  const QUrl url(QStringLiteral("local:") + name);
+  TransferMessage link(url);
+  ASSERT_TRUE(link.IsHosting());
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(name).constData(), &st), 0);
+  EXPECT_TRUE(S_ISSOCK(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, ::geteuid());
+
+  ASSERT_EQ(::chmod(QFile::encodeName(name).constData(), 0777), 0);
+  ScopedLogCapture log;
+  QSignalSpy received(&link, &TransferMessage::NewMessage);
+  QProcessEnvironment orders;
+  orders.insert(QStringLiteral("CASTORA_FAKE_UPDATER_SEND"), QStringLiteral("1"));
+  FakeUpdaterProcess stranger(url.toString(), true, orders);
+  ASSERT_TRUE(stranger.Start());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.Contains("Refuse a link peer of user 65534"); }, 15000));
+  EXPECT_TRUE(log.Contains("error [CASTORA::transfer_message][OnNewConnection:"));
+  link.SendMessage(updater_link::kUpdateReady);
+  link.Flush(1000);
+  stranger.Send(0);
+  ASSERT_TRUE(stranger.WaitForLine(QStringLiteral("sent 0")));
+  EXPECT_EQ(received.count(), 0);
+  EXPECT_FALSE(stranger.HasLine(QStringLiteral("valid")));
+  EXPECT_FALSE(stranger.HasLine(QStringLiteral("received 3")));
+}
+
+// A live node of another user on our name is no updater of ours: the client takes the
+// name over instead of leaving itself without updates.
+TEST(UpdateTest, TheLinkTakesItsNameFromAnotherUsersNode) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  SharedFolder shared;
+  ASSERT_TRUE(shared.valid());
+  const QString name = shared.FilePath(QStringLiteral("node"));
+  QProcessEnvironment hold;
+  hold.insert(QStringLiteral("CASTORA_FAKE_UPDATER_HOLD"), name);
+  FakeUpdaterProcess stranger(QString(), true, hold);
+  ASSERT_TRUE(stranger.Start());
+  ASSERT_TRUE(stranger.WaitForLine(QStringLiteral("holding")));
+
+  ScopedLogCapture log;
+  TransferMessage link(QUrl(QStringLiteral("local:") + name));
+  EXPECT_TRUE(link.IsHosting());
+  EXPECT_TRUE(log.Contains("is held by user 65534, taking it over")) << log.Text();
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(name).constData(), &st), 0);
+  EXPECT_EQ(st.st_uid, ::geteuid());
 }
 
 TEST(UpdateTest, WithoutAnUpdaterTheWaitEndsAfterItsTime) {
