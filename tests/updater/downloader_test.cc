@@ -3,12 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <limits>
 #include <memory>
+#include <thread>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -368,28 +372,48 @@ TEST_F(DownloaderTest, DroppedConnectionsResumeUntilTheFileIsComplete) {
   EXPECT_EQ(ranges, (QSet<QByteArray>{QByteArray(), "bytes=20000-", "bytes=40000-"}));
 }
 
+// An update server on a thread of its own, which keeps sending while the test's
+// thread is held up; started and joined by this object.
+class ServerThread {
+ public:
+  explicit ServerThread(const Response& response) : thread_([this, response] { Run(response); }) {
+    url_ = ready_.get_future().get();
+  }
+  ~ServerThread() {
+    stop_ = true;
+    thread_.join();
+  }
+  // Empty when the server could not listen.
+  const QString& url() const { return url_; }
+
+ private:
+  void Run(const Response& response) {
+    QEventLoop loop;
+    UpdateServer server;
+    server.SetResponse(QStringLiteral("/p"), response);
+    ready_.set_value(server.Start() ? server.BaseUrl() + QStringLiteral("/p") : QString());
+    QTimer stop_check;
+    QObject::connect(&stop_check, &QTimer::timeout, [&] {
+      if (stop_) loop.quit();
+    });
+    stop_check.start(10);
+    loop.exec();
+  }
+
+  std::atomic<bool> stop_{false};
+  std::promise<QString> ready_;
+  QString url_;
+  std::thread thread_;
+};
+
 // A package that comes faster than it is written stays in the network, not in memory:
 // the downloader's reply never holds more than its read buffer, even while the GUI
-// thread is held up again and again. The server runs on a thread of its own so that
-// it keeps sending meanwhile.
+// thread is held up again and again.
 TEST_F(DownloaderTest, AnEndlessBodyNeverFillsTheMemory) {
-  QThread server_thread;
-  server_thread.start();
-  QObject context;
-  context.moveToThread(&server_thread);
-  std::unique_ptr<UpdateServer> endless_server;
-  QString url;
-  QMetaObject::invokeMethod(
-      &context,
-      [&] {
-        endless_server = std::make_unique<UpdateServer>();
-        Response endless = Response::File(QByteArray(64 * 1024, 'e'));
-        endless.endless = true;
-        endless_server->SetResponse(QStringLiteral("/p"), endless);
-        if (endless_server->Start()) url = endless_server->BaseUrl() + QStringLiteral("/p");
-      },
-      Qt::BlockingQueuedConnection);
-  ASSERT_FALSE(url.isEmpty());
+  Response endless = Response::File(QByteArray(64 * 1024, 'e'));
+  endless.endless = true;
+  ServerThread server(endless);
+  ASSERT_FALSE(server.url().isEmpty());
 
   QTimer hold_up;
   QObject::connect(&hold_up, &QTimer::timeout, [] { QThread::msleep(20); });
@@ -397,11 +421,8 @@ TEST_F(DownloaderTest, AnEndlessBodyNeverFillsTheMemory) {
   Downloader downloader;
   downloader.SetMaxPackageSize(32 << 20);
   UpdaterLogCapture log;
-  EXPECT_EQ(Download(downloader, url), std::vector<int>{Downloader::kFailed});
+  EXPECT_EQ(Download(downloader, server.url()), std::vector<int>{Downloader::kFailed});
   hold_up.stop();
-  QMetaObject::invokeMethod(&context, [&] { endless_server.reset(); }, Qt::BlockingQueuedConnection);
-  server_thread.quit();
-  server_thread.wait();
 
   EXPECT_NE(log.Text().find("larger than the limit of 33554432 bytes"), std::string::npos) << log.Text();
   EXPECT_GT(downloader.PeakBytesHeld(), 0);
