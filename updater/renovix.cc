@@ -150,8 +150,10 @@ bool Renovix::WaitTransferMessageValid() {
 }
 
 void Renovix::CheckUpdate() {
-  // The request waits in a nested event loop in which this timer keeps firing.
-  if (checking_) return;
+  // The request waits in a nested event loop in which this timer keeps firing. The
+  // timer also runs through a download, which ends within its deadline; a check that
+  // comes meanwhile leaves the download alone.
+  if (checking_ || (downloader_ != nullptr && downloader_->IsDownloading())) return;
   const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
   UpdaterSettings& settings = UpdaterSettings::Instance();
   if (today == settings.GetLastCheckUpdateDate()) return;
@@ -161,10 +163,7 @@ void Renovix::CheckUpdate() {
   // A failed request does not count: no date, so the next timeout asks again.
   if (quitting_ || !fetched) return;
   settings.SetLastCheckUpdateDate(today);
-  if (update_info_->NeedUpdate()) {
-    check_timer_.stop();
-    StartDownload();
-  }
+  if (update_info_->NeedUpdate()) StartDownload();
 }
 
 void Renovix::StartDownload() {

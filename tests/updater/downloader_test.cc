@@ -1,19 +1,33 @@
 #include "updater/downloader.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+#include <limits>
+#include <memory>
+#include <thread>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/log_lines.h"
 #include "tests/updater/update_server.h"
 #include "updater/installer_file.h"
+#include "updater/updater_logger.h"
 
 namespace {
 
@@ -31,6 +45,40 @@ QByteArray ReadFile(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// The updater's log lines ("<level> [tag]: message") while it lives.
+class UpdaterLogCapture {
+ public:
+  UpdaterLogCapture()
+      : lines_(std::make_shared<testing_support::LogLines>()),
+        sink_(std::make_shared<testing_support::LinesSink>(lines_, /*with_level=*/true)) {
+    GetLogger("CastoraUpdate")->sinks().push_back(sink_);
+  }
+  ~UpdaterLogCapture() {
+    auto& sinks = GetLogger("CastoraUpdate")->sinks();
+    sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
+  }
+  std::string Text() const {
+    std::lock_guard<std::mutex> lock(lines_->mutex);
+    std::string text;
+    for (const std::string& line : lines_->lines) text += line + '\n';
+    return text;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(lines_->mutex);
+    lines_->lines.clear();
+  }
+
+ private:
+  std::shared_ptr<testing_support::LogLines> lines_;
+  std::shared_ptr<spdlog::sinks::sink> sink_;
+};
+
 class DownloaderTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -44,9 +92,10 @@ class DownloaderTest : public testing::Test {
 
   // Runs one download to its end, then waits a little longer so that any late signal
   // of the abandoned reply would show up; returns every Finished state seen.
-  std::vector<int> Download(const QString& url) {
-    QSignalSpy spy(&downloader_, &Downloader::Finished);
-    downloader_.Download(QUrl(url), save_path_);
+  std::vector<int> Download(const QString& url) { return Download(downloader_, url); }
+  std::vector<int> Download(Downloader& downloader, const QString& url) {
+    QSignalSpy spy(&downloader, &Downloader::Finished);
+    downloader.Download(QUrl(url), save_path_);
     if (spy.isEmpty()) spy.wait(10000);
     QTest::qWait(600);
     std::vector<int> states;
@@ -175,6 +224,210 @@ TEST_F(DownloaderTest, UnwritableSaveFolderEndsTheDownloadAtOnce) {
   // takes it back, so that the following tests wait as they should.
   QTimer::singleShot(0, qApp, &QCoreApplication::quit);
   QCoreApplication::exec();
+}
+
+// A server that misbehaves, or a path it should not take: each download ends as the
+// row says, with its line in the log, and leaves on disk no more than the row allows.
+TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
+  const QByteArray package = Package(64 * 1024);
+  const QByteArray prefix = package.left(16 * 1024);
+  enum class Before { kNothing, kPrefix, kFullDevice };
+  constexpr qint64 kNone = -1;  // no partial file left
+  constexpr qint64 kSome = -2;  // a partial file of any size left
+  const auto scripted = [&](void (*script)(Response&)) {
+    Response r = Response::File(package);
+    script(r);
+    return r;
+  };
+  Response no_room = Response::File(package);
+  no_room.announced_size = QStorageInfo(dir_.path()).bytesAvailable() + (qint64(1) << 30);
+  const QString local_file = dir_.filePath(QStringLiteral("local"));
+  ASSERT_TRUE(WriteFile(local_file, package));
+
+  struct Case {
+    const char* what;
+    Response response;
+    Before before;
+    QString url;  // empty: the server's "/p"
+    qint64 max_size;  // 0: the compiled maximum
+    int progress_window_ms;  // 0: the default (with its minimum)
+    int deadline_ms;  // 0: the default
+    Downloader::DownloadState state;
+    std::string logged;
+    qint64 left;  // the partial file's size afterwards
+  };
+  const Case cases[] = {
+      {"announced size above the maximum", Response::File(package), Before::kNothing, {}, 32 * 1024, 0, 0,
+       Downloader::kFailed, "error [RENOVIX:downloader]: Download failed, the package of 65536 bytes is larger "
+       "than the limit of 32768 bytes", kNone},
+      {"endless body", scripted([](Response& r) { r.endless = true; }), Before::kNothing, {}, 256 * 1024, 0, 0,
+       Downloader::kFailed, "error [RENOVIX:downloader]: Download failed, the package is larger than the limit "
+       "of 262144 bytes", kNone},
+      {"less free space than announced", no_room, Before::kNothing, {}, std::numeric_limits<qint64>::max(), 0, 0,
+       Downloader::kFailed, "more bytes are needed but only", kNone},
+      {"a write fails", Response::File(package), Before::kFullDevice, {}, 0, 0, 0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download failed, writing", kNone},
+      {"206 from 0 on a partial", scripted([](Response& r) { r.bad_range = Response::BadRange::kWholeFromZero; }),
+       Before::kPrefix, {}, 0, 0, 0, Downloader::kDone,
+       "warning [RENOVIX:downloader]: Content-Range \"bytes 0-65535/65536\" does not continue the file at "
+       "16384 bytes, downloading the whole file again", kNone},
+      {"206 whose total is not the body's", scripted([](Response& r) { r.bad_range = Response::BadRange::kWrongTotal; }),
+       Before::kPrefix, {}, 0, 0, 0, Downloader::kDone,
+       "Content-Range \"bytes 16384-65535/65537\" does not continue the file", kNone},
+      {"206 body shorter than its range", scripted([](Response& r) {
+         r.announced_size = r.body.size() + 1000;
+         r.chunked = true;
+       }),
+       Before::kPrefix, {}, 0, 0, 0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download failed, 65536 of the announced 66536 bytes arrived", 65536},
+      {"206 body longer than its range", scripted([](Response& r) {
+         r.announced_size = r.body.size() - 1000;
+         r.chunked = true;
+       }),
+       Before::kPrefix, {}, 0, 0, 0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download failed, more than the announced 64536 bytes arrived", kNone},
+      // Kept for a resume, as after a time-out.
+      {"connection dropped", scripted([](Response& r) { r.close_after = 20000; }), Before::kNothing, {}, 0, 0, 0,
+       Downloader::kFailed, "error [RENOVIX:downloader]: Download failed", 20000},
+      {"trickle below the minimum progress", scripted([](Response& r) {
+         r.chunk_size = 64;
+         r.chunk_interval_ms = 20;
+       }),
+       Before::kNothing, {}, 0, 200, 0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download timeout, ", kSome},
+      {"past the deadline", scripted([](Response& r) {
+         r.chunk_size = 1024;
+         r.chunk_interval_ms = 20;
+       }),
+       Before::kNothing, {}, 0, 0, 300, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download timeout, not complete after 300 ms", kSome},
+      {"file: address", Response::File(package), Before::kNothing, QUrl::fromLocalFile(local_file).toString(), 0, 0,
+       0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download refused, the package address is not http or https: \"file://", kNone},
+  };
+  UpdaterLogCapture log;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QFile::remove(save_path_);
+    QFile::remove(TempPath());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(TempPath()).path()));
+    if (c.before == Before::kPrefix) {
+      ASSERT_TRUE(WriteFile(TempPath(), prefix));
+    } else if (c.before == Before::kFullDevice) {
+      // Every write there fails as on a full disk.
+      ASSERT_EQ(::symlink("/dev/full", QFile::encodeName(TempPath()).constData()), 0);
+    }
+    server_.SetResponse(QStringLiteral("/p"), c.response);
+    server_.ClearRequests();
+    log.Clear();
+
+    Downloader downloader;
+    downloader.SetTimeout(10000);  // the bounds below end these, not a silence
+    if (c.max_size > 0) downloader.SetMaxPackageSize(c.max_size);
+    if (c.progress_window_ms > 0) downloader.SetMinimumProgress(c.progress_window_ms, 4096);
+    if (c.deadline_ms > 0) downloader.SetDeadline(c.deadline_ms);
+    downloader.SetResumable(true);
+    EXPECT_EQ(Download(downloader, c.url.isEmpty() ? Url("/p") : c.url), std::vector<int>{c.state});
+
+    const std::string text = log.Text();
+    EXPECT_NE(text.find(c.logged), std::string::npos) << text;
+    EXPECT_EQ(text.find("Download and Rename successfully") != std::string::npos, c.state == Downloader::kDone) << text;
+    if (c.state == Downloader::kDone) {
+      EXPECT_EQ(ReadFile(save_path_), package);
+    } else {
+      EXPECT_FALSE(QFile::exists(save_path_));
+    }
+    const QFileInfo partial(TempPath());
+    if (c.left == kNone) {
+      EXPECT_FALSE(partial.exists() || partial.isSymLink());
+    } else if (c.left == kSome) {
+      EXPECT_TRUE(partial.exists());
+    } else {
+      EXPECT_EQ(partial.size(), c.left);
+    }
+    if (!c.url.isEmpty()) {
+      EXPECT_TRUE(server_.requests().empty());
+    }
+  }
+}
+
+// Each dropped connection keeps what came, so a link that drops every 20000 bytes still
+// completes the package, one resumed part after the other.
+TEST_F(DownloaderTest, DroppedConnectionsResumeUntilTheFileIsComplete) {
+  const QByteArray package = Package(60000);
+  Response dropping = Response::File(package);
+  dropping.close_after = 20000;
+  server_.SetResponse(QStringLiteral("/p"), dropping);
+  downloader_.SetResumable(true);
+  std::vector<int> outcomes;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::vector<int> states = Download(Url("/p"));
+    ASSERT_EQ(states.size(), 1u);
+    outcomes.push_back(states[0]);
+  }
+  EXPECT_EQ(outcomes, (std::vector<int>{Downloader::kFailed, Downloader::kFailed, Downloader::kDone}));
+  EXPECT_EQ(ReadFile(save_path_), package);
+  QSet<QByteArray> ranges;
+  for (const auto& request : server_.requests()) ranges.insert(request.header("range"));
+  EXPECT_EQ(ranges, (QSet<QByteArray>{QByteArray(), "bytes=20000-", "bytes=40000-"}));
+}
+
+// An update server on a thread of its own, which keeps sending while the test's
+// thread is held up; started and joined by this object.
+class ServerThread {
+ public:
+  explicit ServerThread(const Response& response) : thread_([this, response] { Run(response); }) {
+    url_ = ready_.get_future().get();
+  }
+  ~ServerThread() {
+    stop_ = true;
+    thread_.join();
+  }
+  // Empty when the server could not listen.
+  const QString& url() const { return url_; }
+
+ private:
+  void Run(const Response& response) {
+    QEventLoop loop;
+    UpdateServer server;
+    server.SetResponse(QStringLiteral("/p"), response);
+    ready_.set_value(server.Start() ? server.BaseUrl() + QStringLiteral("/p") : QString());
+    QTimer stop_check;
+    QObject::connect(&stop_check, &QTimer::timeout, [&] {
+      if (stop_) loop.quit();
+    });
+    stop_check.start(10);
+    loop.exec();
+  }
+
+  std::atomic<bool> stop_{false};
+  std::promise<QString> ready_;
+  QString url_;
+  std::thread thread_;
+};
+
+// A package that comes faster than it is written stays in the network, not in memory:
+// the downloader's reply never holds more than its read buffer, even while the GUI
+// thread is held up again and again.
+TEST_F(DownloaderTest, AnEndlessBodyNeverFillsTheMemory) {
+  Response endless = Response::File(QByteArray(64 * 1024, 'e'));
+  endless.endless = true;
+  ServerThread server(endless);
+  ASSERT_FALSE(server.url().isEmpty());
+
+  QTimer hold_up;
+  QObject::connect(&hold_up, &QTimer::timeout, [] { QThread::msleep(20); });
+  hold_up.start(5);
+  Downloader downloader;
+  downloader.SetMaxPackageSize(32 << 20);
+  UpdaterLogCapture log;
+  EXPECT_EQ(Download(downloader, server.url()), std::vector<int>{Downloader::kFailed});
+  hold_up.stop();
+
+  EXPECT_NE(log.Text().find("larger than the limit of 33554432 bytes"), std::string::npos) << log.Text();
+  EXPECT_GT(downloader.PeakBytesHeld(), 0);
+  EXPECT_LE(downloader.PeakBytesHeld(), Downloader::kReadBufferSize);
+  EXPECT_FALSE(QFile::exists(TempPath()));
 }
 
 TEST(InstallerFileTest, OnlyAnExactLowerCaseMd5MakesTheInstallerExecutable) {

@@ -69,6 +69,8 @@ struct UpdateServer::Connection {
   QByteArray pending_body;  // what is left to send in chunks
   int chunk_size = 0;
   QTimer chunk_timer;
+  bool chunked = false;
+  QByteArray endless_piece;  // sent again and again while the connection takes it
 };
 
 UpdateServer::UpdateServer(QObject* parent) : QObject(parent) {
@@ -157,40 +159,69 @@ void UpdateServer::Answer(Connection* connection) {
   int status = response.status;
   QByteArray body = response.body;
   QList<QPair<QByteArray, QByteArray>> headers = response.headers;
+  const qint64 size = body.size();
+  const qint64 announced = response.announced_size >= 0 ? response.announced_size : size;
+  qint64 length = announced;  // the Content-Length sent
   const QByteArray range = request.header("range");
   if (status == 200 && response.honour_range && !range.isEmpty()) {
     static const QRegularExpression kRange(QStringLiteral("^bytes=(\\d+)-(\\d*)$"));
     const auto match = kRange.match(QString::fromLatin1(range));
-    const qint64 size = body.size();
+    const bool open_ended = match.hasMatch() && match.captured(2).isEmpty();
     const qint64 first = match.hasMatch() ? match.captured(1).toLongLong() : -1;
-    qint64 last = match.hasMatch() && !match.captured(2).isEmpty()
-                      ? match.captured(2).toLongLong()
-                      : size - 1;
+    qint64 last = match.hasMatch() && !open_ended ? match.captured(2).toLongLong() : size - 1;
     if (first < 0 || first >= size || last < first) {
       status = 416;
       body.clear();
+      length = 0;
       headers.push_back({"Content-Range", QByteArray("bytes */") + QByteArray::number(size)});
     } else {
       last = std::min(last, size - 1);
       status = 206;
-      headers.push_back({"Content-Range", QByteArray("bytes ") + QByteArray::number(first) +
-                                              "-" + QByteArray::number(last) + "/" +
-                                              QByteArray::number(size)});
+      // An open range runs to the end of the announced package.
+      qint64 shown_last = open_ended ? announced - 1 : last;
+      qint64 total = announced;
+      qint64 shown_first = first;
       body = body.mid(first, last - first + 1);
+      if (response.bad_range == Response::BadRange::kWholeFromZero) {
+        shown_first = 0;
+        shown_last = size - 1;
+        body = response.body;
+      } else if (response.bad_range == Response::BadRange::kWrongTotal) {
+        total = size + 1;
+      }
+      length = shown_last - shown_first + 1;
+      headers.push_back({"Content-Range", QByteArray("bytes ") + QByteArray::number(shown_first) + "-" +
+                                              QByteArray::number(shown_last) + "/" + QByteArray::number(total)});
     }
   }
+  if (response.close_after >= 0) body = body.left(response.close_after);
 
   QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + " " + ReasonPhrase(status) +
                    "\r\n";
-  out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+  connection->chunked = response.chunked;
+  if (response.chunked) {
+    out += "Transfer-Encoding: chunked\r\n";
+  } else if (!response.endless) {
+    out += "Content-Length: " + QByteArray::number(length) + "\r\n";
+  }
   out += "Connection: close\r\n";
   if (response.honour_range) out += "Accept-Ranges: bytes\r\n";
   for (const auto& header : headers) out += header.first + ": " + header.second + "\r\n";
   out += "\r\n";
   connection->socket->write(out);
 
+  if (response.endless) {
+    // Filled again whenever the socket has sent most of what it holds, so that the
+    // server's own memory stays small however long the client reads.
+    QByteArray piece = body.isEmpty() ? QByteArray(64 * 1024, 'x') : body;
+    while (piece.size() < 64 * 1024) piece += piece;
+    connection->endless_piece = piece;
+    connect(connection->socket, &QTcpSocket::bytesWritten, this, [this, connection] { SendEndless(connection); });
+    SendEndless(connection);
+    return;
+  }
   if (response.stall_after >= 0) {
-    connection->socket->write(body.left(response.stall_after));
+    SendBody(connection, body.left(response.stall_after));
     if (response.resume_after_ms <= 0) return;  // silence; the connection stays open
     connection->pending_body = body.mid(response.stall_after);
     connection->chunk_size = static_cast<int>(connection->pending_body.size());
@@ -205,16 +236,37 @@ void UpdateServer::Answer(Connection* connection) {
     SendNextChunk(connection);
     return;
   }
-  connection->socket->write(body);
+  SendBody(connection, body);
+  EndBody(connection);
+}
+
+void UpdateServer::SendBody(Connection* connection, const QByteArray& bytes) {
+  if (bytes.isEmpty()) return;
+  if (!connection->chunked) {
+    connection->socket->write(bytes);
+    return;
+  }
+  connection->socket->write(QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n");
+}
+
+void UpdateServer::EndBody(Connection* connection) {
+  if (connection->chunked) connection->socket->write("0\r\n\r\n");
   connection->socket->disconnectFromHost();
 }
 
+void UpdateServer::SendEndless(Connection* connection) {
+  constexpr qint64 kKeepQueued = 256 * 1024;
+  while (connection->socket->state() == QAbstractSocket::ConnectedState &&
+         connection->socket->bytesToWrite() < kKeepQueued)
+    SendBody(connection, connection->endless_piece);
+}
+
 void UpdateServer::SendNextChunk(Connection* connection) {
-  connection->socket->write(connection->pending_body.left(connection->chunk_size));
+  SendBody(connection, connection->pending_body.left(connection->chunk_size));
   connection->pending_body.remove(0, connection->chunk_size);
   if (connection->pending_body.isEmpty()) {
     connection->chunk_timer.stop();
-    connection->socket->disconnectFromHost();
+    EndBody(connection);
   }
 }
 

@@ -33,9 +33,31 @@ struct Response {
   // for ever or, with `resume_after_ms` > 0, until the rest follows after that time.
   qint64 stall_after = -1;
   int resume_after_ms = 0;
-  // Body sent in pieces of this size, one every `chunk_interval_ms` (0: all at once).
+  // Body sent in pieces of this size, one every `chunk_interval_ms` (0: all at once);
+  // a trickle with small pieces.
   int chunk_size = 0;
   int chunk_interval_ms = 0;
+
+  // Misbehaviours of a hostile or broken server.
+  // The body never ends: no Content-Length, the body (or filler) sent again and again
+  // as fast as the connection takes it.
+  bool endless = false;
+  // The body ends after this many bytes and the connection closes, whatever the headers
+  // promised (a chunked body ends there with its last chunk).
+  qint64 close_after = -1;
+  // The package size the headers announce instead of the body's: the Content-Length of
+  // a 200, the total of a 206's Content-Range.
+  qint64 announced_size = -1;
+  // The body goes with "Transfer-Encoding: chunked" and no Content-Length, so that only
+  // the body decides where it ends.
+  bool chunked = false;
+  // A range request answered 206 with a Content-Range that does not fit it.
+  enum class BadRange {
+    kNone,
+    kWholeFromZero,  // "bytes 0-<size-1>/<size>" and the whole body
+    kWrongTotal,     // the asked part, with a total one larger than the body
+  };
+  BadRange bad_range = BadRange::kNone;
 
   static Response Json(const QByteArray& json);
   static Response File(const QByteArray& bytes);
@@ -84,6 +106,11 @@ class UpdateServer : public QObject {
   void OnReadyRead(Connection* connection);
   void Answer(Connection* connection);
   void SendNextChunk(Connection* connection);
+  // Writes body bytes, framed as a chunk when the answer is chunked.
+  void SendBody(Connection* connection, const QByteArray& bytes);
+  // Ends the body (the last chunk of a chunked one) and closes the connection.
+  void EndBody(Connection* connection);
+  void SendEndless(Connection* connection);
   // Deferred to the event loop: a connection may end inside one of its own handlers.
   void Close(QTcpSocket* socket);
 
