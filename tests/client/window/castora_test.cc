@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "client/ui/function_page.h"
 #include "client/ui/interrupt_dialog.h"
 #include "client/ui/mirror_button.h"
+#include "client/ui/pin_code_edit.h"
 #include "client/ui/pin_code_page.h"
 #include "client/ui/shadow_menu.h"
 #include "client/ui/tip_dialog.h"
@@ -324,6 +326,53 @@ TEST_F(CastoraTest, ADoubleClickOnACardStartsOneShare) {
   fake_->Take();
   card->click();
   EXPECT_TRUE(fake_->Called("PlayVideo 1"));
+}
+
+// An open overlay takes the keyboard: nothing typed reaches the code entry under it,
+// which keeps what it had, and takes keys again once the overlay is closed.
+TEST_F(CastoraTest, AnOpenOverlayTakesTheKeyboard) {
+  struct Case {
+    const char* name;
+    std::function<QWidget*()> open;
+  };
+  const Case cases[] = {
+      {"About",
+       [this] {
+         ActionIn(window_->option_menu(), QStringLiteral("About Davuvu Veriv"))->trigger();
+         return static_cast<QWidget*>(window_->about());
+       }},
+      {"quit question",
+       [this] {
+         Find<QPushButton>("close_btn_")->click();
+         return static_cast<QWidget*>(window_->close_dialog());
+       }},
+      {"interruption notice",
+       [this] {
+         // A share lost: the notice, then the code entry under it.
+         ConnectAndShare();
+         emit controller().Error();
+         emit controller().Disconnected();
+         return static_cast<QWidget*>(window_->interrupt_dialog());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Build();
+    auto* edit = Find<PinCodeEdit>("pin_edit_6_");
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, QStringLiteral("CEGH"));
+    ASSERT_EQ(edit->text(), QStringLiteral("CEGH"));
+    QWidget* overlay = c.open();
+    ASSERT_TRUE(overlay->isVisible());
+    ASSERT_EQ(window_->CurrentPage(), Castora::kPinCodePage);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, QStringLiteral("2C"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->text(), QStringLiteral("CEGH"));
+    overlay->hide();
+    QTest::keyClicks(edit, QStringLiteral("2C"));
+    EXPECT_EQ(edit->text(), QStringLiteral("CEGH2C"));
+  }
 }
 
 TEST_F(CastoraTest, MenusHoldTheirActionsInOrder) {
