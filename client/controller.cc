@@ -21,6 +21,7 @@
 #include "services/remote_input/i_server_listener.h"
 #include "services/remote_input/remote_input_server.h"
 #include "services/remote_input/simulator.h"
+#include "services/video/client_command_session.h"
 #include "services/video/client_listener.h"
 #include "services/video/mirror_sender_service.h"
 #include "services/video/mirror_sender_session.h"
@@ -72,13 +73,10 @@ class Controller::Impl {
                            uint16_t peer_port) override {}
     void OnClosed(const std::string& session_id) override {
       LOG_INFO("[] Disconnected");
-      link_.Post([session_id](Controller& c) { c.impl_->OnSessionClosed(session_id); });
+      link_.Post([session_id](Controller& c) { c.impl_->OnSessionClosed(session_id, false); });
     }
     void OnError(const std::string& session_id, int code) override {
-      link_.Post([session_id](Controller& c) {
-        c.impl_->OnSessionClosed(session_id);
-        emit c.Error();
-      });
+      link_.Post([session_id](Controller& c) { c.impl_->OnSessionClosed(session_id, true); });
       LOG_ERROR("[{}] crcp error {}", session_id, code);
     }
 
@@ -92,17 +90,24 @@ class Controller::Impl {
     explicit VideoListener(Link link) : link_(std::move(link)) {}
     void OnError(const std::string& session_id, int code) override {
       LOG_ERROR_LIMITED("Video error {}, session id: {}", code, session_id);
+      link_.Post([session_id, code](Controller& c) { c.impl_->OnVideoError(session_id, code); });
     }
     void OnPlay(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video started, session id: {}", session_id);
-      link_.Post([](Controller& c) { emit c.MirrorVideoToggled(true); });
+      link_.Post([session_id](Controller& c) {
+        if (session_id == c.impl_->session_id_) c.impl_->sharing_ = true;
+        emit c.MirrorVideoToggled(true);
+      });
     }
     void OnPause(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video paused, session id: {}", session_id);
     }
     void OnTeardown(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video teardown, session id: {}", session_id);
-      link_.Post([](Controller& c) { emit c.MirrorVideoToggled(false); });
+      link_.Post([session_id](Controller& c) {
+        if (session_id == c.impl_->session_id_) c.impl_->sharing_ = false;
+        emit c.MirrorVideoToggled(false);
+      });
     }
 
    private:
@@ -157,8 +162,12 @@ class Controller::Impl {
   void OnSessionReady(uint64_t attempt, const std::string& session_id,
                       std::shared_ptr<VideoController> video,
                       std::shared_ptr<AudioController> audio);
-  void CloseIncompleteSession(const std::string& session_id);
-  void OnSessionClosed(const std::string& session_id);
+  void CloseIncompleteSession(uint64_t attempt, const std::string& session_id);
+  // A session's close (`failed`: its failure), reported as Disconnected (then Error).
+  void OnSessionClosed(const std::string& session_id, bool failed);
+  void OnVideoError(const std::string& session_id, int code);
+  // Drops the current session's controllers: from here on the forwarders do nothing.
+  void DropControllers();
 
   Controller* const owner_;
   const std::shared_ptr<ThreadRelay> relay_;
@@ -167,6 +176,13 @@ class Controller::Impl {
   // attempt (abandoned by Cancel, or refused by a Connect while it was pending) is
   // not reported, and its session is closed.
   uint64_t attempt_ = 0;
+  // The current attempt waits for its completion. Until it comes, a session that closes
+  // is an older one: the window hears nothing of it, or it would leave the connecting
+  // page and cancel the connect that is still on its way.
+  bool connect_pending_ = false;
+  // From a PlayVideo (or the receiver's own start) until the video is torn down: an
+  // error that leaves the video stopped in that time has ended the share.
+  bool sharing_ = false;
 
   // The members below are used on the GUI thread only. Worker threads reach the
   // Controller through Link::Post alone (a connect completion through its
@@ -262,15 +278,17 @@ void Controller::Impl::OnConnectDone(const ConnectContext& context,
     return std::find(services.begin(), services.end(), id) != services.end();
   };
   if (!offered(context.video_service->GetServiceId())) {
-    context.link.Post(
-        [session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+    context.link.Post([attempt, session_id](Controller& c) {
+      c.impl_->CloseIncompleteSession(attempt, session_id);
+    });
     LOG_INFO("Unable to get video service");
     return;
   }
   std::shared_ptr<VideoController> video = context.video_service->GetController(session_id);
   if (!offered(context.audio_service->GetServiceId())) {
-    context.link.Post(
-        [session_id](Controller& c) { c.impl_->CloseIncompleteSession(session_id); });
+    context.link.Post([attempt, session_id](Controller& c) {
+      c.impl_->CloseIncompleteSession(attempt, session_id);
+    });
     LOG_INFO("Unable to get audio service");
     return;
   }
@@ -288,6 +306,7 @@ void Controller::Impl::OnConnectFailed(uint64_t attempt) {
     LOG_INFO("Result of an abandoned connect ignored");
     return;
   }
+  connect_pending_ = false;
   emit owner_->Connected(false);
 }
 
@@ -301,31 +320,68 @@ void Controller::Impl::OnSessionReady(uint64_t attempt, const std::string& sessi
     crcp_->CloseSession(session_id);
     return;
   }
+  connect_pending_ = false;
   session_id_ = session_id;
   video_controller_ = std::move(video);
   audio_controller_ = std::move(audio);
   emit owner_->Connected(true);
 }
 
-void Controller::Impl::CloseIncompleteSession(const std::string& session_id) {
+void Controller::Impl::CloseIncompleteSession(uint64_t attempt, const std::string& session_id) {
   // As Disconnect, but for the session that the completion named: the stored id is
   // the previous session's (or empty), and the new session must not stay up with its
-  // heart beat running. Its close comes back as Disconnected.
-  video_controller_.reset();
-  audio_controller_.reset();
+  // heart beat running. Its close comes back as Disconnected, which ends the connect
+  // for the window; the close of an abandoned attempt's session is not reported.
+  if (attempt == attempt_) {
+    connect_pending_ = false;
+    DropControllers();
+  }
   crcp_->CloseSession(session_id);
 }
 
-void Controller::Impl::OnSessionClosed(const std::string& session_id) {
+void Controller::Impl::DropControllers() {
+  video_controller_.reset();
+  audio_controller_.reset();
+  sharing_ = false;
+}
+
+void Controller::Impl::OnSessionClosed(const std::string& session_id, bool failed) {
+  if (connect_pending_) {
+    LOG_INFO("Session {} closed while a newer connect is pending, not reported", session_id);
+    return;
+  }
   // A failed or closed session's controllers only do nothing any more; drop them so
   // the forwarders see "not connected" from the first Disconnected on (a failure's,
   // which comes before the close's). A close of another (older) session leaves the
   // current one's alone.
-  if (session_id == session_id_) {
-    video_controller_.reset();
-    audio_controller_.reset();
-  }
+  if (session_id == session_id_) DropControllers();
   emit owner_->Disconnected();
+  if (failed) emit owner_->Error();
+}
+
+void Controller::Impl::OnVideoError(const std::string& session_id, int code) {
+  // Another session's (closed meanwhile), or one that has not been reported connected.
+  if (session_id != session_id_ || !video_controller_) return;
+  if (code == crcp::video::kResultLinkLost || code == crcp::video::kResultDataWriteFailed) {
+    // The session's command or data connection is gone, and the video service never
+    // makes it again: no share can go over this session any more. The session ends
+    // with the notice; its close comes back as Disconnected, and closing it stops the
+    // audio and remote input services of the session.
+    LOG_ERROR("Video of session {} cannot go on (error {}), closing the session", session_id, code);
+    DropControllers();
+    emit owner_->Error();
+    crcp_->CloseSession(session_id);
+    return;
+  }
+  // The receiver refused a start or answered it with nonsense: the command link still
+  // works, so the session stays for a new share. Errors that leave the stream running
+  // (a malformed resolution change) end nothing.
+  if (!sharing_ || !video_controller_->IsStopped()) return;
+  LOG_ERROR("Video of session {} stopped by error {}, the share ends", session_id, code);
+  sharing_ = false;
+  emit owner_->Error();
+  // As a teardown: the window ends the share, its audio and remote input with it.
+  emit owner_->MirrorVideoToggled(false);
 }
 
 std::unique_ptr<IController> MakeController(QSize screen_size) {
@@ -349,6 +405,7 @@ void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_
       ip, port, [context](const std::string& session_id, int error_code) {
         Impl::OnConnectDone(context, session_id, error_code);
       });
+  impl_->connect_pending_ = started;
   if (!started) {
     // The previous connect is still pending: this one gets no completion. Report the
     // refusal (queued, like every result), and let the pending one, now outdated,
@@ -360,12 +417,12 @@ void Controller::Connect(const QString& pin_code, const std::string& ip, uint16_
 
 void Controller::Cancel() {
   ++impl_->attempt_;
+  impl_->connect_pending_ = false;
   impl_->crcp_->Cancel();
 }
 
 void Controller::Disconnect() {
-  impl_->video_controller_.reset();
-  impl_->audio_controller_.reset();
+  impl_->DropControllers();
   impl_->crcp_->CloseSession(impl_->session_id_);
 }
 
@@ -378,11 +435,14 @@ bool Controller::HasRemoteInput() { return impl_->remote_input_server_ != nullpt
 void Controller::SetTimeout(int ms) { impl_->crcp_->SetHeartBeatTimeout(ms); }
 
 void Controller::PlayVideo(MirrorType mode) {
-  if (impl_->video_controller_) impl_->video_controller_->Play(static_cast<uint16_t>(mode));
+  if (!impl_->video_controller_) return;
+  impl_->sharing_ = true;
+  impl_->video_controller_->Play(static_cast<uint16_t>(mode));
 }
 
 bool Controller::TeardownVideo() {
   if (!impl_->video_controller_) return false;
+  impl_->sharing_ = false;
   return impl_->video_controller_->Teardown();
 }
 

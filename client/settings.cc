@@ -4,8 +4,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 
-#include "client/build_info.h"
-
 namespace {
 
 const char* const kFileName = "Castora.ini";
@@ -18,8 +16,6 @@ const char* const kEnhanceVideoQuality = "enhance_video_quality";
 const char* const kEnableHardwareAcceleration = "enable_hardware_acceleration";
 const char* const kWeakNetwork = "weak_network";
 const char* const kPinCodeLen = "pin_code_len";
-
-QString OrUnknown(const QString& text) { return text.isEmpty() ? QStringLiteral("Unknown") : text; }
 
 }  // namespace
 
@@ -91,15 +87,3 @@ CASTORA_SETTINGS_SETTER(WeakNetwork, bool, weak_network_)
 CASTORA_SETTINGS_SETTER(PinCodeLen, int, pin_code_len_)
 
 #undef CASTORA_SETTINGS_SETTER
-
-QString AppVersion() { return OrUnknown(QStringLiteral(CASTORA_VERSION_TEXT)); }
-
-QString AppCommitId() { return OrUnknown(QStringLiteral(CASTORA_COMMIT_TEXT).left(6)); }
-
-QString AppBuildTime() {
-  return QStringLiteral("%1-%2-%3 %4")
-      .arg(CASTORA_BUILD_YEAR)
-      .arg(CASTORA_BUILD_MONTH)
-      .arg(CASTORA_BUILD_DAY)
-      .arg(QStringLiteral(CASTORA_BUILD_TIME_TEXT));
-}

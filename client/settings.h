@@ -56,8 +56,3 @@ class Settings {
   int pin_code_len_ = 6;
   QString file_path_;
 };
-
-// The texts of the About panel, from the build.
-QString AppVersion();    // "R." and the project version, e.g. "R.2.3.1.18"
-QString AppCommitId();   // the first 6 characters of the commit hash
-QString AppBuildTime();  // "2019-4-12 09:05:33": date without leading zeros, then hh:mm:ss

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "client/settings.h"
+#include "client/build_info.h"
 #include "client/ui/page_style.h"
 #include "utils/dpi_scale.h"
 #include "utils/logger.h"

@@ -289,6 +289,10 @@ void Castora::CreateTrayIcon() {
 
 void Castora::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
   if (reason != QSystemTrayIcon::Trigger) return;
+  BringBack();
+}
+
+void Castora::BringBack() {
   show();
   showNormal();
   raise();
@@ -331,6 +335,9 @@ void Castora::SetUnconnectedStatus() {
 void Castora::OnConnect(QString pin_code, QString ip, ushort port, bool auto_mirror) {
   Settings::SetAutoMirror(auto_mirror);
   connecting_ = true;
+  // The option's time-out holds from the session's first heart beat on, not only once
+  // a share starts: on the function page a short silence must not end the session.
+  controller_->SetTimeout(HeartBeatTimeout(Settings::GetWeakNetwork()));
   controller_->Connect(pin_code, ip.toStdString(), port);
   SetPage(kConnectPage);
   SetUnconnectedStatus();
@@ -374,6 +381,7 @@ void Castora::OnCanceled() {
   connecting_ = false;
   connected_ = false;
   mirrored_ = false;
+  share_asked_ = false;
   SetPage(kPinCodePage);
   SetUnconnectedStatus();
 }
@@ -387,12 +395,19 @@ void Castora::OnDisconnected() {
   connecting_ = false;
   connected_ = false;
   mirrored_ = false;
+  share_asked_ = false;
   SetPage(kPinCodePage);
   SetUnconnectedStatus();
-  show();
+  // Hidden or minimised while sharing.
+  BringBack();
 }
 
 void Castora::OnMirror(MirrorType type) {
+  if (share_asked_ || mirrored_) {
+    LOG_INFO("Share already asked for, mode {} ignored", static_cast<int>(type));
+    return;
+  }
+  share_asked_ = true;
   controller_->OnToggleKeepRatio(Settings::GetKeepAspectRatio());
   controller_->OnToggleViceScreen(Settings::GetOpenViceScreen());
   controller_->OnToggleCaptureMouse(Settings::GetCaptureMouse());
@@ -409,7 +424,7 @@ void Castora::OnStopMirror() {
   controller_->StopRemoteInput();
   // The teardown calls return once sharing has stopped; no teardown callback follows
   // a stop asked for here, so the window leaves the sharing page itself.
-  OnMirrored(false);
+  LeaveShare();
 }
 
 void Castora::OnMirrored(bool mirrored) {
@@ -417,19 +432,39 @@ void Castora::OnMirrored(bool mirrored) {
   // the window stays on the first page.
   if (!connected_) {
     mirrored_ = false;
+    share_asked_ = false;
     return;
   }
-  mirrored_ = mirrored;
-  if (mirrored) {
-    SetPage(kMirrorPage);
-    form_->stacked_widget->repaint();
-    SetConnectedStatus(peer_name_);
-    hide();
-    if (Settings::GetEnableTouch() && !Settings::GetOpenViceScreen()) controller_->StartRemoteInput();
-  } else {
-    SetPage(kFunctionPage);
-    SetConnectedStatus(peer_name_);
+  if (!mirrored) {
+    // The receiver ended the share, or an error did: only its video stopped. What the
+    // share started on this side goes with it, so that neither the sound nor the
+    // receiver's touches go on behind a window that no longer says "Sharing".
+    controller_->TeardownAudio();
+    controller_->StopRemoteInput();
+    LeaveShare();
+    return;
   }
+  mirrored_ = true;
+  share_asked_ = false;
+  SetPage(kMirrorPage);
+  form_->stacked_widget->repaint();
+  SetConnectedStatus(peer_name_);
+  // To the tray; without one there would be no way back to "Stop sharing".
+  if (tray_check_())
+    hide();
+  else
+    showMinimized();
+  if (Settings::GetEnableTouch() && !Settings::GetOpenViceScreen()) controller_->StartRemoteInput();
+}
+
+void Castora::LeaveShare() {
+  const bool was_sharing = mirrored_ || share_asked_;
+  mirrored_ = false;
+  share_asked_ = false;
+  if (!connected_ || !was_sharing) return;
+  SetPage(kFunctionPage);
+  SetConnectedStatus(peer_name_);
+  BringBack();
 }
 
 void Castora::OnOpenViceScreenTriggered(bool checked) {
@@ -502,10 +537,12 @@ void Castora::HandleSessionMessage(uint32_t message, uintptr_t wparam) {
     LOG_INFO("Windows suspend or switch user");
     QCoreApplication::quit();
   } else if (message == kWmWtsSessionChange && wparam == kWtsSessionLock) {
-    // The connection stays; only what shows or acts on this desk stops.
+    // The connection stays; only what shows or acts on this desk stops, and the window
+    // says so: after the unlock the user shares again with one click.
     controller_->TeardownVideo();
     controller_->TeardownAudio();
     controller_->StopRemoteInput();
+    LeaveShare();
   }
 }
 

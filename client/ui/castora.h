@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include <QAbstractNativeEventFilter>
@@ -47,6 +48,10 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
 
   // True while the video of a sharing session plays.
   bool IsMirrored() const { return mirrored_; }
+  // Whether a system tray shows the window's icon: only then does sharing hide the
+  // window (it is minimised otherwise, so that "Stop sharing" stays in reach). By
+  // default QSystemTrayIcon::isSystemTrayAvailable, asked at each share; tests set it.
+  void SetTrayCheck(std::function<bool()> check) { tray_check_ = std::move(check); }
   // True between a successful connect and the end of that session.
   bool IsConnected() const { return connected_; }
   int CurrentPage() const;
@@ -105,6 +110,11 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   void ShowTip(const QString& notice, const QString& tip);
   void ShowOptionMenu();
   void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+  // Shows the window in front, also when it is hidden or minimised.
+  void BringBack();
+  // The share is over, whoever ended it (its video, audio and remote input are
+  // stopped): the function page, connected and not sharing, in front again.
+  void LeaveShare();
 
   ShadowMenu* option_menu_ = nullptr;
   ShadowMenu* advanced_menu_ = nullptr;
@@ -124,6 +134,10 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   InterruptDialog* interrupt_dialog_ = nullptr;
   TipDialog* tip_dialog_ = nullptr;
   bool mirrored_ = false;
+  // A share was asked for (OnMirror) and neither plays nor ended yet: a second ask,
+  // such as the second click of a double click, must not start it again.
+  bool share_asked_ = false;
+  std::function<bool()> tray_check_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   // A connect was asked for and has not completed yet; a completion that arrives
   // when this is clear (the user cancelled) is stale.
   bool connecting_ = false;

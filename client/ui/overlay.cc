@@ -1,5 +1,6 @@
 #include "client/ui/overlay.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
 
@@ -21,8 +22,33 @@ void Overlay::ShowOver() {
 }
 
 bool Overlay::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == parentWidget() && event->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
+  switch (event->type()) {
+    case QEvent::Resize:
+      if (watched == parentWidget()) setGeometry(parentWidget()->rect());
+      break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+      // Installed on the application while shown: a key goes to the focus widget, which
+      // an overlay does not move (a page that shows under it takes the focus anyway).
+      const auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget && widget != this && widget->window() == window() && !isAncestorOf(widget)) return true;
+      break;
+    }
+    default:
+      break;
+  }
   return QFrame::eventFilter(watched, event);
+}
+
+void Overlay::showEvent(QShowEvent* event) {
+  qApp->installEventFilter(this);
+  QFrame::showEvent(event);
+}
+
+void Overlay::hideEvent(QHideEvent* event) {
+  qApp->removeEventFilter(this);
+  QFrame::hideEvent(event);
 }
 
 void Overlay::SetInner(QWidget* inner) {

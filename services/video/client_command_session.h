@@ -48,6 +48,9 @@ enum VideoCommandResult : int {
   kResultNotStarted = -1301,      // stop while stopped or waiting for the start answer
   kResultNoSender = -1700,        // a start answer while no video sender is set
   kResultLinkLost = -3,           // the command connection failed
+  // A data write failed and the session's sender stopped (reported by the session,
+  // not by the command dialogue).
+  kResultDataWriteFailed = -6008,
 };
 
 // Session status.

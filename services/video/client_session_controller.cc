@@ -37,6 +37,11 @@ bool ClientSessionController::Teardown() {
   return sent;
 }
 
+bool ClientSessionController::IsStopped() {
+  auto session = command_session_.lock();
+  return !session || session->GetStatus() == kStatusStopped;
+}
+
 void ClientSessionController::KeepAspectRatio(bool keep) {
   if (auto session = command_session_.lock()) {
     session->SendKeepAspectRatio(keep);

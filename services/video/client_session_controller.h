@@ -18,6 +18,7 @@ class ClientSessionController : public MirrorSenderSession::IController {
   void Play(uint16_t display_mode) override;
   bool Pause() override;
   bool Teardown() override;
+  bool IsStopped() override;
   void ChooseScreenNum(bool extended) override;
   void EnableHWAccel(bool enabled) override;
   void EnableHDMode(bool enabled) override;

@@ -33,6 +33,11 @@ class MirrorSenderSession {
     // Whether the pause (stop) command went out.
     virtual bool Pause() = 0;
     virtual bool Teardown() = 0;
+    // True when the session's video neither plays, nor is paused, nor waits for the
+    // answer to a start (and once the session is released). After an error this tells
+    // whether the error ended the stream: a receiver's refusal of a start does, a
+    // malformed resolution change does not.
+    virtual bool IsStopped() = 0;
     // The options below act on the pipeline shared by every session of the codec.
     // false: the main screen; true: the extended (virtual) screen.
     virtual void ChooseScreenNum(bool extended) = 0;

@@ -14,9 +14,6 @@
 
 namespace crcp::video {
 
-// A data write failed and the session's sender stopped; given to OnError.
-constexpr int kResultDataWriteFailed = -6008;
-
 // The sender side of one crcp session: the data and command connections to the
 // receiver, the codec both sides agreed on, and the session controller the
 // application drives it with.

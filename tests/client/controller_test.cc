@@ -16,24 +16,18 @@
 
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
-#include <asio/ip/udp.hpp>
 
 #include "client/controller.h"
 #include "crcp/config.h"
 #include "platform/audio/audio_system.h"
-#include "platform/display/sim_virtual_display_driver.h"
 #include "platform/input/recording_mouse.h"
 #include "platform/input/sim_hid_bus.h"
 #include "platform/input/sim_window_system.h"
-#include "platform/screen/sim_desktop.h"
 #include "services/remote_input/mouse_device.h"
 #include "services/remote_input/simulator.h"
 #include "services/remote_input/touch_device.h"
-#include "tests/receiver/audio_receiver.h"
-#include "tests/receiver/device_info_side.h"
-#include "tests/receiver/remote_input_side.h"
-#include "tests/receiver/session_receiver.h"
-#include "tests/receiver/video_side.h"
+#include "tests/client/receiver_room.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/qt_core_test_application.h"
 
 // Reaches the Controller's constructor over a scripted input simulator.
@@ -90,67 +84,18 @@ void Settle(int ms = 300) {
   }
 }
 
-struct Offer {
-  bool video = true;
-  bool audio = true;
-  bool device_info = true;
-  bool remote_input = true;
-};
+using client_test::Offer;
 
 class ControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform::screen::SimDesktop::ResetShared();
-    platform::display::SimVirtualDisplayDriver::Shared()->SetScript({});
-    crcp::Config::Instance().SetBindAddress("127.0.0.1");
-    const uint16_t base = holder_.local_endpoint().port();
-    crcp::Config::Instance().SetPorts(static_cast<uint16_t>(base + 1),
-                                      static_cast<uint16_t>(base + 20));
-  }
+  void SetUp() override { room_.Open(); }
 
   void TearDown() override {
     controller_.reset();  // stops the protocol's workers and every service
-    if (receiver_) receiver_->Stop();
-    if (video_) {
-      EXPECT_TRUE(video_->Faults().empty()) << video_->Faults().front();
-      video_->Stop();
-    }
-    if (audio_) audio_->Stop();
-    if (input_) {
-      EXPECT_TRUE(input_->Faults().empty()) << input_->Faults().front();
-    }
-    if (info_) {
-      EXPECT_TRUE(info_->Faults().empty()) << info_->Faults().front();
-    }
-    crcp::Config::Instance().SetHeartBeatTimeout(2000);
-    crcp::Config::Instance().SetBindAddress("");
+    room_.Close();
   }
 
-  void StartReceiver(Offer offer) {
-    SessionReceiver::Options options;
-    options.uuid = "room-display";
-    receiver_ = std::make_unique<receiver::SessionReceiver>(options);
-    if (offer.video) {
-      video_ = std::make_shared<receiver::VideoSide>();
-      ASSERT_TRUE(video_->Start());
-      receiver_->OfferService(receiver::VideoSide::Offer(video_));
-    }
-    if (offer.audio) {
-      audio_ = std::make_shared<receiver::AudioReceiver>();
-      ASSERT_TRUE(audio_->Start());
-      receiver_->OfferService({"audio_mirror.c", "audio_mirror.s", "", audio_});
-    }
-    if (offer.device_info) {
-      info_ = std::make_shared<receiver::DeviceInfoSide>(receiver_.get());
-      receiver_->OfferService(receiver::DeviceInfoSide::Offer(info_));
-    }
-    if (offer.remote_input) {
-      input_ = std::make_shared<receiver::RemoteInputSide>(receiver_.get(),
-                                                           receiver::RemoteInputSide::Options{});
-      receiver_->OfferService(receiver::RemoteInputSide::Offer(input_));
-    }
-    ASSERT_TRUE(receiver_->Start());
-  }
+  void StartReceiver(Offer offer) { ASSERT_TRUE(room_.Start(offer)); }
 
   void MakeController() {
     controller_ = std::make_unique<Controller>(QSize(1920, 1080));
@@ -174,15 +119,13 @@ class ControllerTest : public ::testing::Test {
     return connected_->at(before).at(0).toBool();
   }
 
-  using SessionReceiver = receiver::SessionReceiver;
-
   asio::io_context io_;
-  asio::ip::udp::socket holder_{io_, {asio::ip::make_address_v4("127.0.0.1"), 0}};
-  std::unique_ptr<SessionReceiver> receiver_;
-  std::shared_ptr<receiver::VideoSide> video_;
-  std::shared_ptr<receiver::AudioReceiver> audio_;
-  std::shared_ptr<receiver::DeviceInfoSide> info_;
-  std::shared_ptr<receiver::RemoteInputSide> input_;
+  client_test::ReceiverRoom room_;
+  std::unique_ptr<receiver::SessionReceiver>& receiver_ = room_.receiver;
+  std::shared_ptr<receiver::VideoSide>& video_ = room_.video;
+  std::shared_ptr<receiver::AudioReceiver>& audio_ = room_.audio;
+  std::shared_ptr<receiver::DeviceInfoSide>& info_ = room_.info;
+  std::shared_ptr<receiver::RemoteInputSide>& input_ = room_.input;
   std::unique_ptr<Controller> controller_;
   std::unique_ptr<QSignalSpy> connected_, disconnected_, error_, video_toggled_, audio_toggled_,
       input_toggled_;
@@ -375,6 +318,42 @@ TEST_F(ControllerTest, ASecondConnectWhilePendingIsRefusedAndTheLateSessionClose
 
   // And the next connect goes through.
   ASSERT_TRUE(ConnectAndWait());
+  EXPECT_EQ(controller_->GetPeerInfo().device_name, "Room 1");
+}
+
+// A session fails and the next connect starts as soon as the failure is reported, as
+// the window allows: the failed session's close, which comes after, is an older
+// session's. Reported, it would take the window off the connecting page and make it
+// drop the session that connect opens.
+TEST_F(ControllerTest, AFailedSessionsCloseDoesNotCancelTheNextConnect) {
+  StartReceiver({});
+  MakeController();
+  controller_->SetTimeout(500);
+  ASSERT_TRUE(ConnectAndWait());
+  ASSERT_TRUE(receiver_->WaitForHeartBeats(2, kWait));
+  receiver::AnswerScript silent;
+  silent.reply = receiver::Reply::kSilent;
+  QObject::connect(controller_.get(), &Controller::Error, [&] {
+    receiver_->SetHandshakeScript(silent);  // the next connect waits for its answer
+    controller_->SetTimeout(15000);
+    controller_->Connect(QStringLiteral("ABC123"), "127.0.0.1", receiver_->Port());
+  });
+  receiver_->SetAnswerHello(false);
+  receiver_->SetHeartBeatSending(false);
+  ASSERT_TRUE(WaitFor(*error_));
+  ASSERT_TRUE(receiver_->WaitForMessage(0, kWait, 1)) << "the second handshake";
+  // The failed session's close reaches the Controller while that connect is pending.
+  ASSERT_TRUE(PumpUntil([] {
+    return testing_support::LogCapture::Get().Count("closed while a newer connect is pending") > 0;
+  }));
+  receiver_->SetHandshakeScript({});
+  receiver_->SetAnswerHello(true);
+  ASSERT_TRUE(receiver_->SendMessage(100, receiver_->BuildHandshakeAnswer()));
+  receiver_->SetHeartBeatSending(true);
+  ASSERT_TRUE(WaitFor(*connected_, 2));
+  EXPECT_TRUE(connected_->at(1).at(0).toBool());
+  EXPECT_EQ(disconnected_->count(), 1) << "the failure's only";
+  EXPECT_EQ(error_->count(), 1);
   EXPECT_EQ(controller_->GetPeerInfo().device_name, "Room 1");
 }
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "client/build_info.h"
+#include "client/build_version.h"
 
 // Each test gets its own XDG_DATA_HOME and a freshly built instance, as a new run of
 // the program would.

@@ -465,6 +465,11 @@ bool VideoSide::SendRaw(const std::vector<uint8_t>& bytes) {
   return impl_->Post([impl, bytes] { impl->WriteBytes(bytes); });
 }
 
+bool VideoSide::SendGarbage() {
+  const std::string text = "GET / HTTP/1.1\r\n\r\n";
+  return SendRaw(std::vector<uint8_t>(text.begin(), text.end()));
+}
+
 void VideoSide::CloseCommandConnection() {
   auto impl = impl_;
   impl_->Post([impl] {

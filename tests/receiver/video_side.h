@@ -101,6 +101,9 @@ class VideoSide : public ServiceHandler {
   bool SendResolutionChange(int width, int height);
   bool SendKeyFrameRequest() { return SendCommand(0x55); }
   bool SendRaw(const std::vector<uint8_t>& bytes);
+  // Bytes that are no media packet ("GET / HTTP/1.1\r\n\r\n": its "length" field is
+  // far beyond any body) on the command connection; the client can read nothing after.
+  bool SendGarbage();
   void CloseCommandConnection();
   void CloseDataConnection();
 

@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "client/ui/function_page.h"
 #include "client/ui/interrupt_dialog.h"
 #include "client/ui/mirror_button.h"
+#include "client/ui/pin_code_edit.h"
 #include "client/ui/pin_code_page.h"
 #include "client/ui/shadow_menu.h"
 #include "client/ui/tip_dialog.h"
@@ -77,6 +81,7 @@ class CastoraTest : public testing::Test {
     fake_ = LastFakeController();
     ASSERT_NE(fake_, nullptr);
     fake_->Take();
+    window_->SetTrayCheck([this] { return tray_; });
     window_->show();
   }
 
@@ -103,6 +108,7 @@ class CastoraTest : public testing::Test {
 
   std::unique_ptr<Castora> window_;
   FakeControllerState* fake_ = nullptr;
+  bool tray_ = true;  // whether a system tray shows the icon
 };
 
 TEST_F(CastoraTest, FormAndTitleRowBeforeAnyConnection) {
@@ -137,7 +143,8 @@ TEST_F(CastoraTest, PageWalkThroughTheControllersSignals) {
   Build();
   AskToConnect();
   EXPECT_EQ(window_->CurrentPage(), Castora::kConnectPage);
-  EXPECT_EQ(fake_->Take(), Calls{"Connect 192.168.1.20:7386 CEGH2C"});
+  // The weak-network time-out holds from the connect on, not only from a share.
+  EXPECT_EQ(fake_->Take(), (Calls{"SetTimeout 30000", "Connect 192.168.1.20:7386 CEGH2C"}));
 
   emit controller().Connected(false);
   EXPECT_EQ(window_->CurrentPage(), Castora::kFailurePage);
@@ -222,7 +229,7 @@ TEST_F(CastoraTest, CancelClosesASessionThatCompletesLate) {
   Find<QPushButton>("cancel_btn_")->click();
   EXPECT_EQ(window_->CurrentPage(), Castora::kPinCodePage);
   emit controller().Connected(true);
-  EXPECT_EQ(fake_->Take(), (Calls{"Connect 192.168.1.20:7386 CEGH2C", "Cancel", "Disconnect"}));
+  EXPECT_EQ(fake_->Take(), (Calls{"SetTimeout 30000", "Connect 192.168.1.20:7386 CEGH2C", "Cancel", "Disconnect"}));
   EXPECT_EQ(window_->CurrentPage(), Castora::kPinCodePage);
   EXPECT_EQ(Status(), QStringLiteral("Unconnected tip"));
   EXPECT_FALSE(DisconnectShown());
@@ -231,7 +238,7 @@ TEST_F(CastoraTest, CancelClosesASessionThatCompletesLate) {
   Find<QPushButton>("cancel_btn_")->click();
   emit controller().Connected(false);
   EXPECT_EQ(window_->CurrentPage(), Castora::kPinCodePage);
-  EXPECT_EQ(fake_->Take(), (Calls{"Connect 192.168.1.20:7386 CEGH2C", "Cancel"}));
+  EXPECT_EQ(fake_->Take(), (Calls{"SetTimeout 30000", "Connect 192.168.1.20:7386 CEGH2C", "Cancel"}));
 }
 
 // With auto sharing a successful connect skips the function page and starts
@@ -242,7 +249,7 @@ TEST_F(CastoraTest, AutoSharingStartsJoinScreenSharingOnConnect) {
   Build();
   AskToConnect(true);
   EXPECT_TRUE(Settings::GetAutoMirror());
-  fake_->Take();
+  EXPECT_EQ(fake_->Take(), (Calls{"SetTimeout 15000", "Connect 192.168.1.20:7386 CEGH2C"}));
   emit controller().Connected(true);
   EXPECT_EQ(fake_->Take(), (Calls{"GetPeerInfo", "OnToggleKeepRatio 1", "OnToggleViceScreen 0",
                                   "OnToggleCaptureMouse 1", "OnToggleEnhanceVideoQuality 0",
@@ -251,6 +258,121 @@ TEST_F(CastoraTest, AutoSharingStartsJoinScreenSharingOnConnect) {
   EXPECT_NE(window_->CurrentPage(), Castora::kFunctionPage);
   emit controller().MirrorVideoToggled(true);
   EXPECT_EQ(window_->CurrentPage(), Castora::kMirrorPage);
+}
+
+// A share that ends without "Stop sharing": the receiver stops it, or a video error
+// does (the Controller reports that error first). The window comes back on the
+// function page, the sound and the receiver's touches end with the video, and one
+// click shares again.
+TEST_F(CastoraTest, AShareEndedElsewhereBringsTheWindowBackAndStopsTouch) {
+  for (const bool error : {false, true}) {
+    SCOPED_TRACE(error ? "video error" : "receiver stop");
+    Build();
+    ConnectAndShare();
+    ASSERT_FALSE(window_->isVisible());
+    if (error) emit controller().Error();
+    emit controller().MirrorVideoToggled(false);
+    EXPECT_EQ(fake_->Take(), (Calls{"TeardownAudio", "StopRemoteInput"}));
+    EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
+    EXPECT_FALSE(window_->IsMirrored());
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(Status(), QStringLiteral("Meeting room"));
+    EXPECT_EQ(window_->interrupt_dialog()->isVisible(), error);
+    Find<MirrorButton>("single_mirror_btn_")->click();
+    EXPECT_TRUE(fake_->Called("PlayVideo 1"));
+  }
+}
+
+// Without a system tray nothing could bring a hidden window back: sharing minimises
+// it instead, so that "Stop sharing" stays in reach, and the end of the share
+// restores it.
+TEST_F(CastoraTest, WithoutATraySharingMinimisesTheWindow) {
+  tray_ = false;
+  Build();
+  ConnectAndShare();
+  EXPECT_EQ(window_->CurrentPage(), Castora::kMirrorPage);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_TRUE(window_->isMinimized());
+  emit controller().MirrorVideoToggled(false);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(window_->isMinimized());
+  EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
+}
+
+// The second click of a double click, or a click on the other card while the start is
+// on its way, starts nothing more: the receiver would get two starts.
+TEST_F(CastoraTest, ADoubleClickOnACardStartsOneShare) {
+  Build();
+  AskToConnect();
+  emit controller().Connected(true);
+  fake_->Take();
+  auto* card = Find<MirrorButton>("single_mirror_btn_");
+  QSignalSpy clicks(card, &QPushButton::clicked);
+  // A double click as the window system delivers it: press, release, then the
+  // double-click event in place of the second press, and its release.
+  QTest::mouseClick(card, Qt::LeftButton);
+  QTest::mouseDClick(card, Qt::LeftButton);
+  QTest::mouseRelease(card, Qt::LeftButton);
+  ASSERT_EQ(clicks.count(), 2) << "the double click reaches the card twice";
+  Find<MirrorButton>("join_mirror_btn_")->click();
+  const Calls calls = fake_->Take();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "PlayVideo 1"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "PlayAudio"), 1);
+  EXPECT_FALSE(fake_->Called("PlayVideo 0"));
+
+  // Once that share has ended, a click starts the next one.
+  emit controller().MirrorVideoToggled(true);
+  Find<QPushButton>("stop_btn_")->click();
+  fake_->Take();
+  card->click();
+  EXPECT_TRUE(fake_->Called("PlayVideo 1"));
+}
+
+// An open overlay takes the keyboard: nothing typed reaches the code entry under it,
+// which keeps what it had, and takes keys again once the overlay is closed.
+TEST_F(CastoraTest, AnOpenOverlayTakesTheKeyboard) {
+  struct Case {
+    const char* name;
+    std::function<QWidget*()> open;
+  };
+  const Case cases[] = {
+      {"About",
+       [this] {
+         ActionIn(window_->option_menu(), QStringLiteral("About Davuvu Veriv"))->trigger();
+         return static_cast<QWidget*>(window_->about());
+       }},
+      {"quit question",
+       [this] {
+         Find<QPushButton>("close_btn_")->click();
+         return static_cast<QWidget*>(window_->close_dialog());
+       }},
+      {"interruption notice",
+       [this] {
+         // A share lost: the notice, then the code entry under it.
+         ConnectAndShare();
+         emit controller().Error();
+         emit controller().Disconnected();
+         return static_cast<QWidget*>(window_->interrupt_dialog());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Build();
+    auto* edit = Find<PinCodeEdit>("pin_edit_6_");
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, QStringLiteral("CEGH"));
+    ASSERT_EQ(edit->text(), QStringLiteral("CEGH"));
+    QWidget* overlay = c.open();
+    ASSERT_TRUE(overlay->isVisible());
+    ASSERT_EQ(window_->CurrentPage(), Castora::kPinCodePage);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, QStringLiteral("2C"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->text(), QStringLiteral("CEGH"));
+    overlay->hide();
+    QTest::keyClicks(edit, QStringLiteral("2C"));
+    EXPECT_EQ(edit->text(), QStringLiteral("CEGH2C"));
+  }
 }
 
 TEST_F(CastoraTest, MenusHoldTheirActionsInOrder) {
@@ -415,14 +537,22 @@ TEST_F(SessionMessageTest, SuspendAndUserSwitchQuit) {
   EXPECT_TRUE(fake_->Take().empty());
 }
 
+// The lock ends the share and says so: the function page, connected and not sharing,
+// from which one click shares again.
 TEST_F(SessionMessageTest, LockStopsSharingAndKeepsTheConnection) {
   Build();
   ConnectAndShare();
+  ASSERT_FALSE(window_->isVisible());
   EXPECT_FALSE(platform::session::DeliverSessionMessage(platform::session::kWmWtsSessionChange,
                                                         platform::session::kWtsSessionLock));
   EXPECT_EQ(fake_->Take(), (Calls{"TeardownVideo", "TeardownAudio", "StopRemoteInput"}));
-  EXPECT_EQ(window_->CurrentPage(), Castora::kMirrorPage);
+  EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
+  EXPECT_FALSE(window_->IsMirrored());
   EXPECT_TRUE(window_->IsConnected());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(Status(), QStringLiteral("Meeting room"));
+  Find<MirrorButton>("join_mirror_btn_")->click();
+  EXPECT_TRUE(fake_->Called("PlayVideo 0"));
 }
 
 TEST_F(CastoraTest, TrayTriggerBringsTheHiddenWindowBack) {

@@ -25,6 +25,7 @@
 #include "client/ui/mirror_button.h"
 #include "client/ui/pin_code_page.h"
 #include "client/update.h"
+#include "platform/session/session_message.h"
 #include "tests/client/window/fake_controller.h"
 #include "tests/client/window/fake_updater_process.h"
 #include "tests/support/log_capture.h"
@@ -265,6 +266,32 @@ TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
   QTest::qWait(3500);
   EXPECT_EQ(log.Count("Qtro send message: kShowUpdateDialog"), 1u);
   EXPECT_EQ(updater.CountLines(QStringLiteral("received 4")), 1);
+}
+
+// A lock ends the share: an update that got ready while sharing is offered once the
+// window is active again, without a share having been stopped by hand.
+TEST(UpdateTest, UpdateReadyWhileSharingIsOfferedAfterALock) {
+  Settings::SetAutoMirror(false);
+  Update update(NodeUrl(), nullptr);
+  Castora window(MakeFakeController);
+  update.SetMainWindow(&window);
+  window.show();
+  emit window.findChild<PinCodePage*>(QStringLiteral("pin_code_page_"))
+      ->Connect(QStringLiteral("CEGH2C"), QStringLiteral("192.168.1.20"), 7386, false);
+  emit window.controller().Connected(true);
+  window.findChild<MirrorButton*>(QStringLiteral("join_mirror_btn_"))->click();
+  emit window.controller().MirrorVideoToggled(true);
+  ASSERT_TRUE(window.IsMirrored());
+  ScopedLogCapture log;
+  update.ParseMessage(updater_link::kUpdateReady);
+  ASSERT_TRUE(log.Contains("Update is ready, showing dialog"));
+
+  window.HandleSessionMessage(platform::session::kWmWtsSessionChange, platform::session::kWtsSessionLock);
+  EXPECT_FALSE(window.IsMirrored());
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow(); }, 5000));
+  // The retry (every 3 s) finds the window active and not sharing.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return log.Contains("Qtro send message: kShowUpdateDialog"); }, 15000));
 }
 
 TEST(UpdateTest, UpdateReadyWithTheWindowActiveAsksAtOnce) {

@@ -127,5 +127,13 @@ int main(int argc, char** argv) {
   window.show();
   Settle(300);
   Grab(&window, QStringLiteral("w4_sharing"));
+
+  // The share lost to a video error: the window back in front on the function page,
+  // the notice over it.
+  emit window.controller().Error();
+  emit window.controller().MirrorVideoToggled(false);
+  Settle(300);
+  Grab(&window, QStringLiteral("w5_share_lost"));
+  GrabScreen(QStringLiteral("w6_share_lost_on_screen"));
   return g_ok ? 0 : 1;
 }

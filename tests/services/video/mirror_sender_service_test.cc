@@ -214,6 +214,40 @@ TEST_F(MirrorSenderServiceTest, ControllerOptions) {
   EXPECT_FALSE(controller->Teardown());
 }
 
+// Whether an error ended the stream, as the application asks after one: an answer to
+// start that refuses the stream or sizes it at zero stops it, a malformed command of
+// the receiver's does not; a released session is stopped.
+TEST_F(MirrorSenderServiceTest, IsStoppedTellsWhetherAnErrorEndedTheStream) {
+  struct Case {
+    const char* name;
+    uint16_t id;
+    const char* body;
+    int code;
+    bool stopped;
+  };
+  const Case cases[] = {
+      {"zero resolution change", 0x54, R"({"screenHeight":0,"screenWidth":0})", kResultZeroSize, false},
+      {"unparsable resolution change", 0x54, "{", kResultParseError, false},
+      {"receiver start with a negative mode", 0x51, R"({"displayMode":-1})", kResultIllegalMode, false},
+      {"start answer refusing", 0x100, R"({"resultType":5,"screenHeight":720,"screenWidth":1280})", 5, true},
+      {"start answer of zero width", 0x100, R"({"resultType":0,"screenHeight":720,"screenWidth":0})",
+       kResultZeroSize, true},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string id = "s" + std::to_string(++n);
+    auto controller = Playing(id);
+    ASSERT_TRUE(controller);
+    EXPECT_FALSE(controller->IsStopped());
+    ASSERT_TRUE(side_.SendCommand(c.id, c.body));
+    EXPECT_EQ(events_->Next(), id + " error " + std::to_string(c.code));
+    EXPECT_EQ(controller->IsStopped(), c.stopped);
+    service_->Disconnect(id);
+    EXPECT_TRUE(controller->IsStopped());
+  }
+}
+
 // A receiver whose data connection breaks: the sender stops writing and says so.
 TEST_F(MirrorSenderServiceTest, DataWriteErrorStopsTheSender) {
   auto controller = Playing("s1");
