@@ -3,6 +3,7 @@
 // desktop. The received stream is decoded with ffmpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -107,6 +108,67 @@ int PictureCount(const std::vector<uint8_t>& stream, const std::vector<VideoSide
   }
   return pictures;
 }
+
+// What the receiver has got, samples and bytes read together: the bytes are cut where
+// the samples end, since more may land between the two reads while the share goes on.
+struct Received {
+  std::vector<VideoSide::Sample> samples;
+  std::vector<uint8_t> stream;
+};
+
+Received Snapshot(const VideoSide& side) {
+  Received received{side.Samples(), side.Stream()};
+  const size_t end =
+      received.samples.empty() ? 0 : received.samples.back().offset + received.samples.back().size;
+  received.stream.resize(std::min(received.stream.size(), end));
+  return received;
+}
+
+uint64_t Fnv(const uint8_t* data, size_t size) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
+
+// Records what the pipeline hands out, after the session's consumer (consumers run in
+// name order): while that consumer is held back, nothing more arrives here.
+class HandOutProbe {
+ public:
+  explicit HandOutProbe(std::shared_ptr<crcp::video::GlobalSourceController> source)
+      : source_(std::move(source)) {
+    source_->AddOutputCallback("zz-probe", [this](uint8_t* data, uint32_t size, uint64_t) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      handed_out_.push_back(Fnv(data, size));
+    });
+  }
+  ~HandOutProbe() { source_->Stop("zz-probe"); }
+
+  std::vector<uint64_t> HandedOut() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handed_out_;
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handed_out_.size();
+  }
+  // Waits until nothing has been handed out for five rounds of 100 ms in a row: a
+  // receiver that reads nothing holds the pipeline back once the socket buffers and the
+  // ring are full. False when the pipeline still went on after 20 s.
+  bool WaitUntilHeldBack() {
+    int still = 0;
+    for (int round = 0; round < 200 && still < 5; ++round) {
+      const size_t before = Count();
+      std::this_thread::sleep_for(milliseconds(100));
+      still = before == Count() ? still + 1 : 0;
+    }
+    return still == 5;
+  }
+
+ private:
+  const std::shared_ptr<crcp::video::GlobalSourceController> source_;
+  std::mutex mutex_;
+  std::vector<uint64_t> handed_out_;
+};
 
 class VideoShareTest : public ::testing::Test {
  protected:
@@ -259,12 +321,12 @@ TEST_F(VideoShareTest, WholeShare) {
   Play(1);
   WaitForMoreSamples(20);
   {
-    const auto samples = side_->Samples();
-    const auto stream = side_->Stream();
-    EXPECT_TRUE(HasNal(stream, samples.front(), 7)) << "the stream begins with its parameter sets";
-    const Probe probe = Decode(stream, "start");
+    const Received received = Snapshot(*side_);
+    EXPECT_TRUE(HasNal(received.stream, received.samples.front(), 7))
+        << "the stream begins with its parameter sets";
+    const Probe probe = Decode(received.stream, "start");
     EXPECT_EQ(probe.size, "512x288");
-    EXPECT_EQ(probe.frames, PictureCount(stream, samples));
+    EXPECT_EQ(probe.frames, PictureCount(received.stream, received.samples));
     EXPECT_EQ(probe.errors, "");
   }
 
@@ -385,62 +447,33 @@ TEST_F(VideoShareTest, ReceiverStartsAndUserStops) {
 
 // A receiver that reads slowly slows the stream down; nothing is lost or reordered on
 // the way.
-uint64_t Fnv(const uint8_t* data, size_t size) {
-  uint64_t h = 1469598103934665603ull;
-  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
-  return h;
-}
-
 TEST_F(VideoShareTest, ThrottledReceiverLosesNothing) {
   auto source = video_->source_manager()->GetSourceController("h264");
   ASSERT_TRUE(source);
-  // Runs after the session's consumer (names in order): what the pipeline handed out.
-  std::mutex mutex;
-  std::vector<uint64_t> handed_out;
-  auto handed = [&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    return handed_out.size();
-  };
-  source->AddOutputCallback("zz-probe", [&](uint8_t* data, uint32_t size, uint64_t) {
-    std::lock_guard<std::mutex> lock(mutex);
-    handed_out.push_back(Fnv(data, size));
-  });
+  HandOutProbe probe(source);
 
   side_->SetReadRate(40 * 1024);
   Play(1);
   WaitForMoreSamples(20);
 
-  // A receiver that stops reading holds the pipeline back once the socket buffers and
-  // the ring are full: nothing more is handed out.
   side_->SetReadingPaused(true);
-  size_t held = 0;
-  for (int i = 0; i < 200 && held < 5; ++i) {
-    const size_t before = handed();
-    std::this_thread::sleep_for(milliseconds(100));
-    held = before == handed() ? held + 1 : 0;
-  }
-  EXPECT_EQ(held, 5u) << "the pipeline went on while the receiver read nothing";
+  EXPECT_TRUE(probe.WaitUntilHeldBack()) << "the pipeline went on while the receiver read nothing";
   side_->SetReadingPaused(false);
   WaitForMoreSamples(20);
 
   // Everything handed out so far arrives, byte for byte and in order.
-  std::vector<uint64_t> expected;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    expected = handed_out;
-  }
+  const std::vector<uint64_t> expected = probe.HandedOut();
   side_->SetReadRate(0);
   ASSERT_TRUE(side_->WaitForSamples(expected.size(), kWait));
-  const auto samples = side_->Samples();
-  const auto stream = side_->Stream();
+  const Received received = Snapshot(*side_);
   for (size_t i = 0; i < expected.size(); ++i) {
-    ASSERT_EQ(Fnv(stream.data() + samples[i].offset, samples[i].size), expected[i]) << "sample " << i;
+    const auto& sample = received.samples[i];
+    ASSERT_EQ(Fnv(received.stream.data() + sample.offset, sample.size), expected[i]) << "sample " << i;
   }
-  const Probe probe = Decode(stream, "throttled");
-  EXPECT_EQ(probe.errors, "");
-  EXPECT_EQ(probe.frames, PictureCount(stream, samples));
+  const Probe decoded = Decode(received.stream, "throttled");
+  EXPECT_EQ(decoded.errors, "");
+  EXPECT_EQ(decoded.frames, PictureCount(received.stream, received.samples));
   EXPECT_TRUE(controller_->Teardown());
-  source->Stop("zz-probe");
 }
 
 // The extended screen: the virtual monitor is plugged into the (simulated) desktop,
