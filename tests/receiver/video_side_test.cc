@@ -476,6 +476,32 @@ TEST_F(VideoShareTest, ThrottledReceiverLosesNothing) {
   EXPECT_TRUE(controller_->Teardown());
 }
 
+// A change of the encoder restarts the pipeline while the receiver reads nothing: the
+// sample waiting for room in the ring is turned away by the restart. Once the new
+// pipeline is held back as well, the congestion is reported again (link statistics with
+// score 1), as it is before any restart.
+TEST_F(VideoShareTest, CongestionIsReportedAfterAPipelineRestart) {
+  auto source = video_->source_manager()->GetSourceController("h264");
+  ASSERT_TRUE(source);
+  HandOutProbe probe(source);
+  Play(1);
+  WaitForMoreSamples(5);
+  side_->SetReadingPaused(true);
+  ASSERT_TRUE(probe.WaitUntilHeldBack());
+  controller_->EnableHWAccel(false);  // on by default: the pipeline restarts
+  ASSERT_TRUE(source->IsRunning());
+
+  size_t reports = 0;
+  for (const auto& command : side_->Commands()) reports += command.id == 0x5;
+  // The report is made every 10 s while the ring stays full.
+  const auto report = side_->WaitForCommand(0x5, 3 * kWait, reports);
+  ASSERT_TRUE(report) << "no congestion report after the restart";
+  EXPECT_EQ(report->body, R"({"bandwidth":0,"rto":0,"rtt":0,"score":1})");
+  side_->SetReadingPaused(false);
+  WaitForMoreSamples(5);
+  EXPECT_TRUE(controller_->Teardown());
+}
+
 // The extended screen: the virtual monitor is plugged into the (simulated) desktop,
 // resized to 1920x1080 and captured; choosing the main screen pulls it out again.
 TEST_F(VideoShareTest, ExtendedScreen) {
