@@ -1,5 +1,7 @@
 #include "crcp/crcp_client.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 
@@ -25,8 +27,25 @@ std::string Dump(const json& content) {
   return content.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// The handshake answer's members, checked: a non-empty "uuid", an integral
-// "heartBeatPort" in 0..65535 and an array of strings "services".
+// A port is any JSON number with a whole value in 0..65535: a peer whose JSON library
+// keeps every number as a double writes 7390.0.
+std::optional<uint16_t> ReadPort(const json& value) {
+  if (value.is_number_unsigned()) {
+    const uint64_t port = value.get<uint64_t>();
+    if (port <= 0xFFFF) return static_cast<uint16_t>(port);
+  } else if (value.is_number_integer()) {
+    const int64_t port = value.get<int64_t>();
+    if (port >= 0 && port <= 0xFFFF) return static_cast<uint16_t>(port);
+  } else if (value.is_number_float()) {
+    const double port = value.get<double>();
+    if (std::isfinite(port) && port >= 0 && port <= 0xFFFF && std::floor(port) == port)
+      return static_cast<uint16_t>(port);
+  }
+  return std::nullopt;
+}
+
+// The handshake answer's members, checked: a non-empty "uuid", a "heartBeatPort" and
+// an array of strings "services".
 struct ShakeHandAnswer {
   std::string version_name;
   std::string uuid;
@@ -41,10 +60,9 @@ ShakeHandAnswer ReadShakeHandAnswer(const json& content) {
       content.value("version_name", std::string(Config::Instance().GetPeerVersionPlaceholder()));
   answer.uuid = content.at("uuid").get<std::string>();
   if (answer.uuid.empty()) throw std::invalid_argument("uuid is empty");
-  const json& port = content.at("heartBeatPort");
-  if (!port.is_number_integer() || port.get<int64_t>() < 0 || port.get<int64_t>() > 0xFFFF)
-    throw std::invalid_argument("heartBeatPort is not an integer in 0..65535");
-  answer.heart_beat_port = static_cast<uint16_t>(port.get<int64_t>());
+  const std::optional<uint16_t> port = ReadPort(content.at("heartBeatPort"));
+  if (!port) throw std::invalid_argument("heartBeatPort is not a whole number in 0..65535");
+  answer.heart_beat_port = *port;
   const json& services = content.at("services");
   if (!services.is_array()) throw std::invalid_argument("services is not an array");
   for (const json& name : services) answer.services.push_back(name.get<std::string>());

@@ -169,13 +169,33 @@ INSTANTIATE_TEST_SUITE_P(
                       BadAnswer{"uuid a number", 100, With("uuid", 5)},
                       BadAnswer{"no port", 100, Without("heartBeatPort")},
                       BadAnswer{"port a string", 100, With("heartBeatPort", "7390")},
-                      BadAnswer{"port too large", 100, With("heartBeatPort", 70000)},
+                      BadAnswer{"port too large", 100, With("heartBeatPort", 65536)},
+                      BadAnswer{"port too large double", 100, With("heartBeatPort", 65536.0)},
+                      BadAnswer{"port far too large", 100, With("heartBeatPort", 1e300)},
                       BadAnswer{"port negative", 100, With("heartBeatPort", -1)},
+                      BadAnswer{"port negative double", 100, With("heartBeatPort", -1.0)},
                       BadAnswer{"port fractional", 100, With("heartBeatPort", 7390.5)},
+                      BadAnswer{"port a boolean", 100, With("heartBeatPort", true)},
                       BadAnswer{"no services", 100, Without("services")},
                       BadAnswer{"services not an array", 100, With("services", "video_mirror.c")},
                       BadAnswer{"service not a string", 100, With("services", json::array({1}))},
                       BadAnswer{"version_name a number", 100, With("version_name", 5)}));
+
+// "heartBeatPort" is any JSON number with a whole value in 0..65535, written as an
+// integer or, by a peer whose JSON library keeps numbers as doubles, as 7390.0.
+class CrcpClientPorts : public CrcpClientTest, public ::testing::WithParamInterface<json> {};
+
+TEST_P(CrcpClientPorts, WholeNumbersAreAccepted) {
+  PeerRead();
+  json answer = GoodAnswer();
+  answer["heartBeatPort"] = GetParam();
+  PeerSend(100, answer);
+  EXPECT_EQ(PeerRead()["id"], 4) << GetParam().dump();  // the launch request follows
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CrcpClientPorts,
+                         ::testing::Values(json(7390), json(7390u), json(7390.0), json(0),
+                                           json(0.0), json(65535), json(65535.0)));
 
 TEST_F(CrcpClientTest, BadLaunchAnswerFailsAndStopsEveryLaunchedService) {
   PeerRead();

@@ -186,6 +186,21 @@ TEST_F(CrcpE2eTest, DeeplyNestedMessageEndsTheSessionLikeABodyThatIsNotJson) {
   }
 }
 
+// A receiver whose JSON library keeps every number as a double answers with
+// "heartBeatPort" 7390.0: that is its port, and the client's heart beats reach it.
+TEST_F(CrcpE2eTest, HeartBeatPortWrittenAsADoubleIsThePort) {
+  SessionReceiver::Options options;
+  options.heart_beat_port_as_double = true;
+  SessionReceiver doubles(options);
+  ASSERT_TRUE(doubles.Start());
+  ASSERT_TRUE(doubles.BuildHandshakeAnswer()["heartBeatPort"].is_number_float());
+  ASSERT_TRUE(crcp_->Connect("127.0.0.1", doubles.Port(), Collect()));
+  auto r = results_->Pop(kWait);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->code, Crcp::kConnected);
+  EXPECT_TRUE(doubles.WaitForHeartBeats(2, kWait));
+}
+
 TEST_F(CrcpE2eTest, HeartBeatsFlowBothWays) {
   ASSERT_EQ(ConnectAndWait().code, 0);
   EXPECT_TRUE(peer_.WaitForHeartBeats(4, kWait));

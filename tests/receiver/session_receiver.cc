@@ -634,9 +634,11 @@ class SessionReceiver::Impl {
   nlohmann::json BuildHandshakeAnswerLocked() const {
     nlohmann::json services = nlohmann::json::array();
     for (const auto& s : services_) services.push_back(s.client_service_id);
+    nlohmann::json port = heart_beat_port_;
+    if (options_.heart_beat_port_as_double) port = static_cast<double>(heart_beat_port_);
     nlohmann::json answer = {{"version_name", options_.version_name},
                              {"uuid", options_.uuid},
-                             {"heartBeatPort", heart_beat_port_},
+                             {"heartBeatPort", port},
                              {"services", services}};
     return ApplyScript(answer, handshake_script_);
   }

@@ -102,6 +102,9 @@ class SessionReceiver {
     std::string uuid = "reference-receiver-uuid";
     std::string version_name = "R.5.5.8.41";
     bool auto_heart_beat = true;  // start beating once the handshake was answered
+    // Writes the handshake answer's "heartBeatPort" as a JSON double (7390.0), as a
+    // receiver whose JSON library keeps every number as a double does.
+    bool heart_beat_port_as_double = false;
   };
 
   SessionReceiver();
