@@ -242,7 +242,12 @@ std::list<std::string> Crcp::CrcpImpl::GetAvailableServices(const std::string& i
     LOG_WARN("No session {} exist", id);
     return {};
   }
-  return session->GetServices();
+  std::list<std::string> services = session->GetServices();
+  // The owner asks from its own thread. If the session was removed meanwhile, this is
+  // the last reference, and the session's destruction stops its services, which must
+  // happen on the task thread: the reference is let go there.
+  Runtime::PostTask("Release session after a services lookup", [session = std::move(session)] {});
+  return services;
 }
 
 void Crcp::CrcpImpl::OnClosed(const std::string& id) {
