@@ -108,9 +108,11 @@ void Crcp::CrcpImpl::Init(const std::string& client_id) {
       },
       service_manager_, auth_manager_);
   std::weak_ptr<SessionManager> sessions = session_manager_;
-  client_->SetRetireHandler([sessions](const std::string& id) {
-    if (auto manager = sessions.lock()) manager->RetireSession(id);
-  });
+  client_->SetPredecessorHandler(
+      [sessions](const std::string& id) -> std::optional<std::list<std::string>> {
+        if (auto manager = sessions.lock()) return manager->Predecessor(id);
+        return std::nullopt;
+      });
   Config::Instance().SetUuid(client_id);
   service_manager_->SetMessageSender(
       [sessions](const std::string& session_id, const std::string& service_id,

@@ -128,6 +128,11 @@ class SessionReceiver {
   void SetHandshakeScript(AnswerScript script);
   void SetLaunchScript(AnswerScript script);
   void SetAnswerHello(bool answer);
+  // While set, a launch request on one connection while another open connection's launch
+  // was answered is refused: the request is recorded and its connection closed. The
+  // earlier connection stays the receiver's session (the newest connection, and the
+  // target of the heart beat, as before the refused one came).
+  void SetRefuseSecondLaunch(bool refuse);
   void SetEventObserver(std::function<void(const ReceiverEvent&)> observer);
 
   // The handshake answer and launch answer the current script would send.

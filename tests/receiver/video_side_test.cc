@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -200,21 +201,9 @@ class VideoShareTest : public ::testing::Test {
 
     client_ = std::make_unique<crcp::Crcp>("client-uuid", manager_);
     client_->SetAuthKey("ABC123");
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::optional<std::pair<std::string, int>> result;
-    ASSERT_TRUE(client_->Connect("127.0.0.1", receiver_->Port(),
-                                 [&](const std::string& id, int code) {
-                                   std::lock_guard<std::mutex> lock(mutex);
-                                   result = {id, code};
-                                   cv.notify_all();
-                                 }));
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      ASSERT_TRUE(cv.wait_for(lock, kWait, [&] { return result.has_value(); }));
-    }
-    ASSERT_EQ(result->second, crcp::Crcp::kConnected);
-    session_id_ = result->first;
+    const auto result = Connect();
+    ASSERT_EQ(result.second, crcp::Crcp::kConnected);
+    session_id_ = result.first;
     controller_ = video_->GetController(session_id_);
     ASSERT_TRUE(controller_);
     ASSERT_TRUE(side_->WaitForConnections(1, 1, kWait));
@@ -230,6 +219,20 @@ class VideoShareTest : public ::testing::Test {
       side_->Stop();
     }
     crcp::Config::Instance().SetBindAddress("");
+  }
+
+  // Connects the client to the receiver: the session id and the result code ("", 1
+  // when no result came).
+  std::pair<std::string, int> Connect() {
+    auto result = std::make_shared<std::promise<std::pair<std::string, int>>>();
+    auto done = result->get_future();
+    if (!client_->Connect("127.0.0.1", receiver_->Port(),
+                          [result](const std::string& id, int code) { result->set_value({id, code}); })) {
+      return {"", 1};
+    }
+    // The handshake gives up after 5 s.
+    if (done.wait_for(kWait) != std::future_status::ready) return {"", 1};
+    return done.get();
   }
 
   // Starts mirroring and waits for the answer to reach the listener.
@@ -498,6 +501,53 @@ TEST_F(VideoShareTest, CongestionIsReportedAfterAPipelineRestart) {
   ASSERT_TRUE(report) << "no congestion report after the restart";
   EXPECT_EQ(report->body, R"({"bandwidth":0,"rto":0,"rtt":0,"score":1})");
   side_->SetReadingPaused(false);
+  WaitForMoreSamples(5);
+  EXPECT_TRUE(controller_->Teardown());
+}
+
+// A second connect to the same receiver gets the same session id. One that fails (the
+// receiver refuses the second launch, or never answers it) leaves the live share
+// streaming; one that succeeds replaces it.
+TEST_F(VideoShareTest, ReconnectReplacesTheLiveShareOnlyOnSuccess) {
+  Play(1);
+  WaitForMoreSamples(5);
+  // The receiver's heart beat stays with the live session whatever the newcomer does.
+  const auto shake = receiver_->WaitForMessage(0, kWait);
+  ASSERT_TRUE(shake);
+  receiver_->SetHeartBeatTarget("127.0.0.1", shake->content["heartBeatPort"].get<uint16_t>());
+
+  receiver_->SetRefuseSecondLaunch(true);
+  EXPECT_EQ(Connect().second, crcp::Crcp::kHandshakeFailed) << "refused launch";
+  receiver_->SetRefuseSecondLaunch(false);
+  WaitForMoreSamples(10);
+
+  AnswerScript silent;
+  silent.reply = Reply::kSilent;
+  receiver_->SetLaunchScript(silent);
+  EXPECT_EQ(Connect().second, crcp::Crcp::kHandshakeFailed) << "unanswered launch";
+  receiver_->SetLaunchScript(AnswerScript{});
+  receiver_->SetHeartBeatSending(true);
+  WaitForMoreSamples(10);
+  EXPECT_EQ(side_->DataConnections(), 1);
+  EXPECT_FALSE(receiver_->WaitForClosed(milliseconds(0), 1)) << "the live session was closed";
+
+  // Success: the old session goes, the new one's video connects afresh and streams.
+  const auto [id, code] = Connect();
+  ASSERT_EQ(code, crcp::Crcp::kConnected);
+  EXPECT_EQ(id, session_id_);
+  EXPECT_TRUE(receiver_->WaitForClosed(kWait, 1));
+  const auto newest = receiver_->WaitForMessage(0, kWait, 3);
+  ASSERT_TRUE(newest);
+  receiver_->SetHeartBeatTarget("127.0.0.1", newest->content["heartBeatPort"].get<uint16_t>());
+  ASSERT_TRUE(side_->WaitForConnections(2, 2, kWait));
+  auto replaced = controller_;
+  controller_ = video_->GetController(id);
+  ASSERT_TRUE(controller_);
+  EXPECT_NE(controller_, replaced);
+  EXPECT_FALSE(replaced->Teardown()) << "the old session's video is gone";
+  events_->Clear();
+  controller_->Play(1);
+  ASSERT_TRUE(side_->WaitForCommand(0x1, kWait, 1));
   WaitForMoreSamples(5);
   EXPECT_TRUE(controller_->Teardown());
 }
