@@ -108,9 +108,11 @@ void Crcp::CrcpImpl::Init(const std::string& client_id) {
       },
       service_manager_, auth_manager_);
   std::weak_ptr<SessionManager> sessions = session_manager_;
-  client_->SetRetireHandler([sessions](const std::string& id) {
-    if (auto manager = sessions.lock()) manager->RetireSession(id);
-  });
+  client_->SetPredecessorHandler(
+      [sessions](const std::string& id) -> std::optional<std::list<std::string>> {
+        if (auto manager = sessions.lock()) return manager->Predecessor(id);
+        return std::nullopt;
+      });
   Config::Instance().SetUuid(client_id);
   service_manager_->SetMessageSender(
       [sessions](const std::string& session_id, const std::string& service_id,
@@ -242,7 +244,12 @@ std::list<std::string> Crcp::CrcpImpl::GetAvailableServices(const std::string& i
     LOG_WARN("No session {} exist", id);
     return {};
   }
-  return session->GetServices();
+  std::list<std::string> services = session->GetServices();
+  // The owner asks from its own thread. If the session was removed meanwhile, this is
+  // the last reference, and the session's destruction stops its services, which must
+  // happen on the task thread: the reference is let go there.
+  Runtime::PostTask("Release session after a services lookup", [session = std::move(session)] {});
+  return services;
 }
 
 void Crcp::CrcpImpl::OnClosed(const std::string& id) {

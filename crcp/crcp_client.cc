@@ -1,5 +1,7 @@
 #include "crcp/crcp_client.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 
@@ -25,8 +27,25 @@ std::string Dump(const json& content) {
   return content.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// The handshake answer's members, checked: a non-empty "uuid", an integral
-// "heartBeatPort" in 0..65535 and an array of strings "services".
+// A port is any JSON number with a whole value in 0..65535: a peer whose JSON library
+// keeps every number as a double writes 7390.0.
+std::optional<uint16_t> ReadPort(const json& value) {
+  if (value.is_number_unsigned()) {
+    const uint64_t port = value.get<uint64_t>();
+    if (port <= 0xFFFF) return static_cast<uint16_t>(port);
+  } else if (value.is_number_integer()) {
+    const int64_t port = value.get<int64_t>();
+    if (port >= 0 && port <= 0xFFFF) return static_cast<uint16_t>(port);
+  } else if (value.is_number_float()) {
+    const double port = value.get<double>();
+    if (std::isfinite(port) && port >= 0 && port <= 0xFFFF && std::floor(port) == port)
+      return static_cast<uint16_t>(port);
+  }
+  return std::nullopt;
+}
+
+// The handshake answer's members, checked: a non-empty "uuid", a "heartBeatPort" and
+// an array of strings "services".
 struct ShakeHandAnswer {
   std::string version_name;
   std::string uuid;
@@ -41,10 +60,9 @@ ShakeHandAnswer ReadShakeHandAnswer(const json& content) {
       content.value("version_name", std::string(Config::Instance().GetPeerVersionPlaceholder()));
   answer.uuid = content.at("uuid").get<std::string>();
   if (answer.uuid.empty()) throw std::invalid_argument("uuid is empty");
-  const json& port = content.at("heartBeatPort");
-  if (!port.is_number_integer() || port.get<int64_t>() < 0 || port.get<int64_t>() > 0xFFFF)
-    throw std::invalid_argument("heartBeatPort is not an integer in 0..65535");
-  answer.heart_beat_port = static_cast<uint16_t>(port.get<int64_t>());
+  const std::optional<uint16_t> port = ReadPort(content.at("heartBeatPort"));
+  if (!port) throw std::invalid_argument("heartBeatPort is not a whole number in 0..65535");
+  answer.heart_beat_port = *port;
   const json& services = content.at("services");
   if (!services.is_array()) throw std::invalid_argument("services is not an array");
   for (const json& name : services) answer.services.push_back(name.get<std::string>());
@@ -63,7 +81,9 @@ CrcpClient::~CrcpClient() {
   AbandonSession();
 }
 
-void CrcpClient::SetRetireHandler(RetireHandler handler) { retire_handler_ = std::move(handler); }
+void CrcpClient::SetPredecessorHandler(PredecessorHandler handler) {
+  predecessor_handler_ = std::move(handler);
+}
 
 bool CrcpClient::IsCurrent(uint64_t attempt) const {
   return attempt == attempt_ && establish_timer_ != 0;
@@ -148,7 +168,7 @@ void CrcpClient::OnShakeHand(uint64_t attempt, uint16_t id, const json& content)
     return;
   }
   try {
-    if (retire_handler_) retire_handler_(answer.uuid);
+    if (predecessor_handler_) predecessor_ = predecessor_handler_(answer.uuid);
     session_->RegisterHandlers(answer.uuid);
     session_->GetHeartBeat()->SetPeer(session_->GetConnection()->GetRemoteAddress(),
                                       answer.heart_beat_port);
@@ -215,8 +235,13 @@ void CrcpClient::OnLaunchService(uint64_t attempt, uint16_t id, const json& cont
     return;
   }
   session_->SetServices(set_up_);
-  // Launched, but absent from the answer or not set up: stopped now.
-  for (const auto& name : launched_) service_manager_->Stop(session_id, name);
+  // Launched, but absent from the answer or not set up: stopped now, unless the state
+  // under the id is still the live predecessor's (its replacement stops it then). The
+  // predecessor may have ended meanwhile.
+  if (predecessor_ && predecessor_handler_) predecessor_ = predecessor_handler_(session_id);
+  for (const auto& name : launched_) {
+    if (!KeptForPredecessor(name)) service_manager_->Stop(session_id, name);
+  }
   launched_.clear();
   Succeed(attempt);
 }
@@ -244,6 +269,7 @@ void CrcpClient::CallBack(uint64_t attempt) {
   std::shared_ptr<Session> session = std::move(session_);
   session_ = nullptr;
   set_up_.clear();
+  predecessor_.reset();
   if (established_handler_) established_handler_(session);
 }
 
@@ -278,15 +304,30 @@ void CrcpClient::StopTimer() {
   establish_timer_ = 0;
 }
 
+bool CrcpClient::KeptForPredecessor(const std::string& name) const {
+  return predecessor_ && std::find(predecessor_->begin(), predecessor_->end(), name) !=
+                             predecessor_->end();
+}
+
 void CrcpClient::AbandonSession() {
   std::shared_ptr<Session> session = std::move(session_);
   session_ = nullptr;
   if (session) {
     const std::string session_id = session->GetId();
+    // The predecessor may have ended meanwhile: then nothing under the id is live any
+    // more, and this attempt stops all it started.
+    if (predecessor_ && predecessor_handler_) predecessor_ = predecessor_handler_(session_id);
     // The session's destruction stops what was set up; whatever was only launched is
     // stopped here, so that no service keeps state for a session that never came up.
-    session->SetServices(set_up_);
-    for (const auto& name : launched_) service_manager_->Stop(session_id, name);
+    // What the live predecessor has stays: the services kept its state for it.
+    std::list<std::string> set_up;
+    for (const auto& name : set_up_) {
+      if (!KeptForPredecessor(name)) set_up.push_back(name);
+    }
+    session->SetServices(std::move(set_up));
+    for (const auto& name : launched_) {
+      if (!KeptForPredecessor(name)) service_manager_->Stop(session_id, name);
+    }
     session->Close();
     // The last reference goes in a task of its own, after every task that still
     // holds the session.
@@ -294,6 +335,7 @@ void CrcpClient::AbandonSession() {
   }
   launched_.clear();
   set_up_.clear();
+  predecessor_.reset();
 }
 
 }  // namespace crcp

@@ -23,11 +23,14 @@ class IService {
   // The function through which the service sends its own messages.
   virtual void SetMessageSender(MessageSender sender) = 0;
   // The init context sent to the peer in the launch request; empty keeps the service
-  // out of the launch.
+  // out of the launch. A launch under an id whose session is set up (a reconnect to
+  // the same peer while its session lives) may still fail: that session's state must
+  // stay untouched until SetupConnection.
   virtual std::string InitConnection(const std::string& session_id,
                                      const std::string& peer_address) = 0;
   // The peer's context from the launch answer; false: the service could not start
-  // for this session (it is then stopped).
+  // for this session (it is then stopped). On success the new state replaces whatever
+  // served the id before.
   virtual bool SetupConnection(const std::string& session_id, const std::string& context) = 0;
   // Ends the service's part of one session (session closed, or launch failed).
   virtual void Disconnect(const std::string& session_id) = 0;

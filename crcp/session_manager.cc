@@ -1,5 +1,6 @@
 #include "crcp/session_manager.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "crcp/runtime.h"
@@ -35,10 +36,16 @@ void SessionManager::CloseAll() {
   sessions.clear();
 }
 
-void SessionManager::Retire(const std::string& id, const std::shared_ptr<Session>& session) {
+void SessionManager::Retire(const std::string& id, const std::shared_ptr<Session>& session,
+                            const std::list<std::string>& kept) {
   session->Close();
+  // Taken even when nothing is stopped: the session's destruction must not stop what
+  // now serves another session under the same id.
+  const std::list<std::string> services = session->TakeServices();
   if (!service_manager_) return;
-  for (const auto& name : session->TakeServices()) service_manager_->Stop(id, name);
+  for (const auto& name : services) {
+    if (std::find(kept.begin(), kept.end(), name) == kept.end()) service_manager_->Stop(id, name);
+  }
 }
 
 bool SessionManager::AddSession(std::shared_ptr<Session> session) {
@@ -50,23 +57,27 @@ bool SessionManager::AddSession(std::shared_ptr<Session> session) {
     if (it != sessions_.end() && it->second != session) old = it->second;
     sessions_[id] = session;
   }
-  if (old) Retire(id, old);
+  if (old) {
+    LOG_INFO("Close session {}, replaced by a new session with the same id", id);
+    Retire(id, old, session->GetServices());
+  }
   LOG_INFO("Add session {}", id);
   return true;
 }
 
-bool SessionManager::RetireSession(const std::string& id) {
-  std::shared_ptr<Session> old;
+std::optional<std::list<std::string>> SessionManager::Predecessor(const std::string& id) {
+  std::shared_ptr<Session> closed;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = sessions_.find(id);
-    if (it == sessions_.end()) return false;
-    old = std::move(it->second);
+    if (it == sessions_.end()) return std::nullopt;
+    if (!it->second->IsClosed()) return it->second->GetServices();
+    closed = std::move(it->second);
     sessions_.erase(it);
   }
   LOG_INFO("Close session {}, a new session with the same id comes", id);
-  Retire(id, old);
-  return true;
+  Retire(id, closed, {});
+  return std::nullopt;
 }
 
 void SessionManager::CloseSession(const std::string& id) {

@@ -36,10 +36,16 @@ std::string AudioSenderService::InitConnection(const std::string& session_id,
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& entry = sessions_[session_id];
-    old = std::move(entry.session);
-    entry.peer_address = peer_address;
-    entry.session = std::make_unique<AudioSenderSession>();
-    if (last_setup_ == session_id) last_setup_.clear();
+    if (entry.session && entry.session->GetController()) {
+      old = std::move(entry.waiting);
+      entry.waiting_address = peer_address;
+      entry.waiting = std::make_unique<AudioSenderSession>();
+    } else {
+      old = std::move(entry.session);
+      entry.peer_address = peer_address;
+      entry.session = std::make_unique<AudioSenderSession>();
+      if (last_setup_ == session_id) last_setup_.clear();
+    }
   }
   old.reset();  // outside the lock: its tear-down calls the listener
   try {
@@ -52,33 +58,48 @@ std::string AudioSenderService::InitConnection(const std::string& session_id,
 bool AudioSenderService::SetupConnection(const std::string& session_id,
                                          const std::string& setting) {
   LOG_INFO("[audio][Setup]");
+  // Destroyed outside the lock: its tear-down calls the listener.
+  std::unique_ptr<AudioSenderSession> gone;
   std::lock_guard<std::mutex> lock(mutex_);
   const auto it = sessions_.find(session_id);
-  if (it == sessions_.end() || !it->second.session) {
+  if (it == sessions_.end() || (!it->second.waiting && !it->second.session)) {
     LOG_ERROR("sender is not exist");
     return false;
   }
-  auto info = CreateSetting(setting, it->second.peer_address);
-  if (!info) return false;
-  AudioSenderSession& session = *it->second.session;
-  session.SetSendCount(send_count_);
-  if (!session.Init(info, handler_)) {
-    LOG_ERROR("sender session init faile");
+  Entry& entry = it->second;
+  // A waiting session replaces the set-up one only once set up itself.
+  const bool waiting = entry.waiting != nullptr;
+  std::unique_ptr<AudioSenderSession>& candidate = waiting ? entry.waiting : entry.session;
+  auto info = CreateSetting(setting, waiting ? entry.waiting_address : entry.peer_address);
+  if (!info) {
+    if (waiting) gone = std::move(entry.waiting);
     return false;
   }
-  session.SetListener(listener_);
+  candidate->SetSendCount(send_count_);
+  if (!candidate->Init(info, handler_)) {
+    LOG_ERROR("sender session init faile");
+    if (waiting) gone = std::move(entry.waiting);
+    return false;
+  }
+  candidate->SetListener(listener_);
+  if (waiting) {
+    gone = std::move(entry.session);
+    entry.session = std::move(entry.waiting);
+    entry.peer_address = std::move(entry.waiting_address);
+  }
   last_setup_ = session_id;
   return true;
 }
 
 void AudioSenderService::Disconnect(const std::string& session_id) {
   LOG_INFO("[audio][Disconnect]");
-  std::unique_ptr<AudioSenderSession> gone;
+  std::unique_ptr<AudioSenderSession> gone, waiting;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = sessions_.find(session_id);
     if (it != sessions_.end()) {
       gone = std::move(it->second.session);
+      waiting = std::move(it->second.waiting);
       sessions_.erase(it);
       if (last_setup_ == session_id) last_setup_.clear();
     } else {
@@ -86,6 +107,7 @@ void AudioSenderService::Disconnect(const std::string& session_id) {
     }
   }
   gone.reset();
+  waiting.reset();
   LOG_INFO("[audio][Disconnected]");
 }
 

@@ -26,7 +26,9 @@ class AudioSenderService : public crcp::IService {
   std::string GetPeerServiceId() override;
   void HandleMsg(const std::string& session_id, const std::string& message) override;
   void SetMessageSender(crcp::MessageSender sender) override;
-  // Replaces that session's audio session by an empty one; returns {"version":1}.
+  // Makes an empty audio session for that session id; returns {"version":1}. One that
+  // is set up stays until the new one is set up (a second launch under the same id may
+  // still fail); the new one waits beside it.
   std::string InitConnection(const std::string& session_id, const std::string& peer_address) override;
   bool SetupConnection(const std::string& session_id, const std::string& setting) override;
   void Disconnect(const std::string& session_id) override;
@@ -42,6 +44,9 @@ class AudioSenderService : public crcp::IService {
   struct Entry {
     std::string peer_address;
     std::unique_ptr<AudioSenderSession> session;
+    // A newer launch's session, waiting beside the set-up one above.
+    std::string waiting_address;
+    std::unique_ptr<AudioSenderSession> waiting;
   };
 
   std::mutex mutex_;

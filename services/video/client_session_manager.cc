@@ -19,10 +19,39 @@ void ClientSessionManager::RegisterSession(const std::string& id, const std::str
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto& slot = sessions_[id];
-    if (slot) {
-      LOG_ERROR("RegisterSession Session is exist!!OAO");
+    if (slot) LOG_ERROR("RegisterSession Session is exist!!OAO");
+    if (slot && slot->GetController()) {
+      LOG_INFO("Session {} is set up: the new one waits until it is set up too", id);
+      replaced = std::move(waiting_[id]);
+      waiting_[id] = std::move(session);
+    } else {
       replaced = std::move(slot);
+      slot = std::move(session);
     }
+  }
+}
+
+std::shared_ptr<MirrorSenderSessionImpl> ClientSessionManager::TakeForSetup(const std::string& id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto waiting = waiting_.find(id);
+  if (waiting != waiting_.end()) {
+    auto session = std::move(waiting->second);
+    waiting_.erase(waiting);
+    return session;
+  }
+  const auto it = sessions_.find(id);
+  if (it == sessions_.end() || it->second->GetController()) return nullptr;
+  return it->second;
+}
+
+void ClientSessionManager::Promote(const std::string& id,
+                                   std::shared_ptr<MirrorSenderSessionImpl> session) {
+  std::shared_ptr<MirrorSenderSessionImpl> replaced;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& slot = sessions_[id];
+    if (slot == session) return;
+    replaced = std::move(slot);
     slot = std::move(session);
   }
 }
@@ -47,9 +76,14 @@ std::shared_ptr<MirrorSenderSessionImpl> ClientSessionManager::GetSession(const 
 }
 
 void ClientSessionManager::ReleaseSession(const std::string& id) {
-  std::shared_ptr<MirrorSenderSessionImpl> released;
+  std::shared_ptr<MirrorSenderSessionImpl> released, waiting;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    const auto pending = waiting_.find(id);
+    if (pending != waiting_.end()) {
+      waiting = std::move(pending->second);
+      waiting_.erase(pending);
+    }
     const auto it = sessions_.find(id);
     if (it == sessions_.end()) {
       LOG_ERROR("ReleaseSession id {} is not exist!!OAO", id);
@@ -61,10 +95,11 @@ void ClientSessionManager::ReleaseSession(const std::string& id) {
 }
 
 void ClientSessionManager::Clear() {
-  std::unordered_map<std::string, std::shared_ptr<MirrorSenderSessionImpl>> released;
+  Map released, waiting;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     released.swap(sessions_);
+    waiting.swap(waiting_);
   }
 }
 

@@ -69,7 +69,9 @@ std::string MirrorSenderService::InitConnection(const std::string& session_id,
 
 bool MirrorSenderService::SetupConnection(const std::string& session_id, const std::string& context) {
   LOG_INFO("[Video][Sender][Setup]");
-  auto session = impl_->sessions.GetSession(session_id);
+  // A session that waits beside one that streams replaces it only once set up: a
+  // failed setup leaves the stream alone.
+  auto session = impl_->sessions.TakeForSetup(session_id);
   if (!session) {
     LOG_ERROR("sender is not exist");
     return false;
@@ -81,6 +83,7 @@ bool MirrorSenderService::SetupConnection(const std::string& session_id, const s
     return false;
   }
   session->SetListener(std::make_shared<SessionListener>(session_id, impl_->listener));
+  impl_->sessions.Promote(session_id, std::move(session));
   return true;
 }
 

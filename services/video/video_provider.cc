@@ -24,7 +24,10 @@ std::string NextConsumerName() {
 struct VideoProvider::State {
   PacketRingBuffer ring{kRingSlots};
   std::atomic<bool> running{false};
-  // Written on the output thread and the sender's thread, read by the monitor.
+  // Written on the output thread and the sender's thread, read by the monitor. A
+  // sample counts in while it waits for room and once queued; one the ring turns away
+  // (a pipeline restart releases the wait) does not, or the congestion test below
+  // would be off for the rest of the share.
   std::atomic<uint32_t> in_count{0};
   std::atomic<uint32_t> out_count{0};
   std::mutex callback_mutex;
@@ -38,7 +41,7 @@ struct VideoProvider::State {
     WriteVideoPacketHeader(0, static_cast<uint32_t>(size), stamp, scratch.data());
     if (size) std::copy(data, data + size, scratch.begin() + kVideoPacketHeaderSize);
     ++in_count;
-    ring.Push(scratch);
+    if (!ring.Push(scratch)) --in_count;
   }
 };
 

@@ -41,7 +41,10 @@ class CrcpClientTest : public ::testing::Test {
     auto inbox = established_;
     client_ = std::make_shared<CrcpClient>(
         [inbox](std::shared_ptr<Session> s) { inbox->Push({std::move(s)}); }, registry_, auth_);
-    client_->SetRetireHandler([this](const std::string& id) { retired_.Push(id); });
+    client_->SetPredecessorHandler([this](const std::string& id) {
+      asked_.Push(id);
+      return predecessor_;
+    });
     pair_ = test::MakeSocketPair();
     auto connection = std::make_shared<Connection>(pair_.ours);
     auto client = client_;
@@ -77,7 +80,9 @@ class CrcpClientTest : public ::testing::Test {
   std::shared_ptr<test::FakeService> audio_ =
       std::make_shared<test::FakeService>("audio_mirror.c", "audio_mirror.s", "{\"a\":1}");
   std::shared_ptr<Inbox<Established>> established_ = std::make_shared<Inbox<Established>>();
-  Inbox<std::string> retired_;
+  Inbox<std::string> asked_;
+  // The services of a live session with the answer's uuid, as the facade would report.
+  std::optional<std::list<std::string>> predecessor_;
   std::shared_ptr<CrcpClient> client_;
 };
 
@@ -98,7 +103,7 @@ TEST_F(CrcpClientTest, FullHandshakeLaunchesByPeerNamesAndStopsOmittedServices) 
   json launch = PeerRead();
   ASSERT_EQ(launch["id"], 4);
   EXPECT_EQ(launch["content"], (json{{"audio_mirror.s", "{\"a\":1}"}, {"video_mirror.s", "{\"v\":1}"}}));
-  EXPECT_EQ(retired_.Pop(), "peer-uuid");
+  EXPECT_EQ(asked_.Pop(), "peer-uuid");
 
   PeerSend(101, json{{"video_mirror.c", "{\"dataPort\":1}"}});
   auto got = established_->Pop();
@@ -169,13 +174,33 @@ INSTANTIATE_TEST_SUITE_P(
                       BadAnswer{"uuid a number", 100, With("uuid", 5)},
                       BadAnswer{"no port", 100, Without("heartBeatPort")},
                       BadAnswer{"port a string", 100, With("heartBeatPort", "7390")},
-                      BadAnswer{"port too large", 100, With("heartBeatPort", 70000)},
+                      BadAnswer{"port too large", 100, With("heartBeatPort", 65536)},
+                      BadAnswer{"port too large double", 100, With("heartBeatPort", 65536.0)},
+                      BadAnswer{"port far too large", 100, With("heartBeatPort", 1e300)},
                       BadAnswer{"port negative", 100, With("heartBeatPort", -1)},
+                      BadAnswer{"port negative double", 100, With("heartBeatPort", -1.0)},
                       BadAnswer{"port fractional", 100, With("heartBeatPort", 7390.5)},
+                      BadAnswer{"port a boolean", 100, With("heartBeatPort", true)},
                       BadAnswer{"no services", 100, Without("services")},
                       BadAnswer{"services not an array", 100, With("services", "video_mirror.c")},
                       BadAnswer{"service not a string", 100, With("services", json::array({1}))},
                       BadAnswer{"version_name a number", 100, With("version_name", 5)}));
+
+// "heartBeatPort" is any JSON number with a whole value in 0..65535, written as an
+// integer or, by a peer whose JSON library keeps numbers as doubles, as 7390.0.
+class CrcpClientPorts : public CrcpClientTest, public ::testing::WithParamInterface<json> {};
+
+TEST_P(CrcpClientPorts, WholeNumbersAreAccepted) {
+  PeerRead();
+  json answer = GoodAnswer();
+  answer["heartBeatPort"] = GetParam();
+  PeerSend(100, answer);
+  EXPECT_EQ(PeerRead()["id"], 4) << GetParam().dump();  // the launch request follows
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CrcpClientPorts,
+                         ::testing::Values(json(7390), json(7390u), json(7390.0), json(0),
+                                           json(0.0), json(65535), json(65535.0)));
 
 TEST_F(CrcpClientTest, BadLaunchAnswerFailsAndStopsEveryLaunchedService) {
   PeerRead();

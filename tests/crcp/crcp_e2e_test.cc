@@ -1,4 +1,5 @@
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -186,6 +187,21 @@ TEST_F(CrcpE2eTest, DeeplyNestedMessageEndsTheSessionLikeABodyThatIsNotJson) {
   }
 }
 
+// A receiver whose JSON library keeps every number as a double answers with
+// "heartBeatPort" 7390.0: that is its port, and the client's heart beats reach it.
+TEST_F(CrcpE2eTest, HeartBeatPortWrittenAsADoubleIsThePort) {
+  SessionReceiver::Options options;
+  options.heart_beat_port_as_double = true;
+  SessionReceiver doubles(options);
+  ASSERT_TRUE(doubles.Start());
+  ASSERT_TRUE(doubles.BuildHandshakeAnswer()["heartBeatPort"].is_number_float());
+  ASSERT_TRUE(crcp_->Connect("127.0.0.1", doubles.Port(), Collect()));
+  auto r = results_->Pop(kWait);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->code, Crcp::kConnected);
+  EXPECT_TRUE(doubles.WaitForHeartBeats(2, kWait));
+}
+
 TEST_F(CrcpE2eTest, HeartBeatsFlowBothWays) {
   ASSERT_EQ(ConnectAndWait().code, 0);
   EXPECT_TRUE(peer_.WaitForHeartBeats(4, kWait));
@@ -289,6 +305,9 @@ TEST_F(CrcpE2eTest, CancelDuringTheHandshakeThenConnectAgain) {
 TEST_F(CrcpE2eTest, SecondSessionWithTheSameIdReplacesTheFirstCleanly) {
   Result first = ConnectAndWait();
   ASSERT_EQ(first.code, 0);
+  AnswerScript launch;
+  launch.omit = {"audio_mirror.c"};
+  peer_.SetLaunchScript(launch);
   Result second = ConnectAndWait();
   ASSERT_EQ(second.code, 0);
   ASSERT_EQ(second.id, first.id);
@@ -299,13 +318,59 @@ TEST_F(CrcpE2eTest, SecondSessionWithTheSameIdReplacesTheFirstCleanly) {
   test::DrainTasks();
   test::DrainTasks();
   const std::string id = first.id;
-  // The old session's services stop before the new one launches, and only once.
+  // The new session's set-up takes video over: nothing of it is stopped, neither with
+  // the old session nor later. Audio, which the new one did not set up, is stopped once,
+  // when the old session goes.
   EXPECT_EQ(video_->Calls(),
             (std::vector<std::string>{"Init:" + id, "Setup:" + id + ":{\"dataPort\":1}",
-                                      "Disconnect:" + id, "Init:" + id,
-                                      "Setup:" + id + ":{\"dataPort\":1}"}));
-  EXPECT_EQ(crcp_->GetAvailableServices(id).size(), 2u);
+                                      "Init:" + id, "Setup:" + id + ":{\"dataPort\":1}"}));
+  EXPECT_EQ(audio_->Calls(),
+            (std::vector<std::string>{"Init:" + id, "Setup:" + id + ":{\"dataPort\":2}",
+                                      "Init:" + id, "Disconnect:" + id}));
+  EXPECT_EQ(crcp_->GetAvailableServices(id), (std::list<std::string>{"video_mirror.c"}));
   EXPECT_FALSE(listener_->events.Pop(500ms));
+}
+
+// A reconnect to the same receiver that fails, because the receiver refuses a second
+// launch or never answers it, leaves the live session alone: nothing of it is stopped
+// or closed, and its service messages still flow.
+TEST_F(CrcpE2eTest, FailedReconnectLeavesTheLiveSessionAlone) {
+  Result live = ConnectAndWait();
+  ASSERT_EQ(live.code, 0);
+  const auto shake = peer_.WaitForMessage(0, kWait);
+  ASSERT_TRUE(shake);
+  // The receiver's heart beat stays with the live session whatever the newcomer does.
+  peer_.SetHeartBeatTarget("127.0.0.1", shake->content["heartBeatPort"].get<uint16_t>());
+  AnswerScript silent;
+  silent.reply = Reply::kSilent;
+  const struct {
+    const char* what;
+    std::function<void(bool)> script;
+  } cases[] = {
+      {"refused launch", [this](bool on) { peer_.SetRefuseSecondLaunch(on); }},
+      {"unanswered launch",
+       [this, silent](bool on) { peer_.SetLaunchScript(on ? silent : AnswerScript{}); }},
+  };
+  int message = 0;
+  for (const auto& c : cases) {
+    c.script(true);
+    EXPECT_EQ(ConnectAndWait().code, Crcp::kHandshakeFailed) << c.what;
+    c.script(false);
+    peer_.SetHeartBeatSending(true);
+    test::DrainTasks();
+    EXPECT_EQ(video_->Count("Disconnect:" + live.id), 0u) << c.what;
+    EXPECT_EQ(audio_->Count("Disconnect:" + live.id), 0u) << c.what;
+    EXPECT_FALSE(listener_->events.Pop(0ms)) << c.what;
+    EXPECT_FALSE(peer_.WaitForClosed(0ms, 1)) << c.what;
+    EXPECT_EQ(crcp_->GetAvailableServices(live.id).size(), 2u) << c.what;
+    const std::string text = "{\"n\":" + std::to_string(++message) + "}";
+    ASSERT_TRUE(peer_.SendServiceMessage("video_mirror.c", text, 1));
+    std::optional<std::string> event;
+    do {
+      event = video_->Events().Pop(kWait);
+    } while (event && *event != "Msg:" + live.id + ":" + text);
+    EXPECT_TRUE(event) << c.what << ": the live session's message did not arrive";
+  }
 }
 
 TEST_F(CrcpE2eTest, DestroyingTheClientWithALiveSessionIsClean) {

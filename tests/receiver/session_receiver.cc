@@ -96,6 +96,8 @@ class SessionReceiver::Impl {
     uint32_t next_send_seq = 1;
     bool open = true;
     std::string peer_address;
+    uint16_t client_beat_port = 0;  // the handshake request's "heartBeatPort"; 0: none
+    bool launch_answered = false;
     std::vector<std::shared_ptr<ServiceHandler>> launched;
   };
 
@@ -209,6 +211,10 @@ class SessionReceiver::Impl {
   void SetAnswerHello(bool answer) {
     std::lock_guard<std::mutex> lock(mutex_);
     answer_hello_ = answer;
+  }
+  void SetRefuseSecondLaunch(bool refuse) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    refuse_second_launch_ = refuse;
   }
   void SetEventObserver(std::function<void(const ReceiverEvent&)> observer) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -634,9 +640,11 @@ class SessionReceiver::Impl {
   nlohmann::json BuildHandshakeAnswerLocked() const {
     nlohmann::json services = nlohmann::json::array();
     for (const auto& s : services_) services.push_back(s.client_service_id);
+    nlohmann::json port = heart_beat_port_;
+    if (options_.heart_beat_port_as_double) port = static_cast<double>(heart_beat_port_);
     nlohmann::json answer = {{"version_name", options_.version_name},
                              {"uuid", options_.uuid},
-                             {"heartBeatPort", heart_beat_port_},
+                             {"heartBeatPort", port},
                              {"services", services}};
     return ApplyScript(answer, handshake_script_);
   }
@@ -653,6 +661,7 @@ class SessionReceiver::Impl {
       auto port = request.is_object() ? request.find("heartBeatPort") : request.end();
       if (request.is_object() && port != request.end() && port->is_number_unsigned() &&
           port->get<uint64_t>() <= 0xFFFF) {
+        conn->client_beat_port = port->get<uint16_t>();
         if (!beat_target_fixed_) {
           beat_address_ = conn->peer_address;
           beat_port_ = port->get<uint16_t>();
@@ -690,6 +699,7 @@ class SessionReceiver::Impl {
       CloseOnIo(conn, ReceiverEvent::Kind::kClosedHere, "scripted close on launch");
       return;
     }
+    if (RefuseSecondLaunch(conn)) return;
     if (!request.is_object()) RecordFormatFault(conn, "launch request is not an object", request);
     nlohmann::json answer = nlohmann::json::object();
     if (request.is_object()) {
@@ -709,6 +719,7 @@ class SessionReceiver::Impl {
       }
     }
     if (script.reply == Reply::kSilent) return;
+    conn->launch_answered = true;
     if (script.content_text) {
       const uint16_t id = script.answer_id.value_or(wire::kLaunchServiceResponse);
       SendBodyOnIo(conn, id, wire::EncodeMessageBodyText(id, *script.content_text));
@@ -716,6 +727,37 @@ class SessionReceiver::Impl {
     }
     SendOnIo(conn, script.answer_id.value_or(wire::kLaunchServiceResponse),
              ApplyScript(answer, script));
+  }
+
+  // A receiver that serves one session at a time: a launch while an earlier connection
+  // whose launch was answered is still open closes the newcomer, and the earlier one
+  // stays the session.
+  bool RefuseSecondLaunch(const std::shared_ptr<Conn>& conn) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!refuse_second_launch_) return false;
+    }
+    std::shared_ptr<Conn> live;
+    for (const auto& entry : conns_) {
+      if (entry.second != conn && entry.second->open && entry.second->launch_answered)
+        live = entry.second;
+    }
+    if (!live) return false;
+    bool sending = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sending = beat_sending_;
+    }
+    CloseOnIo(conn, ReceiverEvent::Kind::kClosedHere, "second launch refused");
+    newest_ = live;
+    std::lock_guard<std::mutex> lock(mutex_);
+    newest_closed_ = false;
+    beat_sending_ = sending;
+    if (!beat_target_fixed_ && live->client_beat_port != 0) {
+      beat_address_ = live->peer_address;
+      beat_port_ = live->client_beat_port;
+    }
+    return true;
   }
 
   void OnServiceMessage(const std::shared_ptr<Conn>& conn, const nlohmann::json& content) {
@@ -886,6 +928,7 @@ class SessionReceiver::Impl {
   AnswerScript handshake_script_;
   AnswerScript launch_script_;
   bool answer_hello_ = true;
+  bool refuse_second_launch_ = false;
   std::function<void(const ReceiverEvent&)> observer_;
   int accepted_ = 0;
   bool newest_closed_ = false;
@@ -925,6 +968,7 @@ void SessionReceiver::SetLaunchScript(AnswerScript script) {
   impl_->SetLaunchScript(std::move(script));
 }
 void SessionReceiver::SetAnswerHello(bool answer) { impl_->SetAnswerHello(answer); }
+void SessionReceiver::SetRefuseSecondLaunch(bool refuse) { impl_->SetRefuseSecondLaunch(refuse); }
 void SessionReceiver::SetEventObserver(std::function<void(const ReceiverEvent&)> observer) {
   impl_->SetEventObserver(std::move(observer));
 }

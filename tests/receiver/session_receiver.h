@@ -102,6 +102,9 @@ class SessionReceiver {
     std::string uuid = "reference-receiver-uuid";
     std::string version_name = "R.5.5.8.41";
     bool auto_heart_beat = true;  // start beating once the handshake was answered
+    // Writes the handshake answer's "heartBeatPort" as a JSON double (7390.0), as a
+    // receiver whose JSON library keeps every number as a double does.
+    bool heart_beat_port_as_double = false;
   };
 
   SessionReceiver();
@@ -125,6 +128,11 @@ class SessionReceiver {
   void SetHandshakeScript(AnswerScript script);
   void SetLaunchScript(AnswerScript script);
   void SetAnswerHello(bool answer);
+  // While set, a launch request on one connection while another open connection's launch
+  // was answered is refused: the request is recorded and its connection closed. The
+  // earlier connection stays the receiver's session (the newest connection, and the
+  // target of the heart beat, as before the refused one came).
+  void SetRefuseSecondLaunch(bool refuse);
   void SetEventObserver(std::function<void(const ReceiverEvent&)> observer);
 
   // The handshake answer and launch answer the current script would send.

@@ -3,11 +3,13 @@
 // desktop. The received stream is decoded with ffmpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -108,6 +110,67 @@ int PictureCount(const std::vector<uint8_t>& stream, const std::vector<VideoSide
   return pictures;
 }
 
+// What the receiver has got, samples and bytes read together: the bytes are cut where
+// the samples end, since more may land between the two reads while the share goes on.
+struct Received {
+  std::vector<VideoSide::Sample> samples;
+  std::vector<uint8_t> stream;
+};
+
+Received Snapshot(const VideoSide& side) {
+  Received received{side.Samples(), side.Stream()};
+  const size_t end =
+      received.samples.empty() ? 0 : received.samples.back().offset + received.samples.back().size;
+  received.stream.resize(std::min(received.stream.size(), end));
+  return received;
+}
+
+uint64_t Fnv(const uint8_t* data, size_t size) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
+
+// Records what the pipeline hands out, after the session's consumer (consumers run in
+// name order): while that consumer is held back, nothing more arrives here.
+class HandOutProbe {
+ public:
+  explicit HandOutProbe(std::shared_ptr<crcp::video::GlobalSourceController> source)
+      : source_(std::move(source)) {
+    source_->AddOutputCallback("zz-probe", [this](uint8_t* data, uint32_t size, uint64_t) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      handed_out_.push_back(Fnv(data, size));
+    });
+  }
+  ~HandOutProbe() { source_->Stop("zz-probe"); }
+
+  std::vector<uint64_t> HandedOut() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handed_out_;
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return handed_out_.size();
+  }
+  // Waits until nothing has been handed out for five rounds of 100 ms in a row: a
+  // receiver that reads nothing holds the pipeline back once the socket buffers and the
+  // ring are full. False when the pipeline still went on after 20 s.
+  bool WaitUntilHeldBack() {
+    int still = 0;
+    for (int round = 0; round < 200 && still < 5; ++round) {
+      const size_t before = Count();
+      std::this_thread::sleep_for(milliseconds(100));
+      still = before == Count() ? still + 1 : 0;
+    }
+    return still == 5;
+  }
+
+ private:
+  const std::shared_ptr<crcp::video::GlobalSourceController> source_;
+  std::mutex mutex_;
+  std::vector<uint64_t> handed_out_;
+};
+
 class VideoShareTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -138,21 +201,9 @@ class VideoShareTest : public ::testing::Test {
 
     client_ = std::make_unique<crcp::Crcp>("client-uuid", manager_);
     client_->SetAuthKey("ABC123");
-    std::mutex mutex;
-    std::condition_variable cv;
-    std::optional<std::pair<std::string, int>> result;
-    ASSERT_TRUE(client_->Connect("127.0.0.1", receiver_->Port(),
-                                 [&](const std::string& id, int code) {
-                                   std::lock_guard<std::mutex> lock(mutex);
-                                   result = {id, code};
-                                   cv.notify_all();
-                                 }));
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      ASSERT_TRUE(cv.wait_for(lock, kWait, [&] { return result.has_value(); }));
-    }
-    ASSERT_EQ(result->second, crcp::Crcp::kConnected);
-    session_id_ = result->first;
+    const auto result = Connect();
+    ASSERT_EQ(result.second, crcp::Crcp::kConnected);
+    session_id_ = result.first;
     controller_ = video_->GetController(session_id_);
     ASSERT_TRUE(controller_);
     ASSERT_TRUE(side_->WaitForConnections(1, 1, kWait));
@@ -168,6 +219,20 @@ class VideoShareTest : public ::testing::Test {
       side_->Stop();
     }
     crcp::Config::Instance().SetBindAddress("");
+  }
+
+  // Connects the client to the receiver: the session id and the result code ("", 1
+  // when no result came).
+  std::pair<std::string, int> Connect() {
+    auto result = std::make_shared<std::promise<std::pair<std::string, int>>>();
+    auto done = result->get_future();
+    if (!client_->Connect("127.0.0.1", receiver_->Port(),
+                          [result](const std::string& id, int code) { result->set_value({id, code}); })) {
+      return {"", 1};
+    }
+    // The handshake gives up after 5 s.
+    if (done.wait_for(kWait) != std::future_status::ready) return {"", 1};
+    return done.get();
   }
 
   // Starts mirroring and waits for the answer to reach the listener.
@@ -259,12 +324,12 @@ TEST_F(VideoShareTest, WholeShare) {
   Play(1);
   WaitForMoreSamples(20);
   {
-    const auto samples = side_->Samples();
-    const auto stream = side_->Stream();
-    EXPECT_TRUE(HasNal(stream, samples.front(), 7)) << "the stream begins with its parameter sets";
-    const Probe probe = Decode(stream, "start");
+    const Received received = Snapshot(*side_);
+    EXPECT_TRUE(HasNal(received.stream, received.samples.front(), 7))
+        << "the stream begins with its parameter sets";
+    const Probe probe = Decode(received.stream, "start");
     EXPECT_EQ(probe.size, "512x288");
-    EXPECT_EQ(probe.frames, PictureCount(stream, samples));
+    EXPECT_EQ(probe.frames, PictureCount(received.stream, received.samples));
     EXPECT_EQ(probe.errors, "");
   }
 
@@ -385,62 +450,106 @@ TEST_F(VideoShareTest, ReceiverStartsAndUserStops) {
 
 // A receiver that reads slowly slows the stream down; nothing is lost or reordered on
 // the way.
-uint64_t Fnv(const uint8_t* data, size_t size) {
-  uint64_t h = 1469598103934665603ull;
-  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
-  return h;
-}
-
 TEST_F(VideoShareTest, ThrottledReceiverLosesNothing) {
   auto source = video_->source_manager()->GetSourceController("h264");
   ASSERT_TRUE(source);
-  // Runs after the session's consumer (names in order): what the pipeline handed out.
-  std::mutex mutex;
-  std::vector<uint64_t> handed_out;
-  auto handed = [&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    return handed_out.size();
-  };
-  source->AddOutputCallback("zz-probe", [&](uint8_t* data, uint32_t size, uint64_t) {
-    std::lock_guard<std::mutex> lock(mutex);
-    handed_out.push_back(Fnv(data, size));
-  });
+  HandOutProbe probe(source);
 
   side_->SetReadRate(40 * 1024);
   Play(1);
   WaitForMoreSamples(20);
 
-  // A receiver that stops reading holds the pipeline back once the socket buffers and
-  // the ring are full: nothing more is handed out.
   side_->SetReadingPaused(true);
-  size_t held = 0;
-  for (int i = 0; i < 200 && held < 5; ++i) {
-    const size_t before = handed();
-    std::this_thread::sleep_for(milliseconds(100));
-    held = before == handed() ? held + 1 : 0;
-  }
-  EXPECT_EQ(held, 5u) << "the pipeline went on while the receiver read nothing";
+  EXPECT_TRUE(probe.WaitUntilHeldBack()) << "the pipeline went on while the receiver read nothing";
   side_->SetReadingPaused(false);
   WaitForMoreSamples(20);
 
   // Everything handed out so far arrives, byte for byte and in order.
-  std::vector<uint64_t> expected;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    expected = handed_out;
-  }
+  const std::vector<uint64_t> expected = probe.HandedOut();
   side_->SetReadRate(0);
   ASSERT_TRUE(side_->WaitForSamples(expected.size(), kWait));
-  const auto samples = side_->Samples();
-  const auto stream = side_->Stream();
+  const Received received = Snapshot(*side_);
   for (size_t i = 0; i < expected.size(); ++i) {
-    ASSERT_EQ(Fnv(stream.data() + samples[i].offset, samples[i].size), expected[i]) << "sample " << i;
+    const auto& sample = received.samples[i];
+    ASSERT_EQ(Fnv(received.stream.data() + sample.offset, sample.size), expected[i]) << "sample " << i;
   }
-  const Probe probe = Decode(stream, "throttled");
-  EXPECT_EQ(probe.errors, "");
-  EXPECT_EQ(probe.frames, PictureCount(stream, samples));
+  const Probe decoded = Decode(received.stream, "throttled");
+  EXPECT_EQ(decoded.errors, "");
+  EXPECT_EQ(decoded.frames, PictureCount(received.stream, received.samples));
   EXPECT_TRUE(controller_->Teardown());
-  source->Stop("zz-probe");
+}
+
+// A change of the encoder restarts the pipeline while the receiver reads nothing: the
+// sample waiting for room in the ring is turned away by the restart. Once the new
+// pipeline is held back as well, the congestion is reported again (link statistics with
+// score 1), as it is before any restart.
+TEST_F(VideoShareTest, CongestionIsReportedAfterAPipelineRestart) {
+  auto source = video_->source_manager()->GetSourceController("h264");
+  ASSERT_TRUE(source);
+  HandOutProbe probe(source);
+  Play(1);
+  WaitForMoreSamples(5);
+  side_->SetReadingPaused(true);
+  ASSERT_TRUE(probe.WaitUntilHeldBack());
+  controller_->EnableHWAccel(false);  // on by default: the pipeline restarts
+  ASSERT_TRUE(source->IsRunning());
+
+  size_t reports = 0;
+  for (const auto& command : side_->Commands()) reports += command.id == 0x5;
+  // The report is made every 10 s while the ring stays full.
+  const auto report = side_->WaitForCommand(0x5, 3 * kWait, reports);
+  ASSERT_TRUE(report) << "no congestion report after the restart";
+  EXPECT_EQ(report->body, R"({"bandwidth":0,"rto":0,"rtt":0,"score":1})");
+  side_->SetReadingPaused(false);
+  WaitForMoreSamples(5);
+  EXPECT_TRUE(controller_->Teardown());
+}
+
+// A second connect to the same receiver gets the same session id. One that fails (the
+// receiver refuses the second launch, or never answers it) leaves the live share
+// streaming; one that succeeds replaces it.
+TEST_F(VideoShareTest, ReconnectReplacesTheLiveShareOnlyOnSuccess) {
+  Play(1);
+  WaitForMoreSamples(5);
+  // The receiver's heart beat stays with the live session whatever the newcomer does.
+  const auto shake = receiver_->WaitForMessage(0, kWait);
+  ASSERT_TRUE(shake);
+  receiver_->SetHeartBeatTarget("127.0.0.1", shake->content["heartBeatPort"].get<uint16_t>());
+
+  receiver_->SetRefuseSecondLaunch(true);
+  EXPECT_EQ(Connect().second, crcp::Crcp::kHandshakeFailed) << "refused launch";
+  receiver_->SetRefuseSecondLaunch(false);
+  WaitForMoreSamples(10);
+
+  AnswerScript silent;
+  silent.reply = Reply::kSilent;
+  receiver_->SetLaunchScript(silent);
+  EXPECT_EQ(Connect().second, crcp::Crcp::kHandshakeFailed) << "unanswered launch";
+  receiver_->SetLaunchScript(AnswerScript{});
+  receiver_->SetHeartBeatSending(true);
+  WaitForMoreSamples(10);
+  EXPECT_EQ(side_->DataConnections(), 1);
+  EXPECT_FALSE(receiver_->WaitForClosed(milliseconds(0), 1)) << "the live session was closed";
+
+  // Success: the old session goes, the new one's video connects afresh and streams.
+  const auto [id, code] = Connect();
+  ASSERT_EQ(code, crcp::Crcp::kConnected);
+  EXPECT_EQ(id, session_id_);
+  EXPECT_TRUE(receiver_->WaitForClosed(kWait, 1));
+  const auto newest = receiver_->WaitForMessage(0, kWait, 3);
+  ASSERT_TRUE(newest);
+  receiver_->SetHeartBeatTarget("127.0.0.1", newest->content["heartBeatPort"].get<uint16_t>());
+  ASSERT_TRUE(side_->WaitForConnections(2, 2, kWait));
+  auto replaced = controller_;
+  controller_ = video_->GetController(id);
+  ASSERT_TRUE(controller_);
+  EXPECT_NE(controller_, replaced);
+  EXPECT_FALSE(replaced->Teardown()) << "the old session's video is gone";
+  events_->Clear();
+  controller_->Play(1);
+  ASSERT_TRUE(side_->WaitForCommand(0x1, kWait, 1));
+  WaitForMoreSamples(5);
+  EXPECT_TRUE(controller_->Teardown());
 }
 
 // The extended screen: the virtual monitor is plugged into the (simulated) desktop,

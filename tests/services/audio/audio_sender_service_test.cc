@@ -201,6 +201,46 @@ TEST_F(AudioSenderServiceTest, OtherSessionsNeverTearDownTheLiveOne) {
   EXPECT_EQ(service_->GetController("live"), nullptr);
 }
 
+// A second launch under the id of a set-up session (a reconnect to the same receiver
+// while it shares) leaves that session alone until the newcomer is set up: a launch
+// that goes no further, or whose set-up fails, costs the live audio nothing; one that
+// is set up replaces it.
+TEST_F(AudioSenderServiceTest, SecondLaunchUnderTheSameIdReplacesOnlyOnceSetUp) {
+  LoopbackPeer receiver;
+  service_->InitConnection("s1", "127.0.0.1");
+  ASSERT_TRUE(service_->SetupConnection("s1", Setting(receiver.port(), 5001)));
+  ASSERT_TRUE(receiver.Accept());
+  const auto live = service_->GetController("s1");
+  ASSERT_NE(live, nullptr);
+
+  uint16_t closed_port = 0;
+  {
+    LoopbackPeer gone;
+    closed_port = gone.port();
+  }
+  service_->InitConnection("s1", "127.0.0.1");
+  EXPECT_EQ(service_->GetController("s1"), live);
+  EXPECT_FALSE(service_->SetupConnection("s1", Setting(closed_port, 5001)));
+  EXPECT_EQ(service_->GetController("s1"), live);
+  live->Play(0);
+  const auto start = receiver.ReadPacket();
+  ASSERT_TRUE(start) << "the live command link went";
+  EXPECT_EQ(start->type, 1u);
+
+  LoopbackPeer second;
+  service_->InitConnection("s1", "127.0.0.1");
+  ASSERT_TRUE(service_->SetupConnection("s1", Setting(second.port(), 5001)));
+  ASSERT_TRUE(second.Accept());
+  const auto fresh = service_->GetController("s1");
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_NE(fresh, live);
+  EXPECT_EQ(service_->GetController(), fresh);
+  fresh->Play(0);
+  ASSERT_TRUE(second.ReadPacket());
+  service_->Disconnect("s1");
+  EXPECT_EQ(service_->GetController("s1"), nullptr);
+}
+
 TEST_F(AudioSenderServiceTest, ListenerSetAfterSetupReachesTheSession) {
   class Listener : public ClientListener {
    public:

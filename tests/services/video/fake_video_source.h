@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,8 +16,11 @@
 namespace crcp::video::testing {
 
 // A pipeline stand-in that records every call and, while started, runs a "sink
-// thread" that hands out numbered samples as fast as the consumers take them. Like
-// the real pipeline its stops call the output interrupt before they join that thread.
+// thread" that hands out numbered samples as fast as the consumers take them (with
+// `run_sink`; otherwise the test hands them out with Emit). Like the real pipeline,
+// every stop of a started pipeline, a restart included, calls the output interrupt
+// and then waits for the output to end: it joins that thread, and waits for the
+// Emit calls in flight.
 class FakeSourceController : public IVideoSourceController {
  public:
   ~FakeSourceController() override { StopSink(); }
@@ -31,21 +35,23 @@ class FakeSourceController : public IVideoSourceController {
   }
   void SetHardwareEnabled(bool enabled) override {
     Record("SetHardwareEnabled " + std::to_string(enabled));
-    if (sink_.joinable()) {  // a running pipeline restarts with the other encoder
+    if (started_) {  // a running pipeline restarts with the other encoder
       StopSink();
-      StartSink();
+      if (run_sink) StartSink();
     }
   }
   void SetQualityMode(bool quality_mode) override { Record("SetQualityMode " + std::to_string(quality_mode)); }
   void Start() override {
     Record("Start");
     if (on_start) on_start();
+    started_ = true;
     if (!sink_.joinable() && run_sink) StartSink();
   }
   void Stop() override {
     Record("Stop");
     if (on_stop) on_stop();
     StopSink();
+    started_ = false;
   }
   void RequestKeyFrame() override { Record("RequestKeyFrame"); }
   void Pause() override { Record("Pause"); }
@@ -77,7 +83,14 @@ class FakeSourceController : public IVideoSourceController {
       callback = callback_;
     }
     uint8_t bytes[4] = {uint8_t(number >> 24), uint8_t(number >> 16), uint8_t(number >> 8), uint8_t(number)};
+    {
+      std::lock_guard<std::mutex> lock(emit_mutex_);
+      ++emitting_;
+    }
     if (callback) callback(bytes, sizeof bytes, number);
+    std::lock_guard<std::mutex> lock(emit_mutex_);
+    --emitting_;
+    emit_done_.notify_all();
   }
 
   bool run_sink = false;
@@ -101,7 +114,7 @@ class FakeSourceController : public IVideoSourceController {
     });
   }
   void StopSink() {
-    if (!sink_.joinable()) return;
+    if (!started_) return;
     sink_running_ = false;
     std::function<void()> interrupt;
     {
@@ -109,13 +122,19 @@ class FakeSourceController : public IVideoSourceController {
       interrupt = interrupt_;
     }
     if (interrupt) interrupt();
-    sink_.join();
+    if (sink_.joinable()) sink_.join();
+    std::unique_lock<std::mutex> lock(emit_mutex_);
+    emit_done_.wait(lock, [this] { return emitting_ == 0; });
   }
 
   std::mutex mutex_;
   std::vector<std::string> calls_;
   OutputCallback callback_;
   std::function<void()> interrupt_;
+  std::mutex emit_mutex_;
+  std::condition_variable emit_done_;
+  int emitting_ = 0;
+  std::atomic<bool> started_{false};
   std::atomic<bool> sink_running_{false};
   std::atomic<uint32_t> handed_out_{0};
   std::thread sink_;

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/display/sim_virtual_display_driver.h"
@@ -109,6 +112,46 @@ TEST_F(VideoProviderTest, CongestionIsReported) {
   EXPECT_EQ(provider.Queued(), 2u);
   provider.Stop();  // releases the held sample
   ASSERT_EQ(producer.wait_for(kBound), std::future_status::ready);
+}
+
+// Waits until `done` holds; false when it does not within the bound.
+template <typename Condition>
+bool Eventually(Condition done) {
+  const auto until = std::chrono::steady_clock::now() + kBound;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// A pipeline restart (here a change of the encoder) turns away the sample that waits
+// for room. It is not counted: after the restart a full ring with a sample waiting is
+// congestion again, and reported as such.
+TEST_F(VideoProviderTest, SampleTurnedAwayByARestartIsNotCounted) {
+  VideoProvider::Options options;
+  options.round = std::chrono::milliseconds(1);
+  options.report_rounds = 5;
+  VideoProvider provider(controller_, options);
+  provider.Start();
+  source_->Emit(1);
+  source_->Emit(2);
+  auto waiting = std::async(std::launch::async, [&] { source_->Emit(3); });
+  ASSERT_TRUE(Eventually([&] { return provider.InCount() == 3; }));
+  controller_->SetHardwareEnabled(false);
+  ASSERT_EQ(waiting.wait_for(kBound), std::future_status::ready) << "the restart releases it";
+  EXPECT_EQ(provider.InCount(), 2u);
+  EXPECT_EQ(provider.Queued(), 2u);
+
+  auto next = std::async(std::launch::async, [&] { source_->Emit(4); });
+  ASSERT_TRUE(Eventually([&] { return provider.InCount() == 3; }));
+  std::atomic<int> reports{0};
+  provider.SetTcpInfoCallback([&](uint32_t score, uint32_t, uint32_t, uint32_t) {
+    if (score == 1) ++reports;
+  });
+  EXPECT_TRUE(Eventually([&] { return reports > 0; })) << "no congestion report after the restart";
+  provider.Stop();
+  ASSERT_EQ(next.wait_for(kBound), std::future_status::ready);
 }
 
 }  // namespace
