@@ -174,9 +174,17 @@ TonePlayer::~TonePlayer() {
 
 int RecordPeak(const std::string& source, int ms) {
   pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+  // Fragments of 10 ms: by default the server hands a quiet null sink's monitor over in
+  // blocks of seconds.
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength = static_cast<uint32_t>(-1);
+  attr.prebuf = static_cast<uint32_t>(-1);
+  attr.minreq = static_cast<uint32_t>(-1);
+  attr.fragsize = 441 * 4;
   int error = 0;
   pa_simple* s = pa_simple_new(nullptr, "castora-test", PA_STREAM_RECORD, source.c_str(), "peak", &spec, nullptr,
-                               nullptr, &error);
+                               &attr, &error);
   if (s == nullptr) return -1;
   std::vector<int16_t> buffer(441 * 2);
   int peak = 0;
