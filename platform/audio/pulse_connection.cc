@@ -282,8 +282,7 @@ void PulseConnection::FollowDefault() {
   std::vector<SinkInfo> sinks;
   if (RealDefaultSinkName(&real) != AudioResult::kOk || Sinks(std::string(), &sinks) != AudioResult::kOk) return;
   // The user's output: the one just made the default, else the diverted one while it is
-  // there, else (it went away) the first output left, as the server would choose had
-  // the stand-in not been the default.
+  // there, else (it went away) the first output left.
   const SinkInfo* chosen = nullptr;
   const SinkInfo* still_there = nullptr;
   const SinkInfo* first = nullptr;
