@@ -64,6 +64,12 @@ class Subscription {
   virtual ~Subscription() = default;
 };
 
+// Held by a capture that keeps the local output muted; see AudioSystem::HoldForCapture.
+class CaptureHold {
+ public:
+  virtual ~CaptureHold() = default;
+};
+
 // One captured packet; the bytes stay valid until ReleasePacket.
 struct CapturePacket {
   const uint8_t* data = nullptr;
@@ -98,6 +104,7 @@ class AudioSystem {
 
   // The endpoint operations act on the default render endpoint.
   virtual AudioResult GetDefaultEndpoint(Endpoint* endpoint) = 0;
+  // The outputs a user can pick; a system's own helper sinks are not among them.
   virtual AudioResult ActiveEndpoints(std::vector<Endpoint>* endpoints) = 0;
   virtual AudioResult SetDefaultEndpoint(const std::string& id) = 0;
   virtual AudioResult GetMute(bool* muted) = 0;
@@ -110,6 +117,14 @@ class AudioSystem {
   virtual std::unique_ptr<Subscription> SubscribeEndpointChanges(EndpointObserver* observer) = 0;
   // Volume and mute changes of the endpoint that is the default now.
   virtual std::unique_ptr<Subscription> SubscribeVolume(EndpointObserver* observer) = 0;
+
+  // While a hold lives, muting the default endpoint silences its speakers only: the
+  // loopback still hears what it plays, whatever the default is meanwhile. Once the
+  // last hold is gone, a muted endpoint is muted the ordinary way (a system whose mute
+  // also silences its loopback keeps the sound elsewhere while held, and gives it back
+  // then). A capture that keeps the local output muted holds from before it mutes the
+  // output until after it has restored it. Never outlives the system.
+  virtual std::unique_ptr<CaptureHold> HoldForCapture() = 0;
 
   // Opens a loopback capture of the default endpoint in its own mix format.
   virtual AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) = 0;

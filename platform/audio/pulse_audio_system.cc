@@ -12,13 +12,38 @@
 
 namespace platform::audio {
 
+class PulseAudioSystem::Hold : public CaptureHold {
+ public:
+  explicit Hold(PulseAudioSystem* system) : system_(system) {}
+  ~Hold() override { system_->ReleaseHold(); }
+
+ private:
+  PulseAudioSystem* const system_;
+};
+
 PulseAudioSystem::PulseAudioSystem() : notifier_(std::make_shared<PulseNotifier>()) {}
 
 PulseAudioSystem::~PulseAudioSystem() {
-  std::lock_guard<std::mutex> lock(connect_mutex_);
+  std::shared_ptr<PulseConnection> connection;
+  {
+    std::lock_guard<std::mutex> lock(connect_mutex_);
+    connection = std::move(connection_);
+  }
   // The output's streams go back to it before the server forgets who moved them.
-  if (connection_ != nullptr && connection_->Alive()) connection_->Undivert();
-  connection_.reset();
+  if (connection != nullptr && connection->Alive()) connection->Undivert();
+  // A follow-up of the connection may still run on the notifier's thread.
+  notifier_->Shutdown();
+}
+
+std::unique_ptr<CaptureHold> PulseAudioSystem::HoldForCapture() {
+  std::lock_guard<std::mutex> lock(connect_mutex_);
+  if (holds_++ == 0 && connection_ != nullptr) connection_->SetHeld(true);
+  return std::make_unique<Hold>(this);
+}
+
+void PulseAudioSystem::ReleaseHold() {
+  std::lock_guard<std::mutex> lock(connect_mutex_);
+  if (--holds_ == 0 && connection_ != nullptr && connection_->Alive()) connection_->SetHeld(false);
 }
 
 std::shared_ptr<PulseConnection> PulseAudioSystem::Connect(AudioResult* result) {
@@ -33,7 +58,8 @@ std::shared_ptr<PulseConnection> PulseAudioSystem::Connect(AudioResult* result) 
   if (*result != AudioResult::kOk) return nullptr;
   // A stand-in sink left behind by an earlier connection (or a killed run) would keep
   // the output silent.
-  connection->RemoveLeftoverStandIn();
+  connection->RemoveLeftoverStandIns();
+  if (holds_ > 0) connection->SetHeld(true);
   connection_ = connection;
   return connection_;
 }
@@ -73,7 +99,9 @@ AudioResult PulseAudioSystem::ActiveEndpoints(std::vector<Endpoint>* endpoints) 
   r = c->Sinks(std::string(), &sinks);
   if (r != AudioResult::kOk) return r;
   endpoints->clear();
-  for (const SinkInfo& s : sinks) endpoints->push_back(Endpoint{s.name, s.connected});
+  for (const SinkInfo& s : sinks) {
+    if (!IsStandIn(s)) endpoints->push_back(Endpoint{s.name, s.connected});
+  }
   return AudioResult::kOk;
 }
 
@@ -81,7 +109,7 @@ AudioResult PulseAudioSystem::SetDefaultEndpoint(const std::string& id) {
   AudioResult r;
   auto c = Connect(&r);
   if (!c) return r;
-  return c->SetDefaultSink(id);
+  return c->SetDefaultEndpoint(id);
 }
 
 AudioResult PulseAudioSystem::GetMute(bool* muted) {
@@ -97,14 +125,7 @@ AudioResult PulseAudioSystem::SetMute(bool muted) {
   AudioResult r;
   auto c = ConnectToDefaultSink(&sink, &r);
   if (!c) return r;
-  if (muted) return c->Divert(sink);
-  if (c->IsDiverted(sink.name)) {
-    r = c->Undivert();
-    if (r != AudioResult::kOk || !sink.muted) return r;
-  }
-  return c->Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
-    return pa_context_set_sink_mute_by_name(ctx, sink.name.c_str(), 0, done, holder);
-  });
+  return muted ? c->Mute(sink) : c->Unmute(sink);
 }
 
 AudioResult PulseAudioSystem::GetMasterVolume(float* volume) {

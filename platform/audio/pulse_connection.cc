@@ -52,6 +52,8 @@ AudioResult PulseConnection::Open() {
       context_, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
       nullptr, nullptr));
   Unref(pa_context_get_server_info(context_, &PulseConnection::OnServerInfoEvent, this));
+  // Every sink's state as it is now, so that the first change of each is seen as one.
+  Unref(pa_context_get_sink_info_list(context_, &PulseConnection::OnSinkSeen, this));
   return AudioResult::kOk;
 }
 
@@ -111,9 +113,80 @@ AudioResult PulseConnection::SetDefaultSink(const std::string& name) {
   });
 }
 
-AudioResult PulseConnection::Divert(const SinkInfo& sink) {
+AudioResult PulseConnection::SetSinkMute(const std::string& name, bool muted) {
+  return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_set_sink_mute_by_name(ctx, name.c_str(), muted ? 1 : 0, done, holder);
+  });
+}
+
+AudioResult PulseConnection::SetDefaultEndpoint(const std::string& name) {
   std::lock_guard<std::mutex> op(divert_op_mutex_);
-  if (IsDiverted(sink.name)) return AudioResult::kOk;
+  if (IsStandInName(name)) return AudioResult::kFailed;
+  bool diverted;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted = !diverted_sink_.empty();
+  }
+  if (!diverted) return SetDefaultSink(name);
+  std::vector<SinkInfo> sinks;
+  AudioResult r = Sinks(name, &sinks);
+  if (r != AudioResult::kOk) return r;
+  if (sinks.empty()) return AudioResult::kFailed;
+  return RetargetLocked(sinks.front());
+}
+
+void PulseConnection::SetHeld(bool held) {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  held_ = held;
+  if (held) return;
+  std::string sink;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    sink = diverted_sink_;
+  }
+  if (sink.empty()) return;
+  // Muted before its streams come back, so that nothing sounds in between.
+  SetSinkMute(sink, true);
+  UndivertLocked();
+}
+
+AudioResult PulseConnection::Mute(const SinkInfo& sink) {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  if (held_) return DivertLocked(sink);
+  return SetSinkMute(sink.name, true);
+}
+
+AudioResult PulseConnection::Unmute(const SinkInfo& sink) {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  bool diverted;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted = !diverted_sink_.empty();
+  }
+  if (diverted) {
+    // A diversion is always the endpoint's own (it follows the default).
+    AudioResult r = UndivertLocked();
+    if (r != AudioResult::kOk) return r;
+  }
+  if (!sink.muted) return AudioResult::kOk;
+  return SetSinkMute(sink.name, false);
+}
+
+AudioResult PulseConnection::Undivert() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  return UndivertLocked();
+}
+
+AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
+  bool diverted;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    if (diverted_sink_ == sink.name) return AudioResult::kOk;
+    diverted = !diverted_sink_.empty();
+  }
+  // One stand-in at a time: a second one would be loaded beside it (numbered by the
+  // server) and left behind.
+  if (diverted) return RetargetLocked(sink);
   std::string properties = "device.description=Castora-muted-output";
   // Sink names are plain (letters, digits and a few marks), so a double-quoted value
   // inside the single-quoted argument needs no escaping; a name that would (none the
@@ -130,39 +203,42 @@ AudioResult PulseConnection::Divert(const SinkInfo& sink) {
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_ = sink.name;
+    diverted_volume_ = VolumeScalar(sink.volume);
     module_ = module;
   }
-  r = SetDefaultSink(kMutedSinkName);
-  if (r == AudioResult::kOk) r = MoveInputs(sink.index, kMutedSinkName);
+  // A server that restores a sink's state by its name may give the stand-in the mute
+  // or volume of an earlier one; the capture hears it only unmuted at full volume.
+  SetSinkMute(kMutedSinkName, false);
+  pa_cvolume full;
+  pa_cvolume_set(&full, sink.spec.channels, PA_VOLUME_NORM);
+  Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_set_sink_volume_by_name(ctx, kMutedSinkName, &full, done, holder);
+  });
+  // Moved while the output is still the default, the streams stay on the stand-in when
+  // the default changes later; streams that start meanwhile land on the new default.
+  r = MoveInputs(sink.index, kMutedSinkName);
+  if (r == AudioResult::kOk) r = SetDefaultSink(kMutedSinkName);
   if (r != AudioResult::kOk) {
     UndivertLocked();
     return r;
   }
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
+  // The loopback now records the stand-in's monitor.
+  PostEndpointChanged();
   return AudioResult::kOk;
 }
 
-AudioResult PulseConnection::Undivert() {
-  std::lock_guard<std::mutex> op(divert_op_mutex_);
-  return UndivertLocked();
-}
-
-AudioResult PulseConnection::RemoveLeftoverStandIn() {
-  std::lock_guard<std::mutex> op(divert_op_mutex_);
-  std::vector<SinkInfo> stand_in;
-  AudioResult r = Sinks(kMutedSinkName, &stand_in);
-  if (r != AudioResult::kOk || stand_in.empty()) return r;
-  const SinkInfo& left = stand_in.front();
-  std::vector<SinkInfo> output;
-  if (!left.diverted_from.empty() && left.diverted_from != kMutedSinkName &&
-      Sinks(left.diverted_from, &output) == AudioResult::kOk && !output.empty()) {
-    std::string real;
-    if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) {
-      SetDefaultSink(left.diverted_from);
-    }
-    MoveInputs(left.index, left.diverted_from);
+AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted_sink_ = sink.name;
+    diverted_volume_ = VolumeScalar(sink.volume);
   }
-  return UnloadModule(left.owner_module);
+  AudioResult r = MoveInputs(sink.index, kMutedSinkName);
+  if (r == AudioResult::kOk) r = SetDefaultSink(kMutedSinkName);
+  notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
+  PostEndpointChanged();
+  return r;
 }
 
 AudioResult PulseConnection::UndivertLocked() {
@@ -176,6 +252,7 @@ AudioResult PulseConnection::UndivertLocked() {
   if (sink.empty()) return AudioResult::kOk;
   std::string real;
   if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) SetDefaultSink(sink);
+  // Moved to the default, the streams follow the default again as before.
   std::vector<SinkInfo> muted;
   if (Sinks(kMutedSinkName, &muted) == AudioResult::kOk && !muted.empty()) MoveInputs(muted.front().index, sink);
   // Unloading moves whatever is left on the null sink to the default.
@@ -188,6 +265,73 @@ AudioResult PulseConnection::UndivertLocked() {
   std::vector<SinkInfo> restored;
   if (Sinks(sink, &restored) == AudioResult::kOk && !restored.empty()) {
     notifier_->Post(PulseEvent{true, sink, restored.front().muted, VolumeScalar(restored.front().volume)});
+  }
+  PostEndpointChanged();
+  return r;
+}
+
+void PulseConnection::FollowDefault() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  std::string diverted;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted = diverted_sink_;
+  }
+  if (diverted.empty()) return;
+  std::string real;
+  std::vector<SinkInfo> sinks;
+  if (RealDefaultSinkName(&real) != AudioResult::kOk || Sinks(std::string(), &sinks) != AudioResult::kOk) return;
+  // The user's output: the one just made the default, else the diverted one while it is
+  // there, else (it went away) the first output left.
+  const SinkInfo* chosen = nullptr;
+  const SinkInfo* still_there = nullptr;
+  const SinkInfo* first = nullptr;
+  for (const SinkInfo& s : sinks) {
+    if (IsStandIn(s)) continue;
+    if (s.name == real) chosen = &s;
+    if (s.name == diverted) still_there = &s;
+    if (first == nullptr) first = &s;
+  }
+  const SinkInfo* target = chosen != nullptr ? chosen : still_there != nullptr ? still_there : first;
+  if (target == nullptr) return;  // no output at all: the next one that comes is followed
+  if (target->name == diverted && real == kMutedSinkName) return;
+  RetargetLocked(*target);
+}
+
+void PulseConnection::PostFollowDefault() {
+  std::weak_ptr<PulseConnection> weak = weak_from_this();
+  notifier_->PostTask([weak] {
+    if (auto self = weak.lock()) {
+      if (self->Alive()) self->FollowDefault();
+    }
+  });
+}
+
+void PulseConnection::PostEndpointChanged() { notifier_->Post(PulseEvent{false, std::string(), false, 1.0f}); }
+
+AudioResult PulseConnection::RemoveLeftoverStandIns() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  std::vector<SinkInfo> sinks;
+  AudioResult r = Sinks(std::string(), &sinks);
+  if (r != AudioResult::kOk) return r;
+  uint32_t ours;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    ours = module_;
+  }
+  for (const SinkInfo& left : sinks) {
+    if (!IsStandIn(left) || (ours != PA_INVALID_INDEX && left.owner_module == ours)) continue;
+    bool output_there = false;
+    for (const SinkInfo& s : sinks) {
+      if (!IsStandIn(s) && s.name == left.diverted_from) output_there = true;
+    }
+    if (output_there) {
+      std::string real;
+      if (RealDefaultSinkName(&real) == AudioResult::kOk && real == left.name) SetDefaultSink(left.diverted_from);
+      MoveInputs(left.index, left.diverted_from);
+    }
+    AudioResult u = UnloadModule(left.owner_module);
+    if (u != AudioResult::kOk) r = u;
   }
   return r;
 }
@@ -231,12 +375,22 @@ void PulseConnection::OnState(pa_context* c, void* userdata) {
 
 // Loop thread: a sink or the server changed; fetch what changed.
 void PulseConnection::OnEvent(pa_context* c, pa_subscription_event_type_t t, uint32_t index, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
   auto facility = t & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
   auto type = t & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
   if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
     Unref(pa_context_get_server_info(c, &PulseConnection::OnServerInfoEvent, userdata));
   } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && type != PA_SUBSCRIPTION_EVENT_REMOVE) {
     Unref(pa_context_get_sink_info_by_index(c, index, &PulseConnection::OnSinkEvent, userdata));
+  } else if (facility == PA_SUBSCRIPTION_EVENT_SINK) {
+    self->last_volume_.erase(index);
+    bool diverted;
+    {
+      std::lock_guard<std::mutex> lock(self->alias_mutex_);
+      diverted = !self->diverted_sink_.empty();
+    }
+    // Perhaps the diverted output was unplugged.
+    if (diverted) self->PostFollowDefault();
   }
 }
 
@@ -246,24 +400,68 @@ void PulseConnection::OnServerInfoEvent(pa_context*, const pa_server_info* i, vo
   std::string name = i->default_sink_name;
   {
     std::lock_guard<std::mutex> lock(self->alias_mutex_);
-    if (!self->diverted_sink_.empty() && name == kMutedSinkName) name = self->diverted_sink_;
+    if (!self->diverted_sink_.empty()) {
+      if (name != kMutedSinkName) {
+        // The user picked another output while diverted: the diversion moves to it,
+        // and then it is the endpoint.
+        self->PostFollowDefault();
+        return;
+      }
+      name = self->diverted_sink_;
+    }
   }
   if (self->have_default_ && name == self->default_sink_) return;
   bool first = !self->have_default_;
   self->have_default_ = true;
   self->default_sink_ = name;
-  if (!first) self->notifier_->Post(PulseEvent{false, name, false, 1.0f});
+  if (!first) self->PostEndpointChanged();
 }
 
-void PulseConnection::OnSinkEvent(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
+void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol, void* userdata) {
   auto* self = static_cast<PulseConnection*>(userdata);
   if (eol != 0 || i == nullptr || i->name == nullptr) return;
   // Sinks report many kinds of change; only mute and volume are passed on.
-  std::pair<bool, float> now(i->mute != 0 || self->IsDiverted(i->name), VolumeScalar(i->volume));
+  const std::pair<bool, float> now(i->mute != 0, VolumeScalar(i->volume));
   auto it = self->last_volume_.find(i->index);
-  if (it != self->last_volume_.end() && it->second == now) return;
+  const bool first = it == self->last_volume_.end();
+  const std::pair<bool, float> before = first ? now : it->second;
   self->last_volume_[i->index] = now;
-  self->notifier_->Post(PulseEvent{true, i->name, now.first, now.second});
+  std::string diverted;
+  float diverted_volume;
+  bool stand_in;
+  {
+    std::lock_guard<std::mutex> lock(self->alias_mutex_);
+    diverted = self->diverted_sink_;
+    stand_in = self->module_ != PA_INVALID_INDEX && i->owner_module == self->module_;
+    if (!stand_in && i->name == diverted) self->diverted_volume_ = now.second;
+    diverted_volume = self->diverted_volume_;
+  }
+  if (stand_in) {
+    if (diverted.empty()) return;
+    // The stand-in is the server's default, so a desk's mute key mutes it; muted it
+    // would silence the capture. It is unmuted at once, and the key counts as a touch
+    // of the output's control, which reads as muted all along.
+    if (now.first) {
+      Unref(pa_context_set_sink_mute_by_index(c, i->index, 0, nullptr, nullptr));
+    }
+    if (!first && (now.first || now.second != before.second)) {
+      self->notifier_->Post(PulseEvent{true, diverted, true, diverted_volume});
+    }
+    return;
+  }
+  if (first) {
+    // A new output; perhaps the first one again after the diverted one went away.
+    if (!diverted.empty()) self->PostFollowDefault();
+    return;
+  }
+  if (now == before) return;
+  self->notifier_->Post(PulseEvent{true, i->name, now.first || i->name == diverted, now.second});
+}
+
+void PulseConnection::OnSinkSeen(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (eol != 0 || i == nullptr) return;
+  self->last_volume_[i->index] = std::make_pair(i->mute != 0, VolumeScalar(i->volume));
 }
 
 }  // namespace platform::audio

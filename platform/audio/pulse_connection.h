@@ -21,7 +21,22 @@ namespace platform::audio {
 // One connection to the sound server: its threaded main loop and context, the requests
 // the sound system makes, the diversion that stands in for muting, and the
 // subscription that turns the server's changes into notifications.
-class PulseConnection {
+//
+// The diversion. A sink's monitor is taken after the sink's mute, so muting an output
+// the ordinary way would silence the capture too. While a capture holds the connection
+// (SetHeld), muting the output instead moves its streams to a null sink of the same
+// format (the stand-in), which becomes the server's default so that new streams land
+// there as well: nothing reaches the speakers, and the loopback records the stand-in's
+// monitor. Through this class the output stays the default endpoint and reads as muted;
+// the stand-in is never listed and never the endpoint. The diversion belongs to the
+// user's output, whichever that is: when the user picks another output or the diverted
+// one goes away, the diversion moves to the new one (it is muted the same way). The
+// stand-in itself is kept unmuted at full volume, since it is what the capture hears; a
+// mute or volume change of it (a desk's keys act on the server's default) counts as a
+// touch of the output's control. Unmuting, or the capture letting go while the output
+// is still muted, gives the output its streams and the default back and removes the
+// stand-in; in the second case the output is muted the ordinary way first.
+class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
  public:
   explicit PulseConnection(std::shared_ptr<PulseNotifier> notifier) : notifier_(std::move(notifier)) {}
   ~PulseConnection();
@@ -36,15 +51,17 @@ class PulseConnection {
     pa_threaded_mainloop* loop;
   };
 
-  // The default sink as the system shows it: while an output is muted by diversion
-  // the server's default is the stand-in sink, but the endpoint is still the output.
+  // The default sink as the system shows it: while an output is diverted the server's
+  // default is the stand-in, but the endpoint is still the output.
   AudioResult DefaultSinkName(std::string* name);
   bool IsDiverted(const std::string& sink);
   AudioResult RealDefaultSinkName(std::string* name);
   // All sinks (empty name) or the one of that name.
   AudioResult Sinks(const std::string& name, std::vector<SinkInfo>* sinks);
   AudioResult DefaultSink(SinkInfo* sink);
-  AudioResult SetDefaultSink(const std::string& name);
+  // Makes the sink the server's default; while diverted, the diversion moves to it
+  // instead. A stand-in is refused.
+  AudioResult SetDefaultEndpoint(const std::string& name);
 
   // Runs one call that answers with a success flag: start(context, callback, userdata)
   // issues it with the callback and user data given.
@@ -55,19 +72,21 @@ class PulseConnection {
         nullptr);
   }
 
-  // Muting an output whose monitor is taken after the mute (any sink with software mute)
-  // would silence the capture too. Instead the output's streams are moved to a null
-  // sink of the same format, which becomes the server's default: nothing reaches the
-  // speakers, and the loopback records the null sink's monitor. Unmuting moves the
-  // streams back and removes the null sink.
-  AudioResult Divert(const SinkInfo& sink);
+  // Whether a capture holds the connection: muting diverts while it does. Letting go
+  // turns a diversion into the ordinary mute of the output.
+  void SetHeld(bool held);
+  // Mutes the endpoint `sink` (diverted while held, else the ordinary way).
+  AudioResult Mute(const SinkInfo& sink);
+  // Ends a diversion and clears the ordinary mute of the endpoint `sink`.
+  AudioResult Unmute(const SinkInfo& sink);
+  // Ends a diversion, leaving the ordinary mute as it is.
   AudioResult Undivert();
 
-  // A stand-in that this connection did not make was left by a run that ended without
-  // unmuting (killed, or its server connection lost): the output it names gets the
+  // Stand-ins that this connection did not make were left by a run that ended without
+  // unmuting (killed, or its server connection lost): the output each names gets the
   // default and its streams back before the stand-in goes. Without that output (it was
   // unplugged meanwhile) the server moves the streams to whatever it makes the default.
-  AudioResult RemoveLeftoverStandIn();
+  AudioResult RemoveLeftoverStandIns();
 
   pa_context* context() { return context_; }
   pa_threaded_mainloop* loop() { return loop_; }
@@ -101,7 +120,18 @@ class PulseConnection {
     if (op != nullptr) pa_operation_unref(op);
   }
 
+  // With divert_op_mutex_ held.
+  AudioResult DivertLocked(const SinkInfo& sink);
+  AudioResult RetargetLocked(const SinkInfo& sink);
   AudioResult UndivertLocked();
+  // Notifier thread: after the server's default changed or a sink came or went while
+  // diverted, the diversion moves to the user's output as it is now.
+  void FollowDefault();
+  void PostFollowDefault();
+  void PostEndpointChanged();
+
+  AudioResult SetDefaultSink(const std::string& name);
+  AudioResult SetSinkMute(const std::string& name, bool muted);
   AudioResult LoadModule(const std::string& name, const std::string& args, uint32_t* index);
   AudioResult UnloadModule(uint32_t index);
   // Moves every stream playing on the sink of that index to the named sink.
@@ -110,7 +140,8 @@ class PulseConnection {
   static void OnState(pa_context* c, void* userdata);
   static void OnEvent(pa_context* c, pa_subscription_event_type_t t, uint32_t index, void* userdata);
   static void OnServerInfoEvent(pa_context*, const pa_server_info* i, void* userdata);
-  static void OnSinkEvent(pa_context*, const pa_sink_info* i, int eol, void* userdata);
+  static void OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol, void* userdata);
+  static void OnSinkSeen(pa_context*, const pa_sink_info* i, int eol, void* userdata);
 
   std::shared_ptr<PulseNotifier> notifier_;
   pa_threaded_mainloop* loop_ = nullptr;
@@ -119,15 +150,19 @@ class PulseConnection {
   std::mutex state_mutex_;
   std::condition_variable state_cv_;
   pa_context_state_t state_ = PA_CONTEXT_UNCONNECTED;
-  // Serialises Divert and Undivert, which wait on the server.
+  // Serialises every change of the diversion and of the hold, which wait on the server.
   std::mutex divert_op_mutex_;
-  // The diverted output and the null sink's module; read by the loop thread too.
+  bool held_ = false;  // under divert_op_mutex_
+  // The diverted output, its volume and the stand-in's module; read by the loop
+  // thread too.
   std::mutex alias_mutex_;
   std::string diverted_sink_;
+  float diverted_volume_ = 1.0f;
   uint32_t module_ = PA_INVALID_INDEX;
   // Loop thread only.
   bool have_default_ = false;
   std::string default_sink_;
+  // Mute and volume of each sink as last seen, so that only changes are passed on.
   std::map<uint32_t, std::pair<bool, float>> last_volume_;
 };
 

@@ -6,18 +6,29 @@ namespace platform::audio {
 
 PulseNotifier::PulseNotifier() : thread_([this] { Run(); }) {}
 
-PulseNotifier::~PulseNotifier() {
+PulseNotifier::~PulseNotifier() { Shutdown(); }
+
+void PulseNotifier::Shutdown() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
+    items_.clear();
     wake_.notify_all();
   }
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
 }
 
 void PulseNotifier::Post(PulseEvent event) {
   std::lock_guard<std::mutex> lock(mutex_);
-  events_.push_back(std::move(event));
+  if (stop_) return;
+  items_.push_back(Item{std::move(event), nullptr});
+  wake_.notify_all();
+}
+
+void PulseNotifier::PostTask(std::function<void()> task) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stop_) return;
+  items_.push_back(Item{PulseEvent{}, std::move(task)});
   wake_.notify_all();
 }
 
@@ -35,14 +46,21 @@ void PulseNotifier::Unregister(int token) {
 
 void PulseNotifier::Run() {
   for (;;) {
-    PulseEvent event;
+    Item item;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stop_ || !events_.empty(); });
+      wake_.wait(lock, [this] { return stop_ || !items_.empty(); });
       if (stop_) return;
-      event = std::move(events_.front());
-      events_.pop_front();
+      item = std::move(items_.front());
+      items_.pop_front();
     }
+    if (item.task) {
+      // Outside the observers' lock: a task waits on the server, and an observer being
+      // unregistered meanwhile must not wait for it.
+      item.task();
+      continue;
+    }
+    const PulseEvent& event = item.event;
     std::lock_guard<std::recursive_mutex> lock(observers_mutex_);
     auto registrations = registrations_;
     for (const auto& kv : registrations) {

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,12 +23,18 @@ struct PulseEvent {
 
 // Notifications queued by the server connection (on the server's loop thread),
 // delivered on a thread of their own so that observers may call back into the system.
+// The same thread runs the connection's follow-up work that must wait on the server
+// (which the loop thread itself cannot), in order with the notifications.
 class PulseNotifier {
  public:
   PulseNotifier();
   ~PulseNotifier();
 
   void Post(PulseEvent event);
+  void PostTask(std::function<void()> task);
+  // Ends the thread; what is still queued is dropped and later posts are ignored. Not
+  // from the notifier's own thread.
+  void Shutdown();
   // An observer of default-sink changes (volume false) or of the named sink's volume.
   int Register(EndpointObserver* observer, bool volume, const std::string& sink);
   // Returns once no delivery to that observer runs any more.
@@ -40,11 +47,17 @@ class PulseNotifier {
     std::string sink;
   };
 
+  // One queued item: a notification, or a task when `task` is set.
+  struct Item {
+    PulseEvent event;
+    std::function<void()> task;
+  };
+
   void Run();
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<PulseEvent> events_;
+  std::deque<Item> items_;
   bool stop_ = false;
   // Held while observers are called so that Unregister waits for a delivery.
   std::recursive_mutex observers_mutex_;

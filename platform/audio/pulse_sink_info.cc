@@ -50,6 +50,13 @@ SinkInfo FromPa(const pa_sink_info* i) {
   return s;
 }
 
+bool IsStandInName(const std::string& name) {
+  const std::string prefix = std::string(kMutedSinkName) + ".";
+  return name == kMutedSinkName || name.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool IsStandIn(const SinkInfo& sink) { return IsStandInName(sink.name) || !sink.diverted_from.empty(); }
+
 pa_channel_map WaveLayout(uint32_t channels) {
   static const pa_channel_position_t k[9][8] = {
       {},

@@ -29,6 +29,12 @@ struct SinkInfo {
 
 SinkInfo FromPa(const pa_sink_info* i);
 
+// A stand-in sink: ours, or one an earlier run left (by its name, which the server
+// numbers when it is taken: "castora_muted_output.2", or by the output it names). Never
+// an output of its own.
+bool IsStandIn(const SinkInfo& sink);
+bool IsStandInName(const std::string& name);
+
 // The loudest channel's volume as a level in [0, 1].
 float VolumeScalar(const pa_cvolume& v);
 

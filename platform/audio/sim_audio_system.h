@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -70,6 +71,8 @@ class SimAudioSystem : public AudioSystem {
   AudioResult SetMasterVolume(float volume) override;
   std::unique_ptr<Subscription> SubscribeEndpointChanges(EndpointObserver* observer) override;
   std::unique_ptr<Subscription> SubscribeVolume(EndpointObserver* observer) override;
+  // The simulated loopback hears a muted endpoint anyway: a hold changes nothing.
+  std::unique_ptr<CaptureHold> HoldForCapture() override { return std::make_unique<CaptureHold>(); }
   AudioResult OpenLoopback(std::unique_ptr<LoopbackStream>* stream) override;
   // A simulated system starts afresh with each process: nothing is left to recover.
   AudioResult RecoverOutput() override { return AudioResult::kOk; }

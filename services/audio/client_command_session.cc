@@ -131,7 +131,12 @@ class ClientCommandSession::ClientCommandSessionImpl {
   };
 
   // Listener calls are made after the session lock is released, so that a listener may
-  // call straight back into the session (a new start from OnTeardown, say).
+  // call straight back into the session (a new start from OnTeardown, say). Each change
+  // of the status and its listener calls run under report_mutex_ as one, so that the
+  // calls of the worker and of an owner's stop cannot overtake each other: an OnPlay
+  // never arrives after the OnTeardown of the same share. Recursive for the listener's
+  // call back on the same thread; a listener must not wait for another thread that
+  // calls into the session.
   struct Event {
     enum Kind { kError, kPlay, kTeardown } kind;
     int code = 0;
@@ -150,6 +155,7 @@ class ClientCommandSession::ClientCommandSessionImpl {
   bool Send(uint16_t id, const std::string& body);
   void Notify(const Events& events, std::shared_ptr<ClientListener> listener);
 
+  std::recursive_mutex report_mutex_;
   std::mutex mutex_;
   std::string codec_;
   uint32_t send_count_ = 1;
@@ -193,14 +199,17 @@ ClientCommandSession::ClientCommandSessionImpl::~ClientCommandSessionImpl() {
   connection_->Disconnnect();
   work_.reset();
   if (worker_.valid()) worker_.wait();
-  Events events;
-  std::shared_ptr<ClientListener> listener;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    DoStop(&events);
-    listener = listener_;
+    std::lock_guard<std::recursive_mutex> report(report_mutex_);
+    Events events;
+    std::shared_ptr<ClientListener> listener;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      DoStop(&events);
+      listener = listener_;
+    }
+    Notify(events, listener);
   }
-  Notify(events, listener);
   LOG_INFO("begin destory connect");
   connection_.reset();
   LOG_INFO("begin destory sender");
@@ -269,6 +278,7 @@ void ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStart(uint16_t d
 
 void ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStop() {
   LOG_INFO("Audio  SetupMirrorStop");
+  std::lock_guard<std::recursive_mutex> report(report_mutex_);
   Events events;
   std::shared_ptr<ClientListener> listener;
   {
@@ -300,6 +310,7 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStop(Events* events) {
 void ClientCommandSession::ClientCommandSessionImpl::DoStart(
     const std::shared_ptr<AudioPacket>& packet) {
   LOG_INFO_LIMITED("Recv Receiver OnStart Message");
+  std::lock_guard<std::recursive_mutex> report(report_mutex_);
   Events events;
   std::shared_ptr<ClientListener> listener;
   {
@@ -343,6 +354,7 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
 void ClientCommandSession::ClientCommandSessionImpl::OnStart(
     const std::shared_ptr<AudioPacket>& packet) {
   LOG_INFO_LIMITED("Recv Reecvier Start Message");
+  std::lock_guard<std::recursive_mutex> report(report_mutex_);
   int mode = 0;
   {
     Events events;
@@ -369,6 +381,7 @@ void ClientCommandSession::ClientCommandSessionImpl::OnStart(
 
 void ClientCommandSession::ClientCommandSessionImpl::OnStop(const std::shared_ptr<AudioPacket>&) {
   LOG_INFO_LIMITED("Recv Receiver Stop Message");
+  std::lock_guard<std::recursive_mutex> report(report_mutex_);
   Events events;
   std::shared_ptr<ClientListener> listener;
   {

@@ -47,9 +47,22 @@ void RawAudioCaptureWin::AudioOutputObserver::OnDefaultDeviceChanged() { device_
 void RawAudioCaptureWin::AudioOutputObserver::OnVolumeChanged(bool muted, float volume) {
   is_mute_ = muted;
   volume_ = volume;
-  notified_ = true;
-  // The user unmuted while the output is to stay muted: mute it again at once.
-  if (keep_muted_ && !muted) SetMute(*system_, true);
+  const bool first = !notified_.exchange(true);
+  // The user unmuted while the output is to stay muted: mute it again at once. The
+  // first touch mutes it as well: an output muted since before the capture is then
+  // muted in the way that lets its sound reach the capture (on a system whose own mute
+  // silences the loopback too).
+  if (!muted || first) MuteIfKept();
+}
+
+void RawAudioCaptureWin::AudioOutputObserver::MuteIfKept() {
+  std::lock_guard<std::recursive_mutex> lock(keep_muted_mutex_);
+  if (keep_muted_) SetMute(*system_, true);
+}
+
+void RawAudioCaptureWin::AudioOutputObserver::SetKeepMuted(bool keep) {
+  std::lock_guard<std::recursive_mutex> lock(keep_muted_mutex_);
+  keep_muted_ = keep;
 }
 
 // --- Capture ---
@@ -125,14 +138,24 @@ void RawAudioCaptureWin::CaptureLoop() {
 bool RawAudioCaptureWin::CaptureEndpoint() {
   platform::audio::Endpoint endpoint;
   RETURN_FALSE_ON_FAIL(system_->GetDefaultEndpoint(&endpoint));
+  // Subscribed before the state is read, so that no change falls between the two.
+  // Declared before the stream so that it outlives it.
+  std::unique_ptr<platform::audio::Subscription> volume_changes = system_->SubscribeVolume(observer_.get());
   bool muted = false;
   float volume = 1.0f;
   RETURN_FALSE_ON_FAIL(system_->GetMute(&muted));
+  if (!muted && observer_->keep_muted_) {
+    // To be kept muted, yet unmuted: the user unmuted it before the notifications
+    // reached us, or another output that was not muted became the default (picked,
+    // plugged in, or the last one went away). Either way its sound is sent, and it is
+    // kept silent like the first.
+    observer_->notified_ = true;
+    observer_->MuteIfKept();
+    RETURN_FALSE_ON_FAIL(system_->GetMute(&muted));
+  }
   RETURN_FALSE_ON_FAIL(system_->GetMasterVolume(&volume));
   observer_->is_mute_ = muted;
   observer_->volume_ = volume;
-  // Declared before the stream so that it outlives it.
-  std::unique_ptr<platform::audio::Subscription> volume_changes = system_->SubscribeVolume(observer_.get());
   std::unique_ptr<LoopbackStream> stream;
   RETURN_FALSE_ON_FAIL(system_->OpenLoopback(&stream));
 
@@ -229,11 +252,12 @@ void RawAudioCaptureWin::Deliver(const uint8_t* data, size_t size) {
 // --- Output device around a capture ---
 
 void RawAudioCaptureWin::OutputDeviceStart() {
+  if (mute_local_output_) hold_ = system_->HoldForCapture();
   saved_mute_ = GetMute(*system_);
   saved_volume_ = GetMasterVolume(*system_, &saved_volume_valid_);
   moved_default_ = false;
   if (mute_local_output_) {
-    observer_->keep_muted_ = true;
+    observer_->SetKeepMuted(true);
     if (!saved_mute_) SetMute(*system_, true);
     return;
   }
@@ -256,7 +280,7 @@ void RawAudioCaptureWin::OutputDeviceStart() {
 
 void RawAudioCaptureWin::OutputDeviceStopBeforeJoin() {
   if (mute_local_output_) {
-    observer_->keep_muted_ = false;
+    observer_->SetKeepMuted(false);
     if (!saved_mute_) SetMute(*system_, false);
     return;
   }
@@ -271,6 +295,8 @@ void RawAudioCaptureWin::OutputDeviceStopBeforeJoin() {
 
 void RawAudioCaptureWin::OutputDeviceStopAfterJoin() {
   if (mute_local_output_ && saved_volume_valid_) SetVolume(*system_, saved_volume_);
+  // An output muted since before the capture stays muted, now in the ordinary way.
+  hold_.reset();
 }
 
 }  // namespace audiosource

@@ -25,6 +25,14 @@ namespace audiosource {
 // Around a capture it looks after the output device: it saves and restores mute and
 // volume, keeps the local output muted while capturing when asked, and moves the
 // default endpoint onto the maker's USB audio devices (and off them when made).
+//
+// Kept muted, the output the user has at the moment stays silent and its sound is
+// still captured: an unmute, and the first touch of the control, are answered with a
+// mute (the sound system's hold keeps a muted output audible to the capture), and an
+// output that becomes the default unmuted is muted too. Sound is sent unless the output
+// stays muted since before the capture: once the user touches the control, or picks an
+// output that was not muted, it flows. At stop the output is unmuted exactly when it
+// was unmuted at start, and gets its volume back.
 class RawAudioCaptureWin : public RawAudioCaptureImpl {
  public:
   // Endpoint and volume notifications, delivered on the sound system's threads.
@@ -34,6 +42,10 @@ class RawAudioCaptureWin : public RawAudioCaptureImpl {
     void Reset();
     void OnDefaultDeviceChanged() override;
     void OnVolumeChanged(bool muted, float volume) override;
+    // Mutes the default output when it is to be kept muted. Serialised with
+    // SetKeepMuted, so that no mute of a notification lands after the stop's unmute.
+    void MuteIfKept();
+    void SetKeepMuted(bool keep);
 
     std::atomic<bool> is_mute_{false};
     std::atomic<float> volume_{1.0f};
@@ -43,6 +55,8 @@ class RawAudioCaptureWin : public RawAudioCaptureImpl {
 
    private:
     platform::audio::AudioSystem* system_;
+    // Recursive: a system may notify from inside the mute it is asked for.
+    std::recursive_mutex keep_muted_mutex_;
   };
 
   static constexpr std::chrono::milliseconds kGapLimit{100};
@@ -82,6 +96,8 @@ class RawAudioCaptureWin : public RawAudioCaptureImpl {
   std::atomic<bool> mute_local_output_{false};
   std::string saved_default_id_;
   bool moved_default_ = false;  // this start made a listed device the default
+  // Owner's thread only: held while the local output is kept muted.
+  std::unique_ptr<platform::audio::CaptureHold> hold_;
   std::unique_ptr<AudioOutputObserver> observer_;
   std::atomic<bool> running_{false};
   std::mutex callback_mutex_;

@@ -116,8 +116,9 @@ TEST_F(PulseLiveTest, LoopbackRecordsTheSinkInItsOwnFormat) {
   EXPECT_NEAR(audio_fixtures::Peak(tail, 9600), 10000.0f / 32768.0f, 0.02f);
 }
 
-// On this server a muted sink's monitor is silent; muting therefore diverts the
-// output's streams, so that the speakers are silent and the capture still hears them.
+// On this server a muted sink's monitor is silent; muting while a capture holds the
+// system therefore diverts the output's streams, so that the speakers are silent and the
+// capture still hears them. The stand-in that takes them is no output of its own.
 TEST_F(PulseLiveTest, MutedOutputStaysSilentWhileItsSoundIsStillCaptured) {
   if (!PrivateServer()) GTEST_SKIP() << "changes the output: private server only";
   PulseAudioSystem system;
@@ -125,7 +126,13 @@ TEST_F(PulseLiveTest, MutedOutputStaysSilentWhileItsSoundIsStillCaptured) {
   ASSERT_TRUE(player.ok());
   EXPECT_GT(RecordPeak("castora_speaker.monitor", 300), 9000);
 
+  auto hold = system.HoldForCapture();
   ASSERT_EQ(system.SetMute(true), AudioResult::kOk);
+  std::vector<Endpoint> endpoints;
+  ASSERT_EQ(system.ActiveEndpoints(&endpoints), AudioResult::kOk);
+  ASSERT_EQ(endpoints.size(), 2u);
+  EXPECT_EQ(endpoints[0].id, "castora_speaker");
+  EXPECT_EQ(endpoints[1].id, "castora_usb");
   bool muted = false;
   ASSERT_EQ(system.GetMute(&muted), AudioResult::kOk);
   EXPECT_TRUE(muted);

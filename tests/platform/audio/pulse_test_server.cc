@@ -174,9 +174,17 @@ TonePlayer::~TonePlayer() {
 
 int RecordPeak(const std::string& source, int ms) {
   pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+  // Fragments of 10 ms: by default the server hands a quiet null sink's monitor over in
+  // blocks of seconds.
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength = static_cast<uint32_t>(-1);
+  attr.prebuf = static_cast<uint32_t>(-1);
+  attr.minreq = static_cast<uint32_t>(-1);
+  attr.fragsize = 441 * 4;
   int error = 0;
   pa_simple* s = pa_simple_new(nullptr, "castora-test", PA_STREAM_RECORD, source.c_str(), "peak", &spec, nullptr,
-                               nullptr, &error);
+                               &attr, &error);
   if (s == nullptr) return -1;
   std::vector<int16_t> buffer(441 * 2);
   int peak = 0;
@@ -190,10 +198,75 @@ int RecordPeak(const std::string& source, int ms) {
 
 namespace {
 
+// A connection of its own on a plain main loop, for one exchange at a time.
+class ServerSession {
+ public:
+  ServerSession() : loop_(pa_mainloop_new()), context_(pa_context_new(pa_mainloop_get_api(loop_), "castora-test")) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return;
+    while (std::chrono::steady_clock::now() < end) {
+      const pa_context_state_t state = pa_context_get_state(context_);
+      if (state == PA_CONTEXT_READY) {
+        ready_ = true;
+        return;
+      }
+      if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) return;
+      pa_mainloop_iterate(loop_, 0, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  ~ServerSession() {
+    pa_context_disconnect(context_);
+    pa_context_unref(context_);
+    pa_mainloop_free(loop_);
+  }
+
+  // Issues requests with start(context) (each answer's callback decrements *pending)
+  // and runs the loop until every answer has come; false after five seconds.
+  template <typename Start>
+  bool Run(int* pending, Start start) {
+    if (!ready_) return false;
+    start(context_);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (*pending > 0 && std::chrono::steady_clock::now() < end) {
+      pa_mainloop_iterate(loop_, 0, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return *pending == 0;
+  }
+
+  // One request answered with a success flag.
+  template <typename Start>
+  bool Do(Start start) {
+    struct Answer {
+      int pending = 1;
+      bool ok = false;
+    } answer;
+    auto done = [](pa_context*, int success, void* userdata) {
+      auto* a = static_cast<Answer*>(userdata);
+      a->ok = success != 0;
+      --a->pending;
+    };
+    return Run(&answer.pending, [&](pa_context* c) {
+             pa_operation* op = start(c, done, &answer);
+             if (op == nullptr) {
+               answer.pending = 0;
+               return;
+             }
+             pa_operation_unref(op);
+           }) &&
+           answer.ok;
+  }
+
+ private:
+  pa_mainloop* loop_;
+  pa_context* context_;
+  bool ready_ = false;
+};
+
 struct Query {
   ServerState state;
   int pending = 0;
-  bool failed = false;
 };
 
 void OnQueryServerInfo(pa_context*, const pa_server_info* i, void* userdata) {
@@ -212,28 +285,72 @@ void OnQuerySink(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
 
 ServerState QueryServer() {
   Query query;
-  pa_mainloop* loop = pa_mainloop_new();
-  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "castora-test");
-  bool asked = false;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-    while (std::chrono::steady_clock::now() < end) {
-      const pa_context_state_t state = pa_context_get_state(context);
-      if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) break;
-      if (state == PA_CONTEXT_READY && !asked) {
-        asked = true;
-        query.pending = 2;
-        pa_operation_unref(pa_context_get_server_info(context, &OnQueryServerInfo, &query));
-        pa_operation_unref(pa_context_get_sink_info_list(context, &OnQuerySink, &query));
-      }
-      if (asked && query.pending == 0) break;
-      pa_mainloop_iterate(loop, 0, nullptr);
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+  query.pending = 2;
+  ServerSession session;
+  const bool answered = session.Run(&query.pending, [&](pa_context* c) {
+    pa_operation_unref(pa_context_get_server_info(c, &OnQueryServerInfo, &query));
+    pa_operation_unref(pa_context_get_sink_info_list(c, &OnQuerySink, &query));
+  });
+  return answered ? query.state : ServerState{};
+}
+
+bool UserSetMute(const std::string& sink, bool muted) {
+  return ServerSession().Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
+    return pa_context_set_sink_mute_by_name(c, sink.c_str(), muted ? 1 : 0, done, userdata);
+  });
+}
+
+bool UserSetVolume(const std::string& sink, double level) {
+  pa_cvolume volume;
+  pa_cvolume_set(&volume, 2, static_cast<pa_volume_t>(level * PA_VOLUME_NORM));
+  return ServerSession().Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
+    return pa_context_set_sink_volume_by_name(c, sink.c_str(), &volume, done, userdata);
+  });
+}
+
+bool UserSetDefault(const std::string& sink) {
+  return ServerSession().Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
+    return pa_context_set_default_sink(c, sink.c_str(), done, userdata);
+  });
+}
+
+bool UserPlugIn(const std::string& sink) {
+  struct Loaded {
+    int pending = 1;
+    uint32_t module = PA_INVALID_INDEX;
+  } loaded;
+  auto on_loaded = [](pa_context*, uint32_t index, void* userdata) {
+    auto* l = static_cast<Loaded*>(userdata);
+    l->module = index;
+    --l->pending;
+  };
+  const std::string args = "sink_name=" + sink + " rate=48000 channels=2 format=s16le";
+  return ServerSession().Run(&loaded.pending,
+                             [&](pa_context* c) {
+                               pa_operation_unref(
+                                   pa_context_load_module(c, "module-null-sink", args.c_str(), on_loaded, &loaded));
+                             }) &&
+         loaded.module != PA_INVALID_INDEX;
+}
+
+bool UserUnplug(const std::string& sink) {
+  ServerSession session;
+  struct Found {
+    int pending = 1;
+    uint32_t module = PA_INVALID_INDEX;
+  } found;
+  auto on_sink = [](pa_context*, const pa_sink_info* i, int eol, void* userdata) {
+    auto* f = static_cast<Found*>(userdata);
+    if (eol == 0 && i != nullptr) f->module = i->owner_module;
+    if (eol != 0) --f->pending;
+  };
+  if (!session.Run(&found.pending, [&](pa_context* c) {
+        pa_operation_unref(pa_context_get_sink_info_by_name(c, sink.c_str(), on_sink, &found));
+      }) ||
+      found.module == PA_INVALID_INDEX) {
+    return false;
   }
-  pa_context_disconnect(context);
-  pa_context_unref(context);
-  pa_mainloop_free(loop);
-  if (!asked || query.pending != 0) return ServerState{};
-  return query.state;
+  return session.Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
+    return pa_context_unload_module(c, found.module, done, userdata);
+  });
 }

@@ -58,6 +58,17 @@ struct ServerState {
 };
 ServerState QueryServer();
 
+// What the user (or the desk) does to the server, asked like QueryServer as another
+// program would: true once the server has done it. "@DEFAULT_SINK@" names the default,
+// which is what a desk's mute and volume keys act on.
+bool UserSetMute(const std::string& sink, bool muted);
+bool UserSetVolume(const std::string& sink, double level);
+bool UserSetDefault(const std::string& sink);
+// A new output (a null sink of that name, 48 kHz 16-bit stereo), as when a headset is
+// plugged in; and an output that goes away (its module is unloaded), as when unplugged.
+bool UserPlugIn(const std::string& sink);
+bool UserUnplug(const std::string& sink);
+
 // libpulse is not built for ThreadSanitizer: its lock-free pools and ring channels show
 // up as races inside the library, so the live tests do not run in that build.
 #if defined(__SANITIZE_THREAD__)

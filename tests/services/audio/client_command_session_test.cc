@@ -175,6 +175,43 @@ TEST_F(AudioCommandSessionTest, OwnerStopStopsTheSenderAndTellsTheReceiver) {
   EXPECT_TRUE(peer_.NothingPending(100));
 }
 
+// An owner's stop right behind the receiver's accepting answer, with the worker slow to
+// report the start: the listener still hears of the start before the teardown.
+TEST_F(AudioCommandSessionTest, StopRightBehindTheStartIsReportedAfterIt) {
+  class SlowToReportPlay : public ClientListener, public testing_support::EventRecorder {
+   public:
+    void OnError(int code) override { Add("error " + std::to_string(code)); }
+    // Held until a teardown has begun, or a second has passed (which is all it may do
+    // while the session keeps its reports in order).
+    void OnPlay() override {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        cv_.wait_for(lock, 1s, [&] { return teardown_begun_; });
+      }
+      Add("play");
+    }
+    void OnTeardown() override {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        teardown_begun_ = true;
+        cv_.notify_all();
+      }
+      Add("teardown");
+    }
+
+   private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool teardown_begun_ = false;
+  };
+  auto listener = std::make_shared<SlowToReportPlay>();
+  session_->SetListener(listener);
+  Play();
+  session_->SetupMirrorStop();
+  ASSERT_TRUE(listener->WaitForCount(2));
+  EXPECT_EQ(listener->Events(), (Strings{"play", "teardown"}));
+}
+
 TEST_F(AudioCommandSessionTest, ReceiverStopIsAnsweredByStatus) {
   ASSERT_TRUE(peer_.WritePacket(152, ""));
   auto reply = peer_.ReadPacket();

@@ -172,6 +172,28 @@ TEST_F(OutputPolicyCaptureTest, OutputMutedBeforeKeptMutedCaptureSendsNothingUnt
   EXPECT_TRUE(sim_->MuteOf("speaker"));
 }
 
+// Kept muted, an output muted since before the capture sends nothing; when the user
+// picks another output that was not muted, that one is kept silent too and its sound
+// is sent.
+TEST_F(OutputPolicyCaptureTest, KeptMutedCaptureMutesAnUnmutedOutputPickedMeanwhile) {
+  sim_->AddEndpoint("hdmi", kHdmi);
+  sim_->UserSetMute(true);
+  RawAudioCaptureWin capture(sim_);
+  capture.SetMuteLocalOutput(true);
+  capture.SetCallback(blocks_.Callback());
+  capture.Start();
+  ASSERT_TRUE(sim_->WaitOpenAttempts(1, 10s));
+  QueueBlock();
+  EXPECT_EQ(Drained(), 0u);
+  sim_->UserSetDefault("hdmi");
+  ASSERT_TRUE(sim_->WaitOpenAttempts(2, 10s));
+  EXPECT_TRUE(sim_->MuteOf("hdmi"));
+  QueueBlock();
+  EXPECT_TRUE(blocks_.WaitFor(1));
+  capture.Stop();
+  EXPECT_TRUE(sim_->MuteOf("hdmi"));
+}
+
 // Not kept muted: a muted output sends nothing, and sound returns with the unmute.
 TEST_F(OutputPolicyCaptureTest, MutedOutputDropsPacketsUntilUnmuted) {
   sim_->UserSetMute(true);

@@ -10,36 +10,13 @@
 #include "tests/platform/audio/audio_fixtures.h"
 #include "tests/platform/audio/pulse_test_server.h"
 #include "tests/services/audio/block_collector.h"
+#include "tests/services/audio/pulse_source_fixture.h"
 
 namespace audiosource {
 namespace {
 
 using namespace std::chrono_literals;
 using platform::audio::AudioResult;
-using platform::audio::Endpoint;
-using platform::audio::PulseAudioSystem;
-
-// The system-sound source against a private sound server (see PulseTestServer); skips
-// where none can be started.
-class SourcePulseLiveTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (kPulseUnderThreadSanitizer) GTEST_SKIP() << "libpulse is not instrumented for ThreadSanitizer";
-    std::string why;
-    if (!server_.Start(&why)) GTEST_SKIP() << why;
-    if (!server_.Private()) GTEST_SKIP() << "changes the output: private server only";
-    system_ = std::make_shared<PulseAudioSystem>();
-  }
-
-  std::string DefaultId() {
-    Endpoint e;
-    EXPECT_EQ(system_->GetDefaultEndpoint(&e), AudioResult::kOk);
-    return e.id;
-  }
-
-  PulseTestServer server_;
-  std::shared_ptr<PulseAudioSystem> system_;
-};
 
 // What the client does: the local output stays muted while shared, the receiver still
 // gets the sound, and both come back as they were.

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/audio/pulse_audio_system.h"
+#include "tests/platform/audio/pulse_test_server.h"
+
+namespace audiosource {
+
+// The system-sound source against a private sound server (see PulseTestServer); skips
+// where none can be started.
+class SourcePulseLiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (kPulseUnderThreadSanitizer) GTEST_SKIP() << "libpulse is not instrumented for ThreadSanitizer";
+    std::string why;
+    if (!server_.Start(&why)) GTEST_SKIP() << why;
+    if (!server_.Private()) GTEST_SKIP() << "changes the output: private server only";
+    system_ = std::make_shared<platform::audio::PulseAudioSystem>();
+  }
+
+  std::string DefaultId() {
+    platform::audio::Endpoint e;
+    EXPECT_EQ(system_->GetDefaultEndpoint(&e), platform::audio::AudioResult::kOk);
+    return e.id;
+  }
+
+  PulseTestServer server_;
+  std::shared_ptr<platform::audio::PulseAudioSystem> system_;
+};
+
+}  // namespace audiosource
