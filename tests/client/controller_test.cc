@@ -196,11 +196,6 @@ TEST_F(ControllerTest, MissingMediaServiceClosesTheNewSession) {
     EXPECT_EQ(error_->count(), 0);
     EXPECT_FALSE(controller_->TeardownVideo());
     TearDown();
-    receiver_.reset();
-    video_.reset();
-    audio_.reset();
-    info_.reset();
-    input_.reset();
     SetUp();
   }
 }

@@ -56,6 +56,11 @@ void ReceiverRoom::Close() {
   }
   crcp::Config::Instance().SetHeartBeatTimeout(2000);
   crcp::Config::Instance().SetBindAddress("");
+  receiver.reset();
+  video.reset();
+  audio.reset();
+  info.reset();
+  input.reset();
 }
 
 }  // namespace client_test

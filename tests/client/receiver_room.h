@@ -33,8 +33,8 @@ class ReceiverRoom {
   // False when a side or the receiver did not start.
   bool Start(Offer offer);
   // After each test, once the client is gone: stops every side, expects that none of
-  // them saw a fault, and gives the protocol its defaults back (heart-beat time-out
-  // 2000 ms, any address).
+  // them saw a fault, lets them go (a table's next row starts afresh) and gives the
+  // protocol its defaults back (heart-beat time-out 2000 ms, any address).
   void Close();
 
   std::unique_ptr<receiver::SessionReceiver> receiver;

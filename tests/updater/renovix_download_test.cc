@@ -65,9 +65,7 @@ TEST(RenovixDownloadTest, OnlyTheSamePackageResumesThePartialFile) {
     run.Start(updater, {QStringLiteral("BackgroundRun")});
     // kUpdateReady: the file was complete and its MD5 matched.
     EXPECT_TRUE(client.WaitForLine(QStringLiteral("received 3")));
-    client.Command("quit");
-    ASSERT_TRUE(client.WaitForExit());
-    ASSERT_TRUE(updater.waitForFinished(10000));
+    ASSERT_TRUE(client.QuitWith(updater));
 
     const auto requests = server.RequestsFor(QStringLiteral("/download/CastoraSetup"));
     ASSERT_EQ(requests.size(), 1u);

@@ -115,9 +115,7 @@ TEST(RenovixProgramTest, DailyCheckAndTheClientGoingAway) {
     client.Command("send 7");
     ASSERT_TRUE(client.WaitForLine(QStringLiteral("sent 7")));
     QTest::qWait(300);
-    client.Command("quit");
-    ASSERT_TRUE(client.WaitForExit());
-    ASSERT_TRUE(updater.waitForFinished(10000));
+    ASSERT_TRUE(client.QuitWith(updater));
     EXPECT_EQ(updater.exitCode(), 0);
     const QString log = run.Log();
     EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
@@ -211,9 +209,7 @@ TEST(RenovixProgramTest, PendingPackageWaitsWhenTheRuntimeCannotBeCopied) {
   QProcess updater;
   run.Start(updater, {QStringLiteral("BackgroundRun")});
   ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 0")));
-  client.Command("quit");
-  ASSERT_TRUE(client.WaitForExit());
-  ASSERT_TRUE(updater.waitForFinished(10000));
+  ASSERT_TRUE(client.QuitWith(updater));
   EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 0")});
   EXPECT_TRUE(run.ToolCalls().isEmpty());
   EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
@@ -355,9 +351,7 @@ TEST(RenovixProgramTest, OfferedPackageIsVerifiedBeforeTheClientHears) {
           [&] { return run.Log().contains(QStringLiteral("Qtro recv message: kShowUpdateDialog")); }, 10000));
     }
     QTest::qWait(300);
-    client.Command("quit");
-    ASSERT_TRUE(client.WaitForExit());
-    ASSERT_TRUE(updater.waitForFinished(10000));
+    ASSERT_TRUE(client.QuitWith(updater));
 
     UpdaterSettings settings(run.SettingsPath());
     EXPECT_EQ(settings.GetLastCheckUpdateDate(), Today());
@@ -418,13 +412,9 @@ TEST(RenovixTwoUsersTest, EachUpdaterFindsItsOwnClient) {
   theirs.Start(their_updater, {QStringLiteral("BackgroundRun")});
   ASSERT_TRUE(their_client.WaitForLine(QStringLiteral("received 0"))) << theirs.Log().toStdString();
 
-  their_client.Command("quit");
-  ASSERT_TRUE(their_client.WaitForExit());
-  ASSERT_TRUE(their_updater.waitForFinished(10000));
+  ASSERT_TRUE(their_client.QuitWith(their_updater));
   EXPECT_EQ(my_updater.state(), QProcess::Running);
-  my_client.Command("quit");
-  ASSERT_TRUE(my_client.WaitForExit());
-  ASSERT_TRUE(my_updater.waitForFinished(10000));
+  ASSERT_TRUE(my_client.QuitWith(my_updater));
   for (UpdaterRun* run : {&mine, &theirs}) {
     const QString log = run->Log();
     EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
@@ -477,9 +467,7 @@ TEST(RenovixTwoUsersTest, AStrangerOnOurNamesIsNeitherFollowedNorObeyed) {
       // The stranger orders an installation; nobody hears it.
       stranger.Command("send 1");
       ASSERT_TRUE(stranger.WaitForLine(QStringLiteral("sent 1")));
-      own.Command("quit");
-      ASSERT_TRUE(own.WaitForExit());
-      ASSERT_TRUE(updater.waitForFinished(10000));
+      ASSERT_TRUE(own.QuitWith(updater));
       EXPECT_TRUE(run.Log().contains(QStringLiteral("App exited, update program exited")));
     }
     EXPECT_EQ(updater.exitCode(), 0);

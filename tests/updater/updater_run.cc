@@ -177,3 +177,9 @@ bool FakeClient::WaitForExit(int timeout_ms) {
   ReadLines();
   return ended;
 }
+
+bool FakeClient::QuitWith(QProcess& updater) {
+  Command("quit");
+  const bool client_ended = WaitForExit();
+  return updater.waitForFinished(10000) && client_ended;
+}

@@ -72,6 +72,9 @@ class FakeClient {
   QStringList Lines();
   void Command(const QByteArray& line);
   bool WaitForExit(int timeout_ms = 15000);
+  // Ends the client and waits until it and the updater that follows its life (and so
+  // ends with it) have both exited.
+  bool QuitWith(QProcess& updater);
 
  private:
   void ReadLines();

@@ -129,11 +129,6 @@ TEST_F(WindowShareTest, EveryEndOfAShareLeavesAWayOn) {
     EXPECT_TRUE(Share()) << "sharing again";
 
     TearDown();
-    receiver_.reset();
-    video_.reset();
-    audio_.reset();
-    info_.reset();
-    input_.reset();
     SetUp();
   }
 }

@@ -232,18 +232,28 @@ TEST(UpdateTest, UnknownValuesAreLoggedByNumber) {
 
 // kUpdateReady while sharing: nothing is asked until sharing has stopped and the
 // window is active again; then the dialog is asked for once.
-TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
-  Settings::SetAutoMirror(false);
-  const QUrl url = NodeUrl();
-  Update update(url, nullptr);
-  Castora window(MakeFakeController);
-  update.SetMainWindow(&window);
+namespace {
+
+// Shows the window, connects and starts a join-screen share, played by the fake
+// Controller's signals.
+void ShareOnTheFakeController(Castora& window) {
   window.show();
   emit window.findChild<PinCodePage*>(QStringLiteral("pin_code_page_"))
       ->Connect(QStringLiteral("CEGH2C"), QStringLiteral("192.168.1.20"), 7386, false);
   emit window.controller().Connected(true);
   window.findChild<MirrorButton*>(QStringLiteral("join_mirror_btn_"))->click();
   emit window.controller().MirrorVideoToggled(true);
+}
+
+}  // namespace
+
+TEST(UpdateTest, UpdateReadyWhileSharingAsksForTheDialogAfterSharingStops) {
+  Settings::SetAutoMirror(false);
+  const QUrl url = NodeUrl();
+  Update update(url, nullptr);
+  Castora window(MakeFakeController);
+  update.SetMainWindow(&window);
+  ShareOnTheFakeController(window);
   ASSERT_TRUE(window.IsMirrored());
 
   FakeUpdaterProcess updater(url.toString());
@@ -275,12 +285,7 @@ TEST(UpdateTest, UpdateReadyWhileSharingIsOfferedAfterALock) {
   Update update(NodeUrl(), nullptr);
   Castora window(MakeFakeController);
   update.SetMainWindow(&window);
-  window.show();
-  emit window.findChild<PinCodePage*>(QStringLiteral("pin_code_page_"))
-      ->Connect(QStringLiteral("CEGH2C"), QStringLiteral("192.168.1.20"), 7386, false);
-  emit window.controller().Connected(true);
-  window.findChild<MirrorButton*>(QStringLiteral("join_mirror_btn_"))->click();
-  emit window.controller().MirrorVideoToggled(true);
+  ShareOnTheFakeController(window);
   ASSERT_TRUE(window.IsMirrored());
   ScopedLogCapture log;
   update.ParseMessage(updater_link::kUpdateReady);

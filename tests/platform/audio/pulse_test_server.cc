@@ -63,6 +63,19 @@ PulseTestServer::~PulseTestServer() {
   unsetenv("PULSE_SERVER");
 }
 
+bool PulseTestServer::StartPrivate(std::string* why) {
+  if (kPulseUnderThreadSanitizer) {
+    *why = "libpulse is not instrumented for ThreadSanitizer";
+    return false;
+  }
+  if (!Start(why)) return false;
+  if (!Private()) {
+    *why = "changes the output: private server only";
+    return false;
+  }
+  return true;
+}
+
 bool PulseTestServer::Start(std::string* why) {
   if (std::getenv("PULSE_SERVER") != nullptr && Answers()) return true;
   if (!InPath("pulseaudio")) {

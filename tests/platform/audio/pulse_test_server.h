@@ -22,6 +22,9 @@ class PulseTestServer {
   // True when a server answers; sets PULSE_SERVER for this process. *why says why not.
   bool Start(std::string* why);
   bool Private() const { return pid_ > 0; }
+  // For the tests that change the output: a private server, started; false with *why
+  // under ThreadSanitizer, without a server, or when the one that answers is not ours.
+  bool StartPrivate(std::string* why);
 
  private:
   pid_t pid_ = -1;

@@ -42,6 +42,17 @@ class GlobalSourceControllerTest : public ::testing::Test {
     source_->ClearCalls();
   }
 
+  // A second monitor of the user's own ("Projector"), right of the main one.
+  platform::screen::Monitor AddDesksSecondMonitor() {
+    auto monitors = desktop_->GetMonitors();
+    platform::screen::Monitor second;
+    second.name = "Projector";
+    second.rect = {monitors[0].rect.width, 0, 800, 600};
+    monitors.push_back(second);
+    desktop_->SetMonitors(monitors);
+    return second;
+  }
+
   std::shared_ptr<platform::display::SimVirtualDisplayDriver> driver_ =
       std::make_shared<platform::display::SimVirtualDisplayDriver>();
   std::shared_ptr<platform::screen::SimDesktop> desktop_;
@@ -153,12 +164,7 @@ TEST_F(GlobalSourceControllerTest, FailedVirtualScreenKeepsTheMainMonitor) {
   script.version.reset();  // no way to a virtual monitor on this system
   driver_->SetScript(script);
   // A real second display is present: it must not be captured in its place.
-  auto monitors = desktop_->GetMonitors();
-  platform::screen::Monitor second;
-  second.name = "Projector";
-  second.rect = {monitors[0].rect.width, 0, 800, 600};
-  monitors.push_back(second);
-  desktop_->SetMonitors(monitors);
+  AddDesksSecondMonitor();
 
   controller_->SetDisplayId(1);
   controller_->AddOutputCallback("a", [](uint8_t*, uint32_t, uint64_t) {});
@@ -169,18 +175,13 @@ TEST_F(GlobalSourceControllerTest, FailedVirtualScreenKeepsTheMainMonitor) {
 // On a desk with a second monitor of its own, the monitor the plug adds is captured,
 // not the user's second one.
 TEST_F(GlobalSourceControllerTest, ExtendedScreenBesideTwoMonitorsCapturesTheAddedOne) {
-  auto monitors = desktop_->GetMonitors();
-  platform::screen::Monitor second;
-  second.name = "Projector";
-  second.rect = {monitors[0].rect.width, 0, 800, 600};
-  monitors.push_back(second);
-  desktop_->SetMonitors(monitors);
+  const platform::screen::Monitor second = AddDesksSecondMonitor();
 
   controller_->SetDisplayId(1);
   controller_->AddOutputCallback("a", [](uint8_t*, uint32_t, uint64_t) {});
   controller_->Start();
   EXPECT_EQ(source_->Calls(), (Calls{"Stop", "Pause", "SetMonitor 2", "Resume", "Start", "Start"}));
-  monitors = desktop_->GetMonitors();
+  const auto monitors = desktop_->GetMonitors();
   ASSERT_EQ(monitors.size(), 3u);
   EXPECT_EQ(monitors[2].name, ScreenUtils::kVirtualMonitorName);
   EXPECT_EQ(monitors[2].rect.width, 1920);
