@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <list>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -88,9 +91,27 @@ class Controller::Impl {
   class VideoListener : public crcp::video::ClientListener {
    public:
     explicit VideoListener(Link link) : link_(std::move(link)) {}
+    // The session the Controller shares over and its video controller (none: empty).
+    // Whether an error stopped the stream is asked here, on the session's worker, in
+    // order with the commands around it: asked later on the GUI thread, a receiver's
+    // stop that came right behind a harmless error would pass for that error's doing.
+    void Watch(const std::string& session_id, std::weak_ptr<VideoController> controller) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      watched_id_ = session_id;
+      watched_ = std::move(controller);
+    }
     void OnError(const std::string& session_id, int code) override {
       LOG_ERROR_LIMITED("Video error {}, session id: {}", code, session_id);
-      link_.Post([session_id, code](Controller& c) { c.impl_->OnVideoError(session_id, code); });
+      bool stopped = false;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (session_id == watched_id_) {
+          if (auto controller = watched_.lock()) stopped = controller->IsStopped();
+        }
+      }
+      link_.Post([session_id, code, stopped](Controller& c) {
+        c.impl_->OnVideoError(session_id, code, stopped);
+      });
     }
     void OnPlay(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video started, session id: {}", session_id);
@@ -112,6 +133,9 @@ class Controller::Impl {
 
    private:
     const Link link_;
+    std::mutex mutex_;
+    std::string watched_id_;
+    std::weak_ptr<VideoController> watched_;
   };
 
   class AudioListener : public crcp::audio::ClientListener {
@@ -165,7 +189,8 @@ class Controller::Impl {
   void CloseIncompleteSession(uint64_t attempt, const std::string& session_id);
   // A session's close (`failed`: its failure), reported as Disconnected (then Error).
   void OnSessionClosed(const std::string& session_id, bool failed);
-  void OnVideoError(const std::string& session_id, int code);
+  // `stopped`: the error left the session's video stopped, as seen when it happened.
+  void OnVideoError(const std::string& session_id, int code, bool stopped);
   // Drops the current session's controllers: from here on the forwarders do nothing.
   void DropControllers();
 
@@ -193,6 +218,7 @@ class Controller::Impl {
   std::unique_ptr<crcp::Crcp> crcp_;
   std::shared_ptr<crcp::ServiceManager> service_manager_;
   std::shared_ptr<crcp::video::MirrorSenderService> video_service_;
+  std::shared_ptr<VideoListener> video_listener_;
   std::shared_ptr<VideoController> video_controller_;
   std::shared_ptr<crcp::video::MWFScreenSource> screen_source_;
   std::shared_ptr<crcp::audio::AudioSenderService> audio_service_;
@@ -214,7 +240,8 @@ Controller::Impl::Impl(Controller* owner, QSize screen_size,
 
   screen_source_ = std::make_shared<crcp::video::MWFScreenSource>();
   video_service_ = std::make_shared<crcp::video::MirrorSenderService>(screen_source_);
-  video_service_->SetListener(std::make_shared<VideoListener>(link_));
+  video_listener_ = std::make_shared<VideoListener>(link_);
+  video_service_->SetListener(video_listener_);
   service_manager_->AddService(video_service_);
 
   auto handler = std::make_shared<audiosource::AudioSourceHandler>();
@@ -324,6 +351,7 @@ void Controller::Impl::OnSessionReady(uint64_t attempt, const std::string& sessi
   session_id_ = session_id;
   video_controller_ = std::move(video);
   audio_controller_ = std::move(audio);
+  video_listener_->Watch(session_id_, video_controller_);
   emit owner_->Connected(true);
 }
 
@@ -340,6 +368,7 @@ void Controller::Impl::CloseIncompleteSession(uint64_t attempt, const std::strin
 }
 
 void Controller::Impl::DropControllers() {
+  video_listener_->Watch({}, {});
   video_controller_.reset();
   audio_controller_.reset();
   sharing_ = false;
@@ -359,7 +388,7 @@ void Controller::Impl::OnSessionClosed(const std::string& session_id, bool faile
   if (failed) emit owner_->Error();
 }
 
-void Controller::Impl::OnVideoError(const std::string& session_id, int code) {
+void Controller::Impl::OnVideoError(const std::string& session_id, int code, bool stopped) {
   // Another session's (closed meanwhile), or one that has not been reported connected.
   if (session_id != session_id_ || !video_controller_) return;
   if (code == crcp::video::kResultLinkLost || code == crcp::video::kResultDataWriteFailed) {
@@ -376,7 +405,7 @@ void Controller::Impl::OnVideoError(const std::string& session_id, int code) {
   // The receiver refused a start or answered it with nonsense: the command link still
   // works, so the session stays for a new share. Errors that leave the stream running
   // (a malformed resolution change) end nothing.
-  if (!sharing_ || !video_controller_->IsStopped()) return;
+  if (!sharing_ || !stopped) return;
   LOG_ERROR("Video of session {} stopped by error {}, the share ends", session_id, code);
   sharing_ = false;
   emit owner_->Error();
