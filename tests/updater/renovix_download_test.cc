@@ -36,10 +36,8 @@ TEST(RenovixDownloadTest, OnlyTheSamePackageResumesThePartialFile) {
     SCOPED_TRACE(c.what);
     UpdaterRun run;
     ASSERT_TRUE(run.valid());
-    QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
-    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
-    const QString version =
-        QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+    const QString version = run.InstalledVersion();
+    ASSERT_FALSE(version.isEmpty());
     updater_test::UpdateServer server;
     ASSERT_TRUE(server.Start());
     const QString url = server.BaseUrl() + QStringLiteral("/download/CastoraSetup");

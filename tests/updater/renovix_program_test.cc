@@ -257,9 +257,8 @@ TEST(RenovixProgramTest, ClientAndUpdaterReachTheDialog) {
   UpdaterRun run;
   ASSERT_TRUE(run.valid());
   ASSERT_TRUE(run.PlaceClient(QStringLiteral(CASTORA_PROGRAM)));
-  QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
-  ASSERT_TRUE(config.open(QIODevice::ReadOnly));
-  const QString version = QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+  const QString version = run.InstalledVersion();
+  ASSERT_FALSE(version.isEmpty());
 
   updater_test::UpdateServer server;
   ASSERT_TRUE(server.Start());
@@ -319,10 +318,8 @@ TEST(RenovixProgramTest, OfferedPackageIsVerifiedBeforeTheClientHears) {
     SCOPED_TRACE(upper_case ? "upper-case MD5" : "lower-case MD5");
     UpdaterRun run;
     ASSERT_TRUE(run.valid());
-    QFile config(run.InstallDir() + QStringLiteral("/VersionConfig.json"));
-    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
-    const QString version =
-        QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
+    const QString version = run.InstalledVersion();
+    ASSERT_FALSE(version.isEmpty());
     updater_test::UpdateServer server;
     ASSERT_TRUE(server.Start());
     server.SetResponse(QStringLiteral("/download/CastoraSetup"), updater_test::Response::File(package));

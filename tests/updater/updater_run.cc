@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 #include "tests/support/second_user.h"
@@ -114,6 +116,12 @@ QString UpdaterRun::Log() const {
   QString text;
   for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) text += ReadAll(logs.filePath(name));
   return text;
+}
+
+QString UpdaterRun::InstalledVersion() const {
+  QFile config(InstallDir() + QStringLiteral("/VersionConfig.json"));
+  if (!config.open(QIODevice::ReadOnly)) return QString();
+  return QJsonDocument::fromJson(config.readAll()).object().value(QStringLiteral("version")).toString();
 }
 
 QString UpdaterRun::ToolCalls() const { return ReadAll(Path(QStringLiteral("tool-calls"))); }

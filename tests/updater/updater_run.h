@@ -47,6 +47,9 @@ class UpdaterRun {
 
   // Everything the updater logged (all its log files, in name order).
   QString Log() const;
+  // The "version" of the VersionConfig.json installed beside the updater (empty when
+  // it cannot be read): what an update offer must name as its origin.
+  QString InstalledVersion() const;
   // Lines recorded by the task tool and by the stand-in client.
   QString ToolCalls() const;
   QString ClientStarts() const;
