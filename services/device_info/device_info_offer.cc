@@ -198,9 +198,20 @@ std::map<std::string, std::string> DeviceInfoOffer::ParseJsonData(const std::str
   try {
     const nlohmann::json data = zorvax::utils::ParseBoundedJson(text);
     if (!data.is_object()) throw std::invalid_argument("not a JSON object");
-    // nlohmann::json keeps object members in name order.
-    for (auto it = data.begin(); it != data.end(); ++it)
-      properties[it.key()] = it.value().get<std::string>();
+    // Each member stands on its own: a newer receiver may add members of other types
+    // (a seat count, a flag), and those must not cost the names that follow them.
+    std::string skipped;
+    for (auto it = data.begin(); it != data.end(); ++it) {
+      if (it.value().is_string()) {
+        properties[it.key()] = it.value().get<std::string>();
+      } else {
+        skipped += (skipped.empty() ? "" : ", ") + it.key();
+      }
+    }
+    if (!skipped.empty()) {
+      LOG_WARN_LIMITED("Skip peer properties that are not strings: {}",
+                       ::zorvax::utils::logger::Excerpt(skipped));
+    }
   } catch (const std::exception& e) {
     // A parse error quotes the token it stopped at, which may be most of the text.
     LOG_ERROR_LIMITED("Exception when parse json, {}", ::zorvax::utils::logger::Excerpt(e.what()));

@@ -51,8 +51,9 @@ class DeviceInfoOffer : public crcp::IService {
   // The peer's properties; empty strings for what it did not offer or an unknown session.
   DeviceInfo GetPeerProperties(const std::string& session_id);
 
-  // The string members of a JSON object, walked in name order up to the first error
-  // (text not JSON, not an object, a value not a string); what came before is kept.
+  // The string members of a JSON object. A member of another type is skipped (one log
+  // line names them all) and the others are kept; text that is not JSON or not an
+  // object gives nothing.
   static std::map<std::string, std::string> ParseJsonData(const std::string& text);
 
  private:

@@ -12,12 +12,14 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/system/sim_system_facts.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp::info {
 namespace {
 
 using platform::system::SimSystemFacts;
 using platform::system::SystemFact;
+using testing_support::LogCapture;
 
 TEST(DeviceInfoOffer, Identity) {
   SimSystemFacts facts;
@@ -62,15 +64,20 @@ TEST(DeviceInfoOffer, ParseTable) {
   struct Case {
     const char* text;
     Map expected;
+    const char* skipped = nullptr;  // the one log line naming what was left out
   };
   const std::vector<Case> cases = {
       {R"({"deviceName":"Room 1","version":"R.1"})",
        {{"deviceName", "Room 1"}, {"version", "R.1"}}},
       {R"({"free":"x"})", {{"free", "x"}}},
       {R"({})", {}},
-      // Walked in name order: the number stops the walk after "deviceName".
-      {R"({"zeta":"z","osName":5,"deviceName":"D"})", {{"deviceName", "D"}}},
-      {R"({"a":null,"b":"x"})", {}},
+      // A member of another type is skipped on its own, wherever it sorts.
+      {R"({"zeta":"z","osName":5,"deviceName":"D"})", {{"deviceName", "D"}, {"zeta", "z"}},
+       "not strings: osName"},
+      {R"({"a":null,"b":"x"})", {{"b", "x"}}, "not strings: a"},
+      {R"({"aaSeats":12,"deviceName":"Room 7","flags":{"x":1},"osName":"Android","tags":["a"],"version":"R.3"})",
+       {{"deviceName", "Room 7"}, {"osName", "Android"}, {"version", "R.3"}},
+       "Skip peer properties that are not strings: aaSeats, flags, tags"},
       {R"(["a","b"])", {}},
       {R"("text")", {}},
       {"not json", {}},
@@ -78,7 +85,12 @@ TEST(DeviceInfoOffer, ParseTable) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
+    LogCapture::Get().Clear();
     EXPECT_EQ(DeviceInfoOffer::ParseJsonData(c.text), c.expected);
+    EXPECT_EQ(LogCapture::Get().Count("Skip peer properties"), c.skipped ? 1u : 0u);
+    if (c.skipped) {
+      EXPECT_EQ(LogCapture::Get().Count(c.skipped), 1u);
+    }
   }
 }
 
@@ -101,12 +113,12 @@ TEST(DeviceInfoOffer, PeerPropertiesFromSetupAndLaterMessages) {
   EXPECT_EQ(peer.os_name, "Android");
   EXPECT_EQ(peer.user_name, "Desk");
 
-  // A new setup replaces the whole store; a bad one keeps what parsed before the fault.
+  // A new setup replaces the whole store; a member of another type is left out alone.
   ASSERT_TRUE(offer.SetupConnection("s1", R"({"deviceName":"Hall","osName":7,"version":"R.2"})"));
   peer = offer.GetPeerProperties("s1");
   EXPECT_EQ(peer.device_name, "Hall");
   EXPECT_EQ(peer.os_name, "");
-  EXPECT_EQ(peer.version, "");
+  EXPECT_EQ(peer.version, "R.2");
 
   // InitConnection again keeps the store; Disconnect drops it.
   offer.InitConnection("s1", "127.0.0.1");
