@@ -95,7 +95,7 @@ void Crcp::CrcpImpl::Init(const std::string& client_id) {
   tcp_server_ = std::make_unique<TcpServer>(Runtime::GetAcceptContext());
   tcp_client_ = std::make_shared<TcpClient>();
   auth_manager_ = std::make_shared<AuthManager>();
-  session_manager_ = std::make_shared<SessionManager>(service_manager_);
+  session_manager_ = std::make_shared<SessionManager>();
   std::weak_ptr<CrcpImpl> weak = weak_from_this();
   server_ = std::make_shared<CrcpServer>(
       [weak](std::shared_ptr<Session> session) {
@@ -108,11 +108,6 @@ void Crcp::CrcpImpl::Init(const std::string& client_id) {
       },
       service_manager_, auth_manager_);
   std::weak_ptr<SessionManager> sessions = session_manager_;
-  client_->SetPredecessorHandler(
-      [sessions](const std::string& id) -> std::optional<std::list<std::string>> {
-        if (auto manager = sessions.lock()) return manager->Predecessor(id);
-        return std::nullopt;
-      });
   Config::Instance().SetUuid(client_id);
   service_manager_->SetMessageSender(
       [sessions](const std::string& session_id, const std::string& service_id,

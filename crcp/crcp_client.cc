@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <exception>
 #include <stdexcept>
 
@@ -79,10 +80,6 @@ CrcpClient::CrcpClient(EstablishedHandler handler, std::shared_ptr<ServiceManage
 CrcpClient::~CrcpClient() {
   StopTimer();
   AbandonSession();
-}
-
-void CrcpClient::SetPredecessorHandler(PredecessorHandler handler) {
-  predecessor_handler_ = std::move(handler);
 }
 
 bool CrcpClient::IsCurrent(uint64_t attempt) const {
@@ -168,7 +165,6 @@ void CrcpClient::OnShakeHand(uint64_t attempt, uint16_t id, const json& content)
     return;
   }
   try {
-    if (predecessor_handler_) predecessor_ = predecessor_handler_(answer.uuid);
     session_->RegisterHandlers(answer.uuid);
     session_->GetHeartBeat()->SetPeer(session_->GetConnection()->GetRemoteAddress(),
                                       answer.heart_beat_port);
@@ -186,7 +182,8 @@ void CrcpClient::LaunchService(uint64_t attempt, const std::list<std::string>& n
   launched_.clear();
   set_up_.clear();
   for (const auto& name : names) {
-    std::string context = service_manager_->Init(session_id, peer_address, name);
+    std::string context =
+        service_manager_->Init(session_id, peer_address, name, session_->GetHolder());
     if (context.empty()) continue;
     request[service_manager_->GetPeerServiceId(name)] = context;
     launched_.push_back(name);
@@ -235,14 +232,8 @@ void CrcpClient::OnLaunchService(uint64_t attempt, uint16_t id, const json& cont
     return;
   }
   session_->SetServices(set_up_);
-  // Launched, but absent from the answer or not set up: stopped now, unless the state
-  // under the id is still the live predecessor's (its replacement stops it then). The
-  // predecessor may have ended meanwhile.
-  if (predecessor_ && predecessor_handler_) predecessor_ = predecessor_handler_(session_id);
-  for (const auto& name : launched_) {
-    if (!KeptForPredecessor(name)) service_manager_->Stop(session_id, name);
-  }
-  launched_.clear();
+  // Launched, but absent from the answer or not set up.
+  ReleaseLaunched(*session_);
   Succeed(attempt);
 }
 
@@ -269,7 +260,6 @@ void CrcpClient::CallBack(uint64_t attempt) {
   std::shared_ptr<Session> session = std::move(session_);
   session_ = nullptr;
   set_up_.clear();
-  predecessor_.reset();
   if (established_handler_) established_handler_(session);
 }
 
@@ -304,30 +294,21 @@ void CrcpClient::StopTimer() {
   establish_timer_ = 0;
 }
 
-bool CrcpClient::KeptForPredecessor(const std::string& name) const {
-  return predecessor_ && std::find(predecessor_->begin(), predecessor_->end(), name) !=
-                             predecessor_->end();
+void CrcpClient::ReleaseLaunched(const Session& session) {
+  const std::string session_id = session.GetId();
+  for (const auto& name : launched_) service_manager_->Release(session_id, name, session.GetHolder());
+  launched_.clear();
 }
 
 void CrcpClient::AbandonSession() {
   std::shared_ptr<Session> session = std::move(session_);
   session_ = nullptr;
   if (session) {
-    const std::string session_id = session->GetId();
-    // The predecessor may have ended meanwhile: then nothing under the id is live any
-    // more, and this attempt stops all it started.
-    if (predecessor_ && predecessor_handler_) predecessor_ = predecessor_handler_(session_id);
-    // The session's destruction stops what was set up; whatever was only launched is
-    // stopped here, so that no service keeps state for a session that never came up.
-    // What the live predecessor has stays: the services kept its state for it.
-    std::list<std::string> set_up;
-    for (const auto& name : set_up_) {
-      if (!KeptForPredecessor(name)) set_up.push_back(name);
-    }
-    session->SetServices(std::move(set_up));
-    for (const auto& name : launched_) {
-      if (!KeptForPredecessor(name)) service_manager_->Stop(session_id, name);
-    }
+    // What was only launched is let go of here, what was set up with the session's
+    // destruction, so that no service keeps state for a session that never came up
+    // (unless another session under the id holds it).
+    session->SetServices(set_up_);
+    ReleaseLaunched(*session);
     session->Close();
     // The last reference goes in a task of its own, after every task that still
     // holds the session.
@@ -335,7 +316,6 @@ void CrcpClient::AbandonSession() {
   }
   launched_.clear();
   set_up_.clear();
-  predecessor_.reset();
 }
 
 }  // namespace crcp

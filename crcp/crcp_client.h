@@ -4,7 +4,6 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -24,23 +23,16 @@ class Session;
 //
 // Runs on the task thread only (Establish is called from a task). Every result is
 // tied to its attempt: an answer, time-out or report of an earlier attempt does
-// nothing. On every end other than success, each service that was launched and not
-// set up is stopped at once; set-up services are stopped when the session goes.
+// nothing. What was launched and not set up is let go of when the launch ends, on
+// success too; set-up services are let go of when the session goes.
 //
 // A peer may answer with the uuid of a session that is still live (a reconnect to the
-// same receiver). That session stays until this one is established and replaces it:
-// until then the services' state under the id is the live session's, so whatever the
-// live session has is never stopped from here, whether the handshake fails or
-// succeeds (its replacement stops what the newcomer did not take over).
+// same receiver). That session stays until this one is established and replaces it;
+// meanwhile both hold the services under the id, and whichever ends first stops only
+// what the other does not hold (ServiceManager::Release).
 class CrcpClient : public std::enable_shared_from_this<CrcpClient> {
  public:
   using EstablishedHandler = std::function<void(std::shared_ptr<Session>)>;
-  // Asked with the peer's uuid before anything is launched for it, and again before
-  // anything is stopped for it: the services of the live session with that id, or
-  // nothing when there is none (any more).
-  using PredecessorHandler =
-      std::function<std::optional<std::list<std::string>>(const std::string& session_id)>;
-
   static constexpr unsigned kEstablishTimeoutMs = 5000;
   static constexpr const char* kFixedKey = "tolv";
 
@@ -50,7 +42,6 @@ class CrcpClient : public std::enable_shared_from_this<CrcpClient> {
   CrcpClient(const CrcpClient&) = delete;
   CrcpClient& operator=(const CrcpClient&) = delete;
 
-  void SetPredecessorHandler(PredecessorHandler handler);
   void Establish(std::shared_ptr<Connection> connection);
   // Abandons the handshake in progress without reporting; posted ahead of every
   // waiting task.
@@ -72,21 +63,17 @@ class CrcpClient : public std::enable_shared_from_this<CrcpClient> {
   void DoCancel();
   void StopTimer();
   void AbandonSession();
-  // Whether `name` is the live predecessor's to stop, not this attempt's.
-  bool KeptForPredecessor(const std::string& name) const;
+  // Lets go of what `session` launched and did not set up.
+  void ReleaseLaunched(const Session& session);
 
   std::shared_ptr<ServiceManager> service_manager_;
   std::shared_ptr<AuthManager> auth_manager_;
   std::shared_ptr<Session> session_;
   EstablishedHandler established_handler_;
-  PredecessorHandler predecessor_handler_;
   uint64_t establish_timer_ = 0;  // non-zero: a handshake is in progress
   uint64_t attempt_ = 0;
   std::list<std::string> launched_;  // launched and not set up
   std::list<std::string> set_up_;
-  // The services of the live session that the peer's uuid names, while this attempt
-  // runs; empty when there is none.
-  std::optional<std::list<std::string>> predecessor_;
 };
 
 }  // namespace crcp

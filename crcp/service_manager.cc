@@ -15,6 +15,7 @@ ServiceManager::ServiceManager() = default;
 
 ServiceManager::~ServiceManager() {
   sender_ = nullptr;
+  holders_.clear();
   peer_ids_.clear();
   services_.clear();
 }
@@ -64,14 +65,39 @@ void ServiceManager::Deliver(const std::string& session_id, const std::string& s
 }
 
 std::string ServiceManager::Init(const std::string& session_id,
-                                 const std::string& peer_address, const std::string& name) {
+                                 const std::string& peer_address, const std::string& name,
+                                 Holder holder) {
   auto service = Find(name);
   if (!service) {
     LOG_WARN("Fail to init service {}, not found", name);
     return {};
   }
   LOG_INFO("Session {} with ip {} init service {}", session_id, peer_address, name);
-  return service->InitConnection(session_id, peer_address);
+  std::string context = service->InitConnection(session_id, peer_address);
+  if (!context.empty() && holder != 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holders_[{session_id, name}].insert(holder);
+  }
+  return context;
+}
+
+bool ServiceManager::Release(const std::string& session_id, const std::string& name,
+                             Holder holder) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = holders_.find({session_id, name});
+    if (it != holders_.end()) {
+      it->second.erase(holder);
+      if (!it->second.empty()) {
+        LOG_INFO("Session {} keeps service {}: another session under the id holds it",
+                 session_id, name);
+        return false;
+      }
+      holders_.erase(it);
+    }
+  }
+  Stop(session_id, name);
+  return true;
 }
 
 bool ServiceManager::Setup(const std::string& session_id, const std::string& name,

@@ -1,5 +1,6 @@
 #include "crcp/session.h"
 
+#include <atomic>
 #include <exception>
 
 #include "crcp/connection.h"
@@ -18,6 +19,11 @@ using json = nlohmann::json;
 
 std::string Dump(const json& content) {
   return content.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+uint64_t NextHolder() {
+  static std::atomic<uint64_t> next{0};
+  return ++next;
 }
 }  // namespace
 
@@ -38,7 +44,8 @@ std::shared_ptr<Session> Session::Create(std::shared_ptr<ServiceManager> service
 
 Session::Session(std::shared_ptr<ServiceManager> service_manager,
                  std::shared_ptr<Connection> connection, std::shared_ptr<HeartBeat> heart_beat)
-    : service_manager_(std::move(service_manager)),
+    : holder_(NextHolder()),
+      service_manager_(std::move(service_manager)),
       connection_(std::move(connection)),
       heart_beat_(std::move(heart_beat)) {}
 
@@ -82,11 +89,19 @@ void Session::SetServices(std::list<std::string> services) {
   services_ = std::move(services);
 }
 
-std::list<std::string> Session::TakeServices() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  std::list<std::string> taken;
-  taken.swap(services_);
-  return taken;
+void Session::ReleaseServices() {
+  std::list<std::string> services;
+  std::string id;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    services.swap(services_);
+    id = id_;
+  }
+  // Outside the lock: a service's Disconnect joins its threads.
+  for (const auto& service : services) {
+    LOG_INFO("Stop service {}", service);
+    if (service_manager_->Release(id, service, holder_)) LOG_INFO("service {} stopped", service);
+  }
 }
 
 bool Session::IsClosed() const {
@@ -285,17 +300,14 @@ bool Session::Teardown() {
 }
 
 void Session::Destroy() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  LOG_INFO("[{}] start destroy session", id_);
-  // Dropped without a Close (a handshake that never got this far): end the heart beat
-  // and the connection quietly.
-  Teardown();
-  for (const auto& service : services_) {
-    LOG_INFO("Stop service {}", service);
-    service_manager_->Stop(id_, service);
-    LOG_INFO("service {} stopped", service);
+  {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    LOG_INFO("[{}] start destroy session", id_);
+    // Dropped without a Close (a handshake that never got this far): end the heart
+    // beat and the connection quietly.
+    Teardown();
   }
-  services_.clear();
+  ReleaseServices();
   LOG_INFO("[{}] session destroyed", id_);
 }
 

@@ -18,8 +18,9 @@ class ServiceManager;
 
 // One established control session with one peer: its message connection and heart
 // beat, the dispatch of incoming messages by id, hello probes when the heart beat is
-// lost, and the relay of service messages. Closed once; its destruction stops the
-// services that were set up for it.
+// lost, and the relay of service messages. Closed once; its destruction lets go of
+// the services that were set up for it, which stops those no other session under the
+// same id holds.
 class Session : public std::enable_shared_from_this<Session> {
  public:
   class IListener {
@@ -56,9 +57,12 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string GetPeerAddress() const;
   std::list<std::string> GetServices() const;
   void SetServices(std::list<std::string> services);
-  // Takes the list, leaving it empty: whoever takes it stops those services, and the
-  // session's destruction then stops nothing twice.
-  std::list<std::string> TakeServices();
+  // This session's mark as a holder of the services it launches (ServiceManager::Init):
+  // unique in the process, unlike the id, which a reconnect to the same peer shares.
+  uint64_t GetHolder() const { return holder_; }
+  // Lets go of the set-up services, in order, now rather than at destruction; each is
+  // stopped unless another session under the id holds it (ServiceManager::Release).
+  void ReleaseServices();
 
   // Any thread.
   void SendServiceMessage(const std::string& service_id, const std::string& message);
@@ -85,6 +89,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool Teardown();
   void Destroy();
 
+  const uint64_t holder_;
   std::string id_;
   std::shared_ptr<IListener> listener_;
   std::shared_ptr<ServiceManager> service_manager_;

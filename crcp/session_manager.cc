@@ -1,10 +1,6 @@
 #include "crcp/session_manager.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "crcp/runtime.h"
-#include "crcp/service_manager.h"
 #include "crcp/session.h"
 #include "utils/log_limit.h"
 #include "utils/logger.h"
@@ -14,8 +10,7 @@ namespace {
 const char* const kLogTag = "CRCP::SessionManager";
 }
 
-SessionManager::SessionManager(std::shared_ptr<ServiceManager> service_manager)
-    : service_manager_(std::move(service_manager)) {}
+SessionManager::SessionManager() = default;
 
 SessionManager::~SessionManager() {
   LOG_INFO("Prepare to destroy session manager");
@@ -36,18 +31,6 @@ void SessionManager::CloseAll() {
   sessions.clear();
 }
 
-void SessionManager::Retire(const std::string& id, const std::shared_ptr<Session>& session,
-                            const std::list<std::string>& kept) {
-  session->Close();
-  // Taken even when nothing is stopped: the session's destruction must not stop what
-  // now serves another session under the same id.
-  const std::list<std::string> services = session->TakeServices();
-  if (!service_manager_) return;
-  for (const auto& name : services) {
-    if (std::find(kept.begin(), kept.end(), name) == kept.end()) service_manager_->Stop(id, name);
-  }
-}
-
 bool SessionManager::AddSession(std::shared_ptr<Session> session) {
   const std::string id = session->GetId();
   std::shared_ptr<Session> old;
@@ -59,25 +42,11 @@ bool SessionManager::AddSession(std::shared_ptr<Session> session) {
   }
   if (old) {
     LOG_INFO("Close session {}, replaced by a new session with the same id", id);
-    Retire(id, old, session->GetServices());
+    old->Close();
+    old->ReleaseServices();
   }
   LOG_INFO("Add session {}", id);
   return true;
-}
-
-std::optional<std::list<std::string>> SessionManager::Predecessor(const std::string& id) {
-  std::shared_ptr<Session> closed;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sessions_.find(id);
-    if (it == sessions_.end()) return std::nullopt;
-    if (!it->second->IsClosed()) return it->second->GetServices();
-    closed = std::move(it->second);
-    sessions_.erase(it);
-  }
-  LOG_INFO("Close session {}, a new session with the same id comes", id);
-  Retire(id, closed, {});
-  return std::nullopt;
 }
 
 void SessionManager::CloseSession(const std::string& id) {

@@ -19,12 +19,16 @@ void ClientSessionManager::RegisterSession(const std::string& id, const std::str
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto& slot = sessions_[id];
-    if (slot) LOG_ERROR("RegisterSession Session is exist!!OAO");
     if (slot && slot->GetController()) {
+      // A reconnect to the same receiver while its session streams: planned.
+      LOG_INFO("RegisterSession Session is exist!!OAO");
       LOG_INFO("Session {} is set up: the new one waits until it is set up too", id);
       replaced = std::move(waiting_[id]);
       waiting_[id] = std::move(session);
     } else {
+      // Only a session that never got set up is replaced: a launch that went no
+      // further, or a second Init within one launch.
+      if (slot) LOG_ERROR("RegisterSession Session is exist!!OAO");
       replaced = std::move(slot);
       slot = std::move(session);
     }

@@ -41,10 +41,6 @@ class CrcpClientTest : public ::testing::Test {
     auto inbox = established_;
     client_ = std::make_shared<CrcpClient>(
         [inbox](std::shared_ptr<Session> s) { inbox->Push({std::move(s)}); }, registry_, auth_);
-    client_->SetPredecessorHandler([this](const std::string& id) {
-      asked_.Push(id);
-      return predecessor_;
-    });
     pair_ = test::MakeSocketPair();
     auto connection = std::make_shared<Connection>(pair_.ours);
     auto client = client_;
@@ -80,9 +76,6 @@ class CrcpClientTest : public ::testing::Test {
   std::shared_ptr<test::FakeService> audio_ =
       std::make_shared<test::FakeService>("audio_mirror.c", "audio_mirror.s", "{\"a\":1}");
   std::shared_ptr<Inbox<Established>> established_ = std::make_shared<Inbox<Established>>();
-  Inbox<std::string> asked_;
-  // The services of a live session with the answer's uuid, as the facade would report.
-  std::optional<std::list<std::string>> predecessor_;
   std::shared_ptr<CrcpClient> client_;
 };
 
@@ -103,7 +96,6 @@ TEST_F(CrcpClientTest, FullHandshakeLaunchesByPeerNamesAndStopsOmittedServices) 
   json launch = PeerRead();
   ASSERT_EQ(launch["id"], 4);
   EXPECT_EQ(launch["content"], (json{{"audio_mirror.s", "{\"a\":1}"}, {"video_mirror.s", "{\"v\":1}"}}));
-  EXPECT_EQ(asked_.Pop(), "peer-uuid");
 
   PeerSend(101, json{{"video_mirror.c", "{\"dataPort\":1}"}});
   auto got = established_->Pop();

@@ -1,11 +1,13 @@
 #include <atomic>
 #include <functional>
+#include <future>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "crcp/config.h"
 #include "crcp/crcp.h"
+#include "crcp/runtime.h"
 #include "crcp/service_manager.h"
 #include "tests/crcp/fakes.h"
 #include "tests/crcp/loopback.h"
@@ -370,6 +372,111 @@ TEST_F(CrcpE2eTest, FailedReconnectLeavesTheLiveSessionAlone) {
       event = video_->Events().Pop(kWait);
     } while (event && *event != "Msg:" + live.id + ":" + text);
     EXPECT_TRUE(event) << c.what << ": the live session's message did not arrive";
+  }
+}
+
+// Holds the task thread from Post until Open, so that a test can order the tasks
+// queued behind it.
+class TaskGate {
+ public:
+  void Post() {
+    auto entered = entered_;
+    auto opened = opened_;
+    Runtime::PostTask("test gate", [entered, opened] {
+      entered->set_value();
+      opened.wait_for(std::chrono::seconds(10));
+    });
+  }
+  bool WaitEntered() {
+    return entered_->get_future().wait_for(kWait) == std::future_status::ready;
+  }
+  void Open() { open_.set_value(); }
+
+ private:
+  std::shared_ptr<std::promise<void>> entered_ = std::make_shared<std::promise<void>>();
+  std::promise<void> open_;
+  std::shared_future<void> opened_ = open_.get_future().share();
+};
+
+// A same-id successor under way keeps its services whatever its predecessor does:
+// the predecessor ending while the successor's launch is unanswered, or while its
+// answer is being taken, stops nothing that the successor launched, and the successor
+// comes up with both services.
+TEST_F(CrcpE2eTest, SameIdSuccessorKeepsItsServicesWhateverThePredecessorDoes) {
+  Result first = ConnectAndWait();
+  ASSERT_EQ(first.code, 0);
+  const std::string id = first.id;
+  const json answer = {{"audio_mirror.c", "{\"dataPort\":2}"},
+                       {"video_mirror.c", "{\"dataPort\":1}"}};
+  const struct {
+    const char* what;
+    // Ends the predecessor (on receiver connection `live`) and sends the launch
+    // answer on `successor`.
+    std::function<void(int live, int successor)> end_and_answer;
+  } cases[] = {
+      {"receiver drops the predecessor between the successor's Init and Setup",
+       [&](int live, int successor) {
+         peer_.CloseConnection(live);
+         std::optional<std::string> event;
+         do {
+           event = listener_->events.Pop(kWait);
+         } while (event && *event != "closed:" + id);
+         ASSERT_TRUE(event) << "the predecessor was not closed";
+         test::DrainTasks();
+         test::DrainTasks();
+         ASSERT_TRUE(peer_.SendMessage(101, answer, successor));
+       }},
+      {"predecessor closed but not yet removed when the successor's answer is taken",
+       [&](int, int successor) {
+         // The owner's close takes two tasks; the answer is queued between them, so
+         // the predecessor is closed just before the answer is taken.
+         TaskGate before, between;
+         before.Post();
+         ASSERT_TRUE(before.WaitEntered());
+         crcp_->CloseSession(id);
+         between.Post();
+         before.Open();
+         ASSERT_TRUE(between.WaitEntered());
+         ASSERT_TRUE(peer_.SendMessage(101, answer, successor));
+         std::this_thread::sleep_for(200ms);  // the answer reaches the task queue
+         between.Open();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int live = peer_.ConnectionCount();
+    const size_t video_from = video_->Calls().size();
+    const size_t audio_from = audio_->Calls().size();
+    AnswerScript held;
+    held.reply = Reply::kSilent;
+    peer_.SetLaunchScript(held);
+    ASSERT_TRUE(crcp_->Connect("127.0.0.1", peer_.Port(), Collect()));
+    ASSERT_TRUE(peer_.WaitForMessage(4, kWait, live));  // the successor's Inits ran
+    peer_.SetLaunchScript(AnswerScript{});
+    c.end_and_answer(live, live + 1);
+    auto r = results_->Pop(kWait);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->code, 0);
+    EXPECT_EQ(r->id, id);
+    test::DrainTasks();
+    test::DrainTasks();
+    const auto video = video_->Calls();
+    const auto audio = audio_->Calls();
+    EXPECT_EQ(std::vector<std::string>(video.begin() + video_from, video.end()),
+              (std::vector<std::string>{"Init:" + id, "Setup:" + id + ":{\"dataPort\":1}"}));
+    EXPECT_EQ(std::vector<std::string>(audio.begin() + audio_from, audio.end()),
+              (std::vector<std::string>{"Init:" + id, "Setup:" + id + ":{\"dataPort\":2}"}));
+    EXPECT_EQ(crcp_->GetAvailableServices(id).size(), 2u);
+    // The successor is the session now: its messages arrive.
+    const std::string text = "{\"from\":" + std::to_string(live + 1) + "}";
+    ASSERT_TRUE(peer_.SendServiceMessage("video_mirror.c", text, live + 1));
+    std::optional<std::string> event;
+    do {
+      event = video_->Events().Pop(kWait);
+    } while (event && *event != "Msg:" + id + ":" + text);
+    EXPECT_TRUE(event) << "the successor's message did not arrive";
+    while (listener_->events.Pop(0ms)) {
+    }
   }
 }
 

@@ -85,6 +85,41 @@ TEST(ServiceManagerTest, InitSetupAndStopReachTheService) {
   registry.Stop("s", "a");
 }
 
+// A service's state under an id is stopped by the last of the sessions under that id
+// that launched it, whatever order they go in; an empty context holds nothing.
+TEST(ServiceManagerTest, OnlyTheLastHolderUnderAnIdStopsTheService) {
+  ServiceManager registry;
+  auto svc = std::make_shared<::testing::NiceMock<MockService>>("a", "a.s");
+  registry.AddService(svc);
+  ON_CALL(*svc, InitConnection(_, _)).WillByDefault(Return("{}"));
+  const struct {
+    const char* what;
+    std::vector<ServiceManager::Holder> launch, release;
+  } cases[] = {
+      {"the first launcher goes first", {1, 2}, {1, 2}},
+      {"the newest launcher goes first", {1, 2}, {2, 1}},
+      {"three under one id", {1, 2, 3}, {2, 3, 1}},
+      {"one launcher", {1}, {1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (auto holder : c.launch) registry.Init("s", "127.0.0.1", "a", holder);
+    for (size_t i = 0; i + 1 < c.release.size(); ++i) {
+      EXPECT_CALL(*svc, Disconnect("s")).Times(0);
+      EXPECT_FALSE(registry.Release("s", "a", c.release[i]));
+      ::testing::Mock::VerifyAndClearExpectations(svc.get());
+    }
+    EXPECT_CALL(*svc, Disconnect("s")).Times(1);
+    EXPECT_TRUE(registry.Release("s", "a", c.release.back()));
+    ::testing::Mock::VerifyAndClearExpectations(svc.get());
+  }
+  // Declined launches hold nothing; an id nobody holds is stopped by whoever lets go.
+  EXPECT_CALL(*svc, InitConnection(_, _)).WillOnce(Return(""));
+  registry.Init("s", "127.0.0.1", "a", 7);
+  EXPECT_CALL(*svc, Disconnect("s")).Times(1);
+  EXPECT_TRUE(registry.Release("s", "a", 8));
+}
+
 TEST(ConfigTest, DefaultsAndOverrides) {
   Config& config = Config::Instance();
   EXPECT_EQ(config.GetPorts(), (std::pair<uint16_t, uint16_t>{7386, 7435}));

@@ -160,12 +160,15 @@ TEST_F(SessionTest, DestructionStopsExactlyTheSetUpServicesInOrder) {
   EXPECT_LT(audio_at, video_at);
 }
 
-TEST_F(SessionTest, TakenServicesAreNotStoppedAgain) {
+TEST_F(SessionTest, ReleasedServicesAreNotStoppedAgain) {
   session_->SetServices({"video_mirror.c"});
-  EXPECT_EQ(session_->TakeServices(), (std::list<std::string>{"video_mirror.c"}));
+  session_->ReleaseServices();
+  EXPECT_EQ(video_->Calls(), (std::vector<std::string>{"Disconnect:peer-1"}));
+  EXPECT_TRUE(session_->GetServices().empty());
   session_->Close();
   session_.reset();
-  EXPECT_TRUE(video_->Calls().empty());
+  test::DrainTasks();
+  EXPECT_EQ(video_->Calls(), (std::vector<std::string>{"Disconnect:peer-1"}));
 }
 
 }  // namespace

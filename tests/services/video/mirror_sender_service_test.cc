@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "tests/receiver/video_side.h"
 #include "tests/services/video/fake_video_source.h"
 #include "tests/support/event_recorder.h"
+#include "tests/support/log_capture.h"
 
 namespace crcp::video {
 namespace {
@@ -268,6 +270,53 @@ TEST_F(MirrorSenderServiceTest, CommandLinkErrorStopsTheStream) {
   side_.CloseCommandConnection();
   EXPECT_EQ(events_->Next(), "s1 error " + std::to_string(kResultLinkLost));
   EXPECT_FALSE(service_->source_manager()->GetSourceController("h264")->IsRunning());
+}
+
+// A second launch under one id: beside a set-up session it waits, as planned for a
+// reconnect to the same receiver, and the duplicate is only noted; a session never
+// set up is replaced, which is logged as the fault it is.
+TEST(MirrorSenderServiceSameId, SecondLaunchWaitsBesideASetUpSessionOrReplacesAnother) {
+  const struct {
+    bool set_up;
+    const char* level;
+  } cases[] = {{true, "info"}, {false, "error"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.set_up ? "set up" : "not set up");
+    // Added before the service's threads exist and removed after they have ended.
+    testing_support::ScopedLogCapture log;
+    {
+      receiver::VideoSide side;
+      ASSERT_TRUE(side.Start());
+      auto source = std::make_shared<testing::FakeVideoSource>();
+      auto service = std::make_shared<MirrorSenderService>(
+          source, std::make_shared<ScreenUtils>(nullptr, false));
+      const std::string setting = json{{"cmdPort", side.CommandPort()},
+                                       {"codec", {"h264"}},
+                                       {"dataPort", side.DataPort()},
+                                       {"version", 1}}
+                                      .dump();
+      service->InitConnection("s1", "127.0.0.1");
+      if (c.set_up) {
+        ASSERT_TRUE(service->SetupConnection("s1", setting));
+      }
+      const auto live = service->GetController("s1");
+      service->InitConnection("s1", "127.0.0.1");
+      EXPECT_EQ(service->GetController("s1"), live);
+      EXPECT_TRUE(service->SetupConnection("s1", setting)) << "the newcomer is gone";
+      const auto fresh = service->GetController("s1");
+      EXPECT_TRUE(fresh);
+      EXPECT_NE(fresh, live);
+      service.reset();
+      side.Stop();
+    }
+    std::vector<std::string> levels;
+    std::istringstream lines(log.Text());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("RegisterSession Session is exist!!OAO") != std::string::npos)
+        levels.push_back(line.substr(0, line.find(' ')));
+    }
+    EXPECT_EQ(levels, (std::vector<std::string>{c.level}));
+  }
 }
 
 }  // namespace
