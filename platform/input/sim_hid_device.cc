@@ -32,7 +32,12 @@ void SimHidDevice::FailReportAt(size_t index) {
 
 std::vector<std::vector<uint8_t>> SimHidDevice::Reports() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return reports_;
+  return reports_.Kept();
+}
+
+size_t SimHidDevice::ReportCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return reports_.Total();
 }
 
 size_t SimHidDevice::SendCount() const {
@@ -47,7 +52,7 @@ size_t SimHidDevice::OpenCount() const {
 
 bool SimHidDevice::WaitForReports(size_t count, std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return reports_.size() >= count; });
+  return changed_.wait_for(lock, timeout, [&] { return reports_.Total() >= count; });
 }
 
 bool SimHidDevice::TryOpen() {
@@ -62,7 +67,7 @@ HidResult SimHidDevice::Receive(const uint8_t* report, size_t size) {
     std::lock_guard<std::mutex> lock(mutex_);
     const size_t index = sends_++;
     if (failing_sends_.count(index) != 0) return HidResult::Fail("simulated report failure");
-    reports_.emplace_back(report, report + size);
+    reports_.Add(std::vector<uint8_t>(report, report + size));
   }
   changed_.notify_all();
   if (log_reports_) LOG_INFO("touch report to {}: {}", info_.path, Hex(report, size));

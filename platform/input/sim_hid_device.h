@@ -8,12 +8,14 @@
 #include <set>
 #include <vector>
 
+#include "platform/input/bounded_record.h"
 #include "platform/input/hid_bus.h"
 
 namespace platform::input {
 
-// A simulated device on a SimHidBus. It records every output report it accepts and can
-// be told to refuse opening or to fail chosen reports. Shared between the bus, the
+// A simulated device on a SimHidBus. It records the output reports it accepts (the last
+// few thousand, and the count of all) and can be told to refuse opening or to fail
+// chosen reports. Shared between the bus, the
 // handles opened on it and the test that inspects it; every member is guarded.
 class SimHidDevice {
  public:
@@ -27,7 +29,10 @@ class SimHidDevice {
   // The send with this zero-based index (counting every send, failed ones too) fails.
   void FailReportAt(size_t index);
 
+  // The accepted reports still kept (the last BoundedRecord::kKept), oldest first.
   std::vector<std::vector<uint8_t>> Reports() const;
+  // Every report accepted since the device was made.
+  size_t ReportCount() const;
   size_t SendCount() const;
   size_t OpenCount() const;
   // Waits (bounded) until at least `count` reports were accepted.
@@ -46,7 +51,7 @@ class SimHidDevice {
   std::set<size_t> failing_sends_;
   size_t sends_ = 0;
   size_t opens_ = 0;
-  std::vector<std::vector<uint8_t>> reports_;
+  BoundedRecord<std::vector<uint8_t>> reports_;
 };
 
 }  // namespace platform::input

@@ -45,9 +45,9 @@ std::vector<TouchInputEvent> TouchReportTranslator::Translate(const uint8_t* rep
         out.push_back({EV_ABS, ABS_MT_TRACKING_ID, tracking_ids_[slot]});
       }
       x_[slot] = MapAxis(std::min(ReadLe16(contact + 2), kMaxCoordinate), x_axis_.offset,
-                         x_axis_.extent, x_axis_.desktop_extent);
+                         x_axis_.extent, x_axis_.root_extent);
       y_[slot] = MapAxis(std::min(ReadLe16(contact + 4), kMaxCoordinate), y_axis_.offset,
-                         y_axis_.extent, y_axis_.desktop_extent);
+                         y_axis_.extent, y_axis_.root_extent);
       out.push_back({EV_ABS, ABS_MT_POSITION_X, x_[slot]});
       out.push_back({EV_ABS, ABS_MT_POSITION_Y, y_[slot]});
     } else if (status == kStatusReleased && tracking_ids_[slot] >= 0) {
@@ -61,13 +61,19 @@ std::vector<TouchInputEvent> TouchReportTranslator::Translate(const uint8_t* rep
   return out;
 }
 
-void TouchReportTranslator::SetArea(const screen::Rect& monitor, const screen::Rect& desktop) {
-  if (monitor.width <= 0 || monitor.height <= 0 || desktop.width <= 0 || desktop.height <= 0) {
+void TouchReportTranslator::SetArea(const screen::Rect& monitor, const screen::Rect& desktop,
+                                    const std::optional<screen::Rect>& root) {
+  // A root window starts at (0,0); without the server's word, the one that just holds
+  // every monitor.
+  const screen::Rect span =
+      root ? *root
+           : screen::Rect{0, 0, desktop.left + desktop.width, desktop.top + desktop.height};
+  if (monitor.width <= 0 || monitor.height <= 0 || span.width <= 0 || span.height <= 0) {
     ClearArea();
     return;
   }
-  x_axis_ = {monitor.left - desktop.left, monitor.width, desktop.width};
-  y_axis_ = {monitor.top - desktop.top, monitor.height, desktop.height};
+  x_axis_ = {monitor.left - span.left, monitor.width, span.width};
+  y_axis_ = {monitor.top - span.top, monitor.height, span.height};
 }
 
 void TouchReportTranslator::ClearArea() {
@@ -75,12 +81,16 @@ void TouchReportTranslator::ClearArea() {
   y_axis_ = Axis{};
 }
 
-int32_t TouchReportTranslator::MapAxis(int32_t value, int offset, int extent, int desktop_extent) {
-  if (extent <= 0 || desktop_extent <= 0) return value;
-  // The picture's fraction of the monitor, moved to the desktop's fraction: both in
-  // units of kMaxCoordinate + 1 to the whole.
+int32_t TouchReportTranslator::MapAxis(int32_t value, int offset, int extent, int root_extent) {
+  if (extent <= 0 || root_extent <= 0) return value;
+  // The picture and the device both count kMaxCoordinate + 1 units to the whole.
   const int64_t units = int64_t{kMaxCoordinate} + 1;
-  const int64_t mapped = (int64_t{offset} * units + int64_t{value} * extent) / desktop_extent;
+  const int64_t picture = std::clamp<int64_t>(value, 0, kMaxCoordinate);
+  const int64_t on_monitor = std::min<int64_t>(picture * extent / units, extent - 1);
+  const int64_t pixel = std::clamp<int64_t>(offset + on_monitor, 0, root_extent - 1);
+  // The middle of that pixel: a server that scales by 32768 or by 32767 units, and
+  // rounds either way, finds the same pixel.
+  const int64_t mapped = (2 * pixel + 1) * units / (2 * int64_t{root_extent});
   return static_cast<int32_t>(std::clamp<int64_t>(mapped, 0, kMaxCoordinate));
 }
 

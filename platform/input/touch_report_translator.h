@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/screen/screen_types.h"
@@ -28,9 +29,12 @@ inline bool operator!=(const TouchInputEvent& a, const TouchInputEvent& b) { ret
 // and SYN_REPORT, once all of its contacts arrived; a new first report ends a frame
 // that was cut short.
 //
-// A report's x and y span the receiver's picture, while the device spans the whole
-// desktop (a display server spreads a direct touch screen over all of its monitors):
-// with an area set, positions are moved into the monitor the picture shows.
+// A report's x and y span the receiver's picture, while the device spans the root
+// window (a display server spreads a direct touch screen over its whole screen, which
+// starts at (0,0), holds every monitor and can be larger than they are): with an area
+// set, positions are moved into the monitor the picture shows. Each picture pixel goes
+// to the middle of its pixel on the root window, so that however the server rounds
+// the scaling, a touch on the picture's edge stays on the shared monitor.
 class TouchReportTranslator {
  public:
   static constexpr size_t kReportSize = 65;
@@ -41,19 +45,22 @@ class TouchReportTranslator {
   // The events for one report; empty for a buffer that is not a touch report.
   std::vector<TouchInputEvent> Translate(const uint8_t* report, size_t size);
 
-  // Picture coordinates land in `monitor` of `desktop` from the next report on; an
-  // empty rectangle maps the picture onto the whole device, as does ClearArea.
-  void SetArea(const screen::Rect& monitor, const screen::Rect& desktop);
+  // Picture coordinates land in `monitor` from the next report on. `root` is the root
+  // window (the display server's screen) when it is known; without it the smallest
+  // root window that holds `desktop`, the union of the monitors. An empty monitor maps
+  // the picture onto the whole device, as does ClearArea.
+  void SetArea(const screen::Rect& monitor, const screen::Rect& desktop,
+               const std::optional<screen::Rect>& root);
   void ClearArea();
-  // One axis: `value` over the picture to the device's range, for a monitor at
-  // `offset` pixels into a desktop `desktop_extent` pixels long.
-  static int32_t MapAxis(int32_t value, int offset, int extent, int desktop_extent);
+  // One axis: `value` over the picture to the device's range, for a monitor `extent`
+  // pixels long at `offset` pixels into a root window `root_extent` pixels long.
+  static int32_t MapAxis(int32_t value, int offset, int extent, int root_extent);
 
  private:
   struct Axis {
     int offset = 0;
     int extent = 0;  // 0: no mapping
-    int desktop_extent = 0;
+    int root_extent = 0;
   };
   void EndFrame(std::vector<TouchInputEvent>& out);
 

@@ -1,5 +1,6 @@
 #include "platform/input/uinput_touch_bus.h"
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <linux/uinput.h>
 #include <sys/ioctl.h>
@@ -23,6 +24,33 @@ HidDeviceInfo TouchInfo() {
 
 std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
+// The root window of the display in DISPLAY: the area the X server spreads a direct
+// touch device over. Asked at every report, as a screen resize may come without any
+// change of the monitors; nothing where no display can be opened.
+class XRootWindow {
+ public:
+  XRootWindow() : display_(XOpenDisplay(nullptr)) {}
+  ~XRootWindow() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  XRootWindow(const XRootWindow&) = delete;
+  XRootWindow& operator=(const XRootWindow&) = delete;
+
+  std::optional<screen::Rect> Current() const {
+    if (display_ == nullptr) return std::nullopt;
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display_, DefaultRootWindow(display_), &root, &x, &y, &width, &height,
+                      &border, &depth))
+      return std::nullopt;
+    return screen::Rect{0, 0, static_cast<int>(width), static_cast<int>(height)};
+  }
+
+ private:
+  Display* const display_;
+};
+
 class UinputTouchDevice : public IHidDevice {
  public:
   explicit UinputTouchDevice(int fd) : fd_(fd), info_(TouchInfo()) {}
@@ -35,7 +63,7 @@ class UinputTouchDevice : public IHidDevice {
 
   HidResult SendOutputReport(const uint8_t* report, size_t size) override {
     if (const auto shared = screen::SharedArea::Instance().Current()) {
-      translator_.SetArea(shared->monitor, shared->desktop);
+      translator_.SetArea(shared->monitor, shared->desktop, root_.Current());
     } else {
       translator_.ClearArea();
     }
@@ -60,6 +88,7 @@ class UinputTouchDevice : public IHidDevice {
  private:
   const int fd_;
   const HidDeviceInfo info_;
+  const XRootWindow root_;
   TouchReportTranslator translator_;
 };
 
@@ -74,7 +103,7 @@ bool SetupAbs(int fd, uint16_t code, int32_t max) {
 
 // A direct (screen-mapped) protocol B touch screen over 0..32767 on both axes, the
 // range of the halved coordinates in the reports. The display server spreads it over
-// its whole desktop; the translator moves each touch into the shared monitor.
+// its root window; the translator moves each touch into the shared monitor.
 bool Configure(int fd) {
   const int32_t max = TouchReportTranslator::kMaxCoordinate;
   bool ok = ::ioctl(fd, UI_SET_EVBIT, EV_SYN) == 0 && ::ioctl(fd, UI_SET_EVBIT, EV_KEY) == 0 &&

@@ -9,10 +9,12 @@
 namespace platform::screen {
 
 // The part of the desktop that the receiver's picture shows: the rectangle of the
-// monitor being captured, and the desktop it lies in (the bounds of all monitors, the
-// area an absolute pointer or touch screen spans). The capture publishes it whenever
-// it selects a monitor and withdraws it when it lets go; the input back-ends map the
-// picture's coordinates into it, so that a touch lands where the picture shows it.
+// monitor being captured, and the desktop it lies in (the bounds of all monitors). The
+// capture publishes it whenever it selects a monitor and withdraws it when it lets go;
+// the input back-ends map the picture's coordinates into it, so that a touch lands
+// where the picture shows it. An absolute pointer or touch screen spans the display
+// server's root window, not these bounds: the root starts at (0,0) and may be larger
+// than the monitors, whose rectangles are in its coordinates.
 // This is where the video side hands the shared monitor to the input side without
 // either knowing the other. One for the process; every member is guarded.
 class SharedArea {

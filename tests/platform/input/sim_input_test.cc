@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "platform/input/bounded_record.h"
 #include "platform/input/hid_bus.h"
 #include "platform/input/mouse_injector.h"
 #include "platform/input/recording_mouse.h"
@@ -42,6 +43,33 @@ TEST(SimHidBus, ListsOpensAndRecordsWithInjectedFailures) {
   bus.SetEnumerateFails(true);
   EXPECT_FALSE(bus.Enumerate().has_value());
   EXPECT_EQ(bus.OpenAttempts(), (std::vector<std::string>{"missing", "a", "a"}));
+}
+
+// A long run on the simulated devices keeps only the newest reports and calls, so its
+// memory stays flat; the counts and the waits still see everything.
+TEST(SimDevices, KeepABoundedRecordAndCountEverything) {
+  constexpr size_t kKept = BoundedRecord<int>::kKept;
+  constexpr size_t kSent = kKept + 3;
+  SimHidDevice device(HidDeviceInfo{"a", 1, 2, 3, 4});
+  RecordingMouse mouse;
+  for (size_t i = 0; i < kSent; ++i) {
+    const uint8_t report[] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)};
+    ASSERT_TRUE(device.Receive(report, sizeof report).ok);
+    ASSERT_TRUE(mouse.Inject(1, static_cast<int32_t>(i), 0, 0));
+  }
+  const auto reports = device.Reports();
+  ASSERT_EQ(reports.size(), kKept);
+  EXPECT_EQ(reports.front(), (std::vector<uint8_t>{3, 0}));  // the three oldest are gone
+  EXPECT_EQ(reports.back(), (std::vector<uint8_t>{static_cast<uint8_t>(kSent - 1), (kSent - 1) >> 8}));
+  EXPECT_EQ(device.ReportCount(), kSent);
+  EXPECT_TRUE(device.WaitForReports(kSent, std::chrono::milliseconds(0)));
+
+  const auto calls = mouse.Calls();
+  ASSERT_EQ(calls.size(), kKept);
+  EXPECT_EQ(calls.front().dx, 3);
+  EXPECT_EQ(calls.back().dx, static_cast<int32_t>(kSent - 1));
+  EXPECT_EQ(mouse.CallCount(), kSent);
+  EXPECT_TRUE(mouse.WaitForCalls(kSent, std::chrono::milliseconds(0)));
 }
 
 TEST(SimBackend, FactoriesGiveTheSimulatedFacilities) {

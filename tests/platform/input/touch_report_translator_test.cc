@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace platform::input {
@@ -110,42 +112,79 @@ TEST(TouchReportTranslator, CoordinatesAreClampedToTheAxisRange) {
   EXPECT_EQ(events[3], (E{EV_ABS, ABS_MT_POSITION_Y, 32767}));
 }
 
-// The device spans the whole desktop, the report the picture of one monitor: each
-// position moves into that monitor's part of the device's range.
+// The pixel of a root window `root_extent` pixels long that a display server gives
+// a device position, scaling the range 0..32767 by 32768 units (the X server's way)
+// or by 32767 (a reader that takes the maximum for the whole); either way the
+// position must fall on the same pixel.
+int ServerPixel(int32_t device, int root_extent, int units) {
+  return std::min<int>(static_cast<int>(int64_t{device} * root_extent / units), root_extent - 1);
+}
+
+// The device spans the root window, the report the picture of one monitor: each
+// position lands on the root-window pixel that the picture shows, inside the shared
+// monitor even at the picture's very edge.
 TEST(TouchReportTranslator, AreaMovesThePictureIntoTheSharedMonitor) {
+  using screen::Rect;
   struct Case {
     const char* what;
-    int32_t value;
-    int offset, extent, desktop_extent;
-    int32_t expected;
+    Rect monitor;
+    Rect desktop;               // the union of the monitors
+    std::optional<Rect> root;   // the server's root window, when it tells it
+    Rect actual_root;           // the one the server spreads the device over
+    uint16_t x, y;              // on the picture
+    int pixel_x, pixel_y;       // on the root window
   };
+  const Rect two{0, 0, 3840, 1080};
+  const Rect left{0, 0, 1920, 1080}, right{1920, 0, 1920, 1080};
+  // 1366 + 1920: the picture's edges fall between the device's units.
+  const Rect odd{0, 0, 3286, 1080};
+  const Rect odd_left{0, 0, 1366, 768}, odd_right{1366, 0, 1920, 1080};
   const Case cases[] = {
-      {"right half, its middle", 16384, 1920, 1920, 3840, 24576},
-      {"right half, its left edge", 0, 1920, 1920, 3840, 16384},
-      {"right half, its right edge", 32767, 1920, 1920, 3840, 32767},
-      {"left half, its middle", 16384, 0, 1920, 3840, 8192},
-      {"a smaller monitor below another", 16384, 1080, 720, 1800, 26214},
-      {"the whole desktop", 12345, 0, 1920, 1920, 12345},
-      {"no area", 12345, 0, 0, 0, 12345},
+      {"right of two, its middle", right, two, two, two, 16384, 16384, 2880, 540},
+      {"right of two, its first column and row", right, two, two, two, 0, 0, 1920, 0},
+      {"right of two, its last column and row", right, two, two, two, 32767, 32767, 3839, 1079},
+      {"left of two, its last column and row", left, two, two, two, 32767, 32767, 1919, 1079},
+      {"narrow left monitor, its last column and row", odd_left, odd, odd, odd, 32767, 32767,
+       1365, 767},
+      {"beside a narrow one, its first column", odd_right, odd, odd, odd, 0, 0, 1366, 0},
+      {"beside a narrow one, its last column", odd_right, odd, odd, odd, 32767, 32767, 3285, 1079},
+      {"a smaller monitor below another", Rect{0, 1080, 1280, 720}, Rect{0, 0, 1920, 1800},
+       Rect{0, 0, 1920, 1800}, Rect{0, 0, 1920, 1800}, 16384, 32767, 640, 1799},
+      // The monitors' union need not start at (0,0); the root window does.
+      {"the only monitor right of an empty part of the root", right, right, two, two, 0, 0, 1920, 0},
+      {"the only monitor right of an empty part, its last pixel", right, right, two, two, 32767,
+       32767, 3839, 1079},
+      {"a root window larger than the monitor", left, left, Rect{0, 0, 2560, 1440},
+       Rect{0, 0, 2560, 1440}, 32767, 32767, 1919, 1079},
+      {"root unknown: the smallest one holding the monitors", right, right, std::nullopt, two,
+       16384, 0, 2880, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TouchReportTranslator::MapAxis(c.value, c.offset, c.extent, c.desktop_extent),
-              c.expected)
-        << c.what;
+    SCOPED_TRACE(c.what);
+    TouchReportTranslator t;
+    t.SetArea(c.monitor, c.desktop, c.root);
+    const auto events = Translate(t, Report(Contact(7, 0, c.x, c.y), 1));
+    ASSERT_GE(events.size(), 4u);
+    ASSERT_EQ(events[2].code, ABS_MT_POSITION_X);
+    ASSERT_EQ(events[3].code, ABS_MT_POSITION_Y);
+    for (int units : {32768, 32767}) {
+      EXPECT_EQ(ServerPixel(events[2].value, c.actual_root.width, units), c.pixel_x) << units;
+      EXPECT_EQ(ServerPixel(events[3].value, c.actual_root.height, units), c.pixel_y) << units;
+    }
   }
 
   // The slot positions and the single-touch axes alike; cleared, the picture spans
   // the device again.
   TouchReportTranslator t;
-  t.SetArea(screen::Rect{1920, 0, 1920, 1080}, screen::Rect{0, 0, 3840, 1080});
+  t.SetArea(right, two, two);
   EXPECT_EQ(Translate(t, Report(Contact(7, 0, 16384, 16384), 1)),
             (std::vector<E>{{EV_ABS, ABS_MT_SLOT, 0},
                             {EV_ABS, ABS_MT_TRACKING_ID, 0},
-                            {EV_ABS, ABS_MT_POSITION_X, 24576},
-                            {EV_ABS, ABS_MT_POSITION_Y, 16384},
+                            {EV_ABS, ABS_MT_POSITION_X, 24580},
+                            {EV_ABS, ABS_MT_POSITION_Y, 16399},
                             {EV_KEY, BTN_TOUCH, 1},
-                            {EV_ABS, ABS_X, 24576},
-                            {EV_ABS, ABS_Y, 16384},
+                            {EV_ABS, ABS_X, 24580},
+                            {EV_ABS, ABS_Y, 16399},
                             {EV_SYN, SYN_REPORT, 0}}));
   t.ClearArea();
   auto events = Translate(t, Report(Contact(7, 0, 16384, 16384), 1));
