@@ -43,7 +43,7 @@ std::string Text(const QString& text) { return text.toStdString(); }
 }  // namespace
 
 QString Renovix::AppServerName() {
-  return utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
+  return utils::SingleApplication::ServerAddressFor(QStringLiteral("Castora"));
 }
 
 bool Renovix::ShowsWindows(const QString& run_type) {
