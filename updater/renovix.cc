@@ -65,7 +65,7 @@ Interaction& Renovix::interaction() {
 
 void Renovix::Quit() {
   quitting_ = true;
-  QCoreApplication::quit();
+  QCoreApplication::exit(exit_code_);
 }
 
 void Renovix::Run() {
@@ -79,7 +79,9 @@ void Renovix::Run() {
   } else if (run_type_ == QLatin1String("Install")) {
     Install();
   } else if (run_type_ == QLatin1String("CreateScheduledTask")) {
-    CreateScheduledTask();
+    // The installer's package script sees the outcome: without the task no later
+    // update can be installed.
+    if (!CreateScheduledTask()) exit_code_ = 1;
     Quit();
   } else {
     LogError(kLogTag, fmt::format("No such run type: {}", Text(run_type_)));

@@ -37,6 +37,7 @@ TEST(RenovixProgramTest, RunTypes) {
     bool display;
     int exit_code;
     QString logged;
+    int tool_exit = 0;  // what the task tool answers
   };
   const Case cases[] = {
       {{}, true, false, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
@@ -50,11 +51,15 @@ TEST(RenovixProgramTest, RunTypes) {
       // Without the installation's identity no run type works: exit(-1), 255 here.
       {{QStringLiteral("Install")}, false, true, 255, QStringLiteral("Open version config failed")},
       {{QStringLiteral("CreateScheduledTask")}, true, false, 0, QStringLiteral("Register scheduled task successfully")},
+      // The package script that registers the task must see it fail.
+      {{QStringLiteral("CreateScheduledTask")}, true, false, 1,
+       QStringLiteral("[error] [RENOVIX::scheduled_task]: Register scheduled task failed: the task tool "), 3},
   };
   for (const Case& c : cases) {
     const QString name = c.arguments.join(QLatin1Char(' '));
     UpdaterRun run(c.version_config);
     ASSERT_TRUE(run.valid());
+    run.env().insert(QStringLiteral("RENOVIX_TEST_TOOL_EXIT"), QString::number(c.tool_exit));
     if (!c.display) {
       for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         run.env().remove(QString::fromLatin1(variable));
