@@ -225,6 +225,9 @@ void Renovix::OnUpdateNow() {
   // The flag stays set until the hand-over has happened: a client that ends without
   // kClientExited, or a copy that fails, leaves the package for the next start.
   hand_over_by_user_ = PrepareInstall();
+  // The dialog hid itself for the hand-over; without one the user would see nothing
+  // happen. The offer comes back with the failure said, and stays pending.
+  if (!hand_over_by_user_) interaction().ShowUpdateFailed();
 }
 
 bool Renovix::PrepareInstall() {
