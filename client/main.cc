@@ -26,6 +26,9 @@ int main(int argc, char** argv) {
   utils::QuitOnSignals quit_on_signals;
   zorvax::utils::logger::Init("Castora");
   LOG_INFO("Castora starts, pid {}", QCoreApplication::applicationPid());
+  if (!app.listen_error().isEmpty())
+    LOG_ERROR("Single instance server {} not listening: {}", app.server_address().toStdString(),
+              app.listen_error().toStdString());
   QObject::connect(&quit_on_signals, &utils::QuitOnSignals::Quitting,
                    [](int signal_number) { LOG_INFO("Signal {} received, quitting", signal_number); });
   // A run that was killed while sharing left the local output muted (its sound diverted

@@ -81,7 +81,7 @@ bool TransferMessage::Listen(const QString& name) {
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   connect(server_, &QLocalServer::newConnection, this, &TransferMessage::OnNewConnection);
   if (server_->listen(name)) return true;
-  LOG_ERROR("Fail to host local:{}: {}", name.toStdString(), server_->errorString().toStdString());
+  LOG_ERROR("Fail to host local:{}: {}", name.toStdString(), utils::ListenFailureText(*server_, name).toStdString());
   return false;
 }
 

@@ -1,6 +1,8 @@
 #include "updater/downloader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,6 +53,16 @@ bool ParseContentRange(const QByteArray& value, ContentRange* range) {
   range->total = match.captured(3).toLongLong();
   return true;
 }
+
+// "bytes */<total>": the answer to a range that starts at or past the end (416).
+qint64 UnsatisfiedRangeTotal(const QByteArray& value) {
+  static const QRegularExpression kPattern(QStringLiteral("^bytes\\s+\\*/(\\d{1,18})$"));
+  const QRegularExpressionMatch match = kPattern.match(QString::fromLatin1(value.trimmed()));
+  return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+// The system's reason for the last failed call, as a person reads it.
+std::string SystemReason(int error) { return std::system_category().message(error); }
 
 }  // namespace
 
@@ -231,8 +243,7 @@ bool Downloader::CheckAnswer() {
   }
   if (expected_size_ >= 0) {
     const qint64 needed = expected_size_ - file_size_;
-    QStorageInfo storage(QFileInfo(temp_path_).absolutePath());
-    const qint64 free = storage.isValid() ? storage.bytesAvailable() : -1;
+    const qint64 free = FreeSpace();
     if (free >= 0 && needed > free) {
       Fail(fmt::format("Download failed, {} more bytes are needed but only {} bytes are free for \"{}\"", needed,
                        free, Text(temp_path_)),
@@ -268,13 +279,34 @@ bool Downloader::Append(const QByteArray& data) {
     Fail(fmt::format("Download failed, more than the announced {} bytes arrived", expected_size_), false);
     return false;
   }
+  if (expected_size_ < 0) {
+    // Nothing told us where this body ends: it may fill the disk the user's other
+    // programs need, so it stops while a floor of free space is left.
+    const qint64 free = FreeSpace();
+    if (free >= 0 && free - data.size() < min_free_space_) {
+      Fail(fmt::format("Download failed, not enough space: {} bytes of a package of unknown size would leave "
+                       "under {} bytes free for \"{}\"",
+                       size, min_free_space_, Text(temp_path_)),
+           false);
+      return false;
+    }
+  }
+  errno = 0;
   if (file_.write(data) != data.size()) {
-    Fail(fmt::format("Download failed, writing \"{}\" failed: {}", Text(temp_path_), Text(file_.errorString())),
-         false);
+    // QFile names only the kind of error ("Unknown error" for a full disk); errno
+    // still holds the system's reason.
+    const int error = errno;
+    const std::string reason = error != 0 ? SystemReason(error) : Text(file_.errorString());
+    Fail(fmt::format("Download failed, writing \"{}\" failed: {}", Text(temp_path_), reason), false);
     return false;
   }
   file_size_ = size;
   return true;
+}
+
+qint64 Downloader::FreeSpace() const {
+  QStorageInfo storage(QFileInfo(temp_path_).absolutePath());
+  return storage.isValid() ? storage.bytesAvailable() : -1;
 }
 
 void Downloader::OnMetaDataChanged() {
@@ -298,6 +330,18 @@ void Downloader::Fail(const std::string& message, bool keep_partial) {
   if (!keep_partial) QFile::remove(temp_path_);
   DropReply();
   emit Finished(kFailed);
+}
+
+void Downloader::Complete() {
+  QFile::remove(save_path_);
+  if (!QFile::rename(temp_path_, save_path_)) {
+    LogError(kLogTag, fmt::format("Download failed, renaming \"{}\" to \"{}\" failed", Text(temp_path_),
+                                  Text(save_path_)));
+    emit Finished(kFailed);
+    return;
+  }
+  LogInfo(kLogTag, fmt::format("Download and Rename successfully. File path: \"{}\"", Text(save_path_)));
+  emit Finished(kDone);
 }
 
 void Downloader::OnDownloadTimeout() {
@@ -333,6 +377,13 @@ void Downloader::OnReplyFinished() {
   reply->deleteLater();
 
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (status == 416 && range_sent_ && UnsatisfiedRangeTotal(reply->rawHeader("Content-Range")) == range_start_) {
+    // The kept part already holds the whole package (a run that ended between the last
+    // byte and the rename): the server says so, and the MD5 check decides.
+    LogInfo(kLogTag, fmt::format("The kept {} bytes are the whole package", range_start_));
+    Complete();
+    return;
+  }
   if (reply->error() == QNetworkReply::NoError && !IsRedirection(status)) {
     if (expected_size_ >= 0 && file_size_ != expected_size_) {
       // Cut short without an error (the reply may end so when the server closed
@@ -342,14 +393,7 @@ void Downloader::OnReplyFinished() {
       emit Finished(kFailed);
       return;
     }
-    QFile::remove(save_path_);
-    if (!QFile::rename(temp_path_, save_path_)) {
-      emit Finished(kFailed);
-      return;
-    }
-    LogInfo(kLogTag,
-            fmt::format("Download and Rename successfully. File path: \"{}\"", Text(save_path_)));
-    emit Finished(kDone);
+    Complete();
     return;
   }
   if (reply->error() != QNetworkReply::NoError) {

@@ -53,6 +53,11 @@ class Downloader : public QObject {
   static constexpr qint64 kMaxPackageSize = qint64(1) << 30;
   void SetMaxPackageSize(qint64 bytes) { max_package_size_ = bytes; }
 
+  // A body of unknown length stops ("not enough space") once the free space beside the
+  // partial file would fall under this floor.
+  static constexpr qint64 kDefaultMinFreeSpace = qint64(64) << 20;
+  void SetMinimumFreeSpace(qint64 bytes) { min_free_space_ = bytes; }
+
   // Less than this many bytes in one window ends the download as a time-out
   // (1 KiB/s over a minute): a trickle must not hold the updater for days.
   static constexpr int kDefaultProgressWindowMs = 60000;
@@ -100,6 +105,10 @@ class Downloader : public QObject {
   // unless it is kept for a resume.
   void Fail(const std::string& message, bool keep_partial);
   void StopTimers();
+  // The part is the package: it takes the package's name, and Finished reports it.
+  void Complete();
+  // Free bytes on the partial file's filesystem, -1 unknown.
+  qint64 FreeSpace() const;
 
   QTimer timer_;
   QString save_path_;
@@ -118,6 +127,7 @@ class Downloader : public QObject {
   qint64 reply_bytes_ = 0;     // body bytes taken from the current reply
   qint64 reply_expected_ = -1;  // the current reply's announced body length
   qint64 max_package_size_ = kMaxPackageSize;
+  qint64 min_free_space_ = kDefaultMinFreeSpace;
   QTimer progress_timer_;
   qint64 min_progress_bytes_ = kDefaultMinProgressBytes;
   qint64 window_bytes_ = 0;

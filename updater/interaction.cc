@@ -92,6 +92,15 @@ Interaction::~Interaction() = default;
 
 void Interaction::ShowUpdateDialog(const QString& description) {
   update_dialog_page_->SetDescription(description);
+  update_dialog_page_->ShowOffer();
+  stack_->setCurrentIndex(0);
+  show();
+  raise();
+  activateWindow();
+}
+
+void Interaction::ShowUpdateFailed() {
+  update_dialog_page_->ShowStartFailed();
   stack_->setCurrentIndex(0);
   show();
   raise();

@@ -30,6 +30,9 @@ class Interaction : public utils::MovableWidget {
 
   // Page 0 with the description; shown, raised and activated.
   void ShowUpdateDialog(const QString& description);
+  // Page 0 again after Update could not start the installation: the offer stands, and
+  // the status says that this try failed.
+  void ShowUpdateFailed();
   // Page 1; shown, raised and activated; the progress starts from zero.
   void ShowUpdating();
   // The installer ended: the bar runs from where it is to its end at its usual speed;

@@ -43,7 +43,7 @@ std::string Text(const QString& text) { return text.toStdString(); }
 }  // namespace
 
 QString Renovix::AppServerName() {
-  return utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"));
+  return utils::SingleApplication::ServerAddressFor(QStringLiteral("Castora"));
 }
 
 bool Renovix::ShowsWindows(const QString& run_type) {
@@ -65,7 +65,7 @@ Interaction& Renovix::interaction() {
 
 void Renovix::Quit() {
   quitting_ = true;
-  QCoreApplication::quit();
+  QCoreApplication::exit(exit_code_);
 }
 
 void Renovix::Run() {
@@ -79,7 +79,9 @@ void Renovix::Run() {
   } else if (run_type_ == QLatin1String("Install")) {
     Install();
   } else if (run_type_ == QLatin1String("CreateScheduledTask")) {
-    CreateScheduledTask();
+    // The installer's package script sees the outcome: without the task no later
+    // update can be installed.
+    if (!CreateScheduledTask()) exit_code_ = 1;
     Quit();
   } else {
     LogError(kLogTag, fmt::format("No such run type: {}", Text(run_type_)));
@@ -223,6 +225,9 @@ void Renovix::OnUpdateNow() {
   // The flag stays set until the hand-over has happened: a client that ends without
   // kClientExited, or a copy that fails, leaves the package for the next start.
   hand_over_by_user_ = PrepareInstall();
+  // The dialog hid itself for the hand-over; without one the user would see nothing
+  // happen. The offer comes back with the failure said, and stays pending.
+  if (!hand_over_by_user_) interaction().ShowUpdateFailed();
 }
 
 bool Renovix::PrepareInstall() {

@@ -96,6 +96,7 @@ class Renovix : public QObject {
   // The installer's end (finished, or a terminal errorOccurred) was handled.
   bool install_handled_ = false;
   bool quitting_ = false;
+  int exit_code_ = 0;  // the program's status at Quit
   // The hand-over under way was asked for with the Update button: the pending flag is
   // cleared once the installation has really been handed over.
   bool hand_over_by_user_ = false;

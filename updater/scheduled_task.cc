@@ -66,12 +66,14 @@ bool CreateScheduledTask() {
   } else {
     LogError(kLogTag, "Generate scheduled task xml failed");
   }
+  QString failure;
   const int code = platform::updater::RunTaskTool(
       {QStringLiteral("/create"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName),
-       QStringLiteral("/xml"), xml_path, QStringLiteral("/f")});
+       QStringLiteral("/xml"), xml_path, QStringLiteral("/f")},
+      60000, &failure);
   if (!xml_path.isEmpty()) QFile::remove(xml_path);
   if (code != 0) {
-    LogError(kLogTag, "Register scheduled task failed");
+    LogError(kLogTag, "Register scheduled task failed: " + failure.toStdString());
     return false;
   }
   LogInfo(kLogTag, "Register scheduled task successfully");

@@ -35,6 +35,12 @@ UpdateDialogPage::UpdateDialogPage(int base_height, int max_height, QWidget* par
   utils::ApplyScaledStyleSheet(this, utils::LoadStyleSheet(QStringLiteral("update_dialog_page.qss")));
 }
 
+void UpdateDialogPage::ShowOffer() { status_->setText(tr("Update is available")); }
+
+void UpdateDialogPage::ShowStartFailed() {
+  status_->setText(tr("The update could not start, please try again later"));
+}
+
 void UpdateDialogPage::SetDescription(const QString& text) {
   if (text.isEmpty()) return;
   description_->setText(text);

@@ -16,7 +16,11 @@ class UpdateDialogPage : public QWidget {
 
   // An empty text leaves the page as it is.
   void SetDescription(const QString& text);
+  // The line above the description: the offer, or that the last Update could not start.
+  void ShowOffer();
+  void ShowStartFailed();
 
+  QLabel* status_label() const { return status_; }
   QLabel* description_label() const { return description_; }
   QPushButton* update_button() const { return update_; }
   QPushButton* cancel_button() const { return cancel_; }

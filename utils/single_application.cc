@@ -20,8 +20,13 @@ constexpr int kWaitMs = 500;
 
 QString SingleApplication::ServerNameFor(const QString& application_name) { return PerUserName(application_name); }
 
+QString SingleApplication::ServerAddressFor(const QString& application_name) {
+  return PerUserAddress(application_name);
+}
+
 SingleApplication::SingleApplication(int& argc, char** argv, bool exit_if_running)
-    : QApplication(argc, argv), server_name_(ServerNameFor(QCoreApplication::applicationName())) {
+    : QApplication(argc, argv), server_name_(ServerNameFor(QCoreApplication::applicationName())),
+      server_address_(ServerAddressFor(QCoreApplication::applicationName())) {
   if (NotifyRunningInstance()) {
     second_instance_ = true;
     if (exit_if_running) std::exit(-1);
@@ -39,7 +44,7 @@ void SingleApplication::SetActivationWindow(QWidget* window) { activation_window
 
 bool SingleApplication::NotifyRunningInstance() {
   auto socket = std::make_unique<QLocalSocket>();
-  socket->connectToServer(server_name_, QIODevice::ReadWrite);
+  socket->connectToServer(server_address_, QIODevice::ReadWrite);
   if (!socket->waitForConnected(kWaitMs)) return false;
   // A name in the shared temporary folder can be taken by anyone; only our own user's
   // instance may silence a start.
@@ -56,14 +61,16 @@ void SingleApplication::Listen() {
   // Only this user may connect; Qt sets the mode before the socket gets its name.
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   connect(server_, &QLocalServer::newConnection, this, &SingleApplication::OnNewConnection);
-  if (server_->listen(server_name_)) return;
+  if (server_->listen(server_address_)) return;
   if (server_->serverError() == QAbstractSocket::AddressInUseError) {
     // Left over by an instance that died: nobody answered on it above.
-    QLocalServer::removeServer(server_name_);
-    if (server_->listen(server_name_)) return;
+    QLocalServer::removeServer(server_address_);
+    if (server_->listen(server_address_)) return;
   }
-  qWarning("single instance server %s not listening: %s", qPrintable(server_name_),
-           qPrintable(server_->errorString()));
+  // The process logger is not up yet: the text waits for the program to log it, and
+  // goes to stderr as well for a start that never gets that far.
+  listen_error_ = ListenFailureText(*server_, server_address_);
+  qWarning("single instance server %s not listening: %s", qPrintable(server_address_), qPrintable(listen_error_));
 }
 
 void SingleApplication::OnNewConnection() {

@@ -15,8 +15,9 @@ namespace utils {
 // same server tells the updater that the client is alive: the updater connects,
 // sends nothing and quits when the connection drops.
 //
-// The server is per user: its name carries the user id, its socket is open to this
-// user alone, and a peer of another user is neither obeyed nor believed.
+// The server is per user: its name carries the user id and lives in the user's own
+// runtime folder where there is one, its socket is open to this user alone, and a peer
+// of another user is neither obeyed nor believed.
 class SingleApplication : public QApplication {
   Q_OBJECT
 
@@ -33,10 +34,19 @@ class SingleApplication : public QApplication {
 
   bool IsSecondInstance() const { return second_instance_; }
   const QString& server_name() const { return server_name_; }
+  const QString& server_address() const { return server_address_; }
+  // Why the server could not listen (the system's reason, and who holds the name);
+  // empty while it listens. Without the server a later start runs as a second
+  // instance and the updater cannot see this one.
+  const QString& listen_error() const { return listen_error_; }
 
-  // The local server's name for an application name: "<name>-<user id>". The
-  // updater finds the client by it.
+  // The local server's name for an application name: "<name>-<user id>", also the
+  // message a second start writes.
   static QString ServerNameFor(const QString& application_name);
+  // Where that server listens: the name in the user's own runtime folder when there is
+  // one, else the bare name in the temporary folder (PerUserAddress). The updater finds
+  // the client by it.
+  static QString ServerAddressFor(const QString& application_name);
 
  public slots:
   void OnNewConnection();
@@ -48,6 +58,8 @@ class SingleApplication : public QApplication {
 
   QLocalServer* server_ = nullptr;
   QString server_name_;
+  QString server_address_;
+  QString listen_error_;
   QPointer<QWidget> activation_window_;
   bool second_instance_ = false;
 };

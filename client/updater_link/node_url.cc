@@ -5,7 +5,7 @@
 namespace updater_link {
 
 QUrl NodeUrl() {
-  return QUrl(QStringLiteral("local:") + utils::PerUserName(QString::fromLatin1(kNodeBaseName)));
+  return QUrl(QStringLiteral("local:") + utils::PerUserAddress(QString::fromLatin1(kNodeBaseName)));
 }
 
 }  // namespace updater_link

@@ -9,8 +9,8 @@ namespace updater_link {
 inline constexpr char kNodeBaseName[] = "CastoraUpdate";
 
 // "local:CastoraUpdate-<effective user id>": the node the client hosts and the updater
-// connects to (a local socket of that name in the temporary folder, which only this
-// user may open).
+// connects to (a local socket of that name in the user's own runtime folder, else in
+// the temporary folder; only this user may open it). See utils::PerUserAddress.
 QUrl NodeUrl();
 
 }  // namespace updater_link

@@ -21,6 +21,8 @@ QString TaskToolProgram();
 
 // Runs the tool synchronously with `arguments` and returns its exit code; -1 when it
 // cannot be started, crashes, or does not end within `timeout_ms` (it is then killed).
-int RunTaskTool(const QStringList& arguments, int timeout_ms = 60000);
+// With `failure` given, a run that does not end with 0 puts there why, for a person:
+// the tool's own last words, or why it could not run.
+int RunTaskTool(const QStringList& arguments, int timeout_ms = 60000, QString* failure = nullptr);
 
 }  // namespace platform::updater

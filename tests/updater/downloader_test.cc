@@ -231,7 +231,7 @@ TEST_F(DownloaderTest, UnwritableSaveFolderEndsTheDownloadAtOnce) {
 TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
   const QByteArray package = Package(64 * 1024);
   const QByteArray prefix = package.left(16 * 1024);
-  enum class Before { kNothing, kPrefix, kFullDevice };
+  enum class Before { kNothing, kPrefix, kWhole, kFullDevice };
   constexpr qint64 kNone = -1;  // no partial file left
   constexpr qint64 kSome = -2;  // a partial file of any size left
   const auto scripted = [&](void (*script)(Response&)) {
@@ -255,6 +255,9 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
     Downloader::DownloadState state;
     std::string logged;
     qint64 left;  // the partial file's size afterwards
+    // >0: the free-space floor is this many bytes under the space free now, so that a
+    // body of unknown length meets it without filling the disk.
+    qint64 floor_below_free = 0;
   };
   const Case cases[] = {
       {"announced size above the maximum", Response::File(package), Before::kNothing, {}, 32 * 1024, 0, 0,
@@ -267,6 +270,19 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
        Downloader::kFailed, "more bytes are needed but only", kNone},
       {"a write fails", Response::File(package), Before::kFullDevice, {}, 0, 0, 0, Downloader::kFailed,
        "error [RENOVIX:downloader]: Download failed, writing", kNone},
+      {"a write fails: the system's reason", Response::File(package), Before::kFullDevice, {}, 0, 0, 0,
+       Downloader::kFailed, "failed: No space left on device", kNone},
+      {"endless body of unknown length, the disk nearly full",
+       scripted([](Response& r) {
+         r.endless = true;
+         r.chunked = true;
+       }),
+       // (the limit keeps the disk safe should the floor not hold)
+       Before::kNothing, {}, 64 << 20, 0, 0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download failed, not enough space: ", kNone, 2 << 20},
+      // The part already holds the whole package: the range starts at its end.
+      {"416 for a part that is the whole package", Response::File(package), Before::kWhole, {}, 0, 0, 0,
+       Downloader::kDone, "info [RENOVIX:downloader]: The kept 65536 bytes are the whole package", kNone},
       {"206 from 0 on a partial", scripted([](Response& r) { r.bad_range = Response::BadRange::kWholeFromZero; }),
        Before::kPrefix, {}, 0, 0, 0, Downloader::kDone,
        "warning [RENOVIX:downloader]: Content-Range \"bytes 0-65535/65536\" does not continue the file at "
@@ -313,6 +329,8 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(TempPath()).path()));
     if (c.before == Before::kPrefix) {
       ASSERT_TRUE(WriteFile(TempPath(), prefix));
+    } else if (c.before == Before::kWhole) {
+      ASSERT_TRUE(WriteFile(TempPath(), package));
     } else if (c.before == Before::kFullDevice) {
       // Every write there fails as on a full disk.
       ASSERT_EQ(::symlink("/dev/full", QFile::encodeName(TempPath()).constData()), 0);
@@ -326,6 +344,8 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
     if (c.max_size > 0) downloader.SetMaxPackageSize(c.max_size);
     if (c.progress_window_ms > 0) downloader.SetMinimumProgress(c.progress_window_ms, 4096);
     if (c.deadline_ms > 0) downloader.SetDeadline(c.deadline_ms);
+    if (c.floor_below_free > 0)
+      downloader.SetMinimumFreeSpace(QStorageInfo(dir_.path()).bytesAvailable() - c.floor_below_free);
     downloader.SetResumable(true);
     EXPECT_EQ(Download(downloader, c.url.isEmpty() ? Url("/p") : c.url), std::vector<int>{c.state});
 

@@ -43,7 +43,7 @@ class FakeClient : public TransferMessageSimpleSource {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     const QByteArray server = qgetenv("RENOVIX_FAKE_CLIENT_SERVER");
-    const QString name = server.isEmpty() ? utils::SingleApplication::ServerNameFor(QStringLiteral("Castora"))
+    const QString name = server.isEmpty() ? utils::SingleApplication::ServerAddressFor(QStringLiteral("Castora"))
                                           : QString::fromLocal8Bit(server);
     QLocalServer::removeServer(name);
     if (!server_->listen(name)) Say(QStringLiteral("cannot listen"));

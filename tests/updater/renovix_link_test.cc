@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,6 +173,11 @@ TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
           10000));
       EXPECT_FALSE(log().contains(QStringLiteral("Qtro send message: kInstallNow"))) << log().toStdString();
       EXPECT_TRUE(log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Copy runtime to temp failed")));
+      // The user is told, on the offer that stands.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isVisible(); }, 2000));
+      EXPECT_EQ(dialog.stack()->currentIndex(), 0);
+      EXPECT_EQ(dialog.update_dialog_page()->status_label()->text(),
+                QStringLiteral("The update could not start, please try again later"));
       // The client goes on, and its end still ends the updater.
       client.Command("quit");
       ASSERT_TRUE(client.WaitForExit());

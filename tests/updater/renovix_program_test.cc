@@ -21,6 +21,7 @@
 #include "tests/updater/update_server.h"
 #include "tests/updater/updater_run.h"
 #include "updater/updater_settings.h"
+#include "utils/local_peer.h"
 #include "utils/single_application.h"
 
 namespace {
@@ -36,6 +37,7 @@ TEST(RenovixProgramTest, RunTypes) {
     bool display;
     int exit_code;
     QString logged;
+    int tool_exit = 0;  // what the task tool answers
   };
   const Case cases[] = {
       {{}, true, false, 0, QStringLiteral("[error] [RENOVIX::main]: Usage: Renovix <RunType>")},
@@ -49,11 +51,15 @@ TEST(RenovixProgramTest, RunTypes) {
       // Without the installation's identity no run type works: exit(-1), 255 here.
       {{QStringLiteral("Install")}, false, true, 255, QStringLiteral("Open version config failed")},
       {{QStringLiteral("CreateScheduledTask")}, true, false, 0, QStringLiteral("Register scheduled task successfully")},
+      // The package script that registers the task must see it fail.
+      {{QStringLiteral("CreateScheduledTask")}, true, false, 1,
+       QStringLiteral("[error] [RENOVIX::scheduled_task]: Register scheduled task failed: the task tool "), 3},
   };
   for (const Case& c : cases) {
     const QString name = c.arguments.join(QLatin1Char(' '));
     UpdaterRun run(c.version_config);
     ASSERT_TRUE(run.valid());
+    run.env().insert(QStringLiteral("RENOVIX_TEST_TOOL_EXIT"), QString::number(c.tool_exit));
     if (!c.display) {
       for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         run.env().remove(QString::fromLatin1(variable));
@@ -419,9 +425,10 @@ TEST(RenovixTwoUsersTest, EachUpdaterFindsItsOwnClient) {
   }
 }
 
-// Another user's program holds this user's names: the client's server (nothing to
-// follow then: the updater ends at once), or only the link's node (the updater waits
-// for a host of its own and ends with its client). Neither is told anything or obeyed.
+// Without a runtime folder of ours the names live in the shared temporary folder, and
+// another user's program may hold them first: the client's server (nothing to follow
+// then: the updater ends at once), or only the link's node (the updater waits for a
+// host of its own and ends with its client). Neither is told anything or obeyed.
 TEST(RenovixTwoUsersTest, AStrangerOnOurNamesIsNeitherFollowedNorObeyed) {
   const QString missing = testing_support::SecondUserMissing();
   if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
@@ -432,10 +439,12 @@ TEST(RenovixTwoUsersTest, AStrangerOnOurNamesIsNeitherFollowedNorObeyed) {
     UpdaterRun run;
     ASSERT_TRUE(run.valid());
     run.env().insert(QStringLiteral("TMPDIR"), shared.path());
+    run.env().remove(QStringLiteral("XDG_RUNTIME_DIR"));
     // The stranger takes our names first (its sockets are open to us, as an
     // attacker's would be; we run as root and pass any mode in any case).
     QProcessEnvironment stranger_env = run.env();
-    stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"), updater_link::NodeUrl().toString());
+    stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"),
+                        QStringLiteral("local:") + utils::PerUserName(QString::fromLatin1(updater_link::kNodeBaseName)));
     if (squats_client_server)
       stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SERVER"),
                           utils::SingleApplication::ServerNameFor(QStringLiteral("Castora")));
@@ -474,6 +483,38 @@ TEST(RenovixTwoUsersTest, AStrangerOnOurNamesIsNeitherFollowedNorObeyed) {
     EXPECT_TRUE(stranger.Lines().filter(QStringLiteral("received")).isEmpty());
     EXPECT_TRUE(run.ToolCalls().isEmpty());
   }
+}
+
+// With a runtime folder of our own (mode 0700) both names live there: a stranger who
+// holds them in the shared temporary folder first changes nothing, and the updater
+// finds and follows our client.
+TEST(RenovixTwoUsersTest, NamesInOurRuntimeFolderCannotBeTakenFirst) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  SharedTempFolder shared;
+  ASSERT_TRUE(shared.valid());
+  UpdaterRun run;  // XDG_RUNTIME_DIR: a folder of ours with mode 0700
+  ASSERT_TRUE(run.valid());
+  run.env().insert(QStringLiteral("TMPDIR"), shared.path());
+  QProcessEnvironment stranger_env = run.env();
+  stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_NODE"),
+                      QStringLiteral("local:") + utils::PerUserName(QString::fromLatin1(updater_link::kNodeBaseName)));
+  stranger_env.insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SERVER"), utils::PerUserName(QStringLiteral("Castora")));
+  FakeClient stranger(stranger_env, true);
+  ASSERT_TRUE(stranger.Start());
+  ASSERT_TRUE(QFile::exists(shared.path() + QStringLiteral("/") + utils::PerUserName(QStringLiteral("Castora"))));
+
+  FakeClient own(run.env());
+  ASSERT_TRUE(own.Start());
+  QProcess updater;
+  run.Start(updater, {QStringLiteral("BackgroundRun")});
+  ASSERT_TRUE(own.WaitForLine(QStringLiteral("received 0"))) << run.Log().toStdString();
+  ASSERT_TRUE(own.QuitWith(updater));
+  const QString log = run.Log();
+  EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
+  EXPECT_FALSE(log.contains(QStringLiteral("Connect to app socket failed"))) << log.toStdString();
+  EXPECT_FALSE(log.contains(QStringLiteral("Qtro host of"))) << log.toStdString();
+  EXPECT_TRUE(stranger.Lines().filter(QStringLiteral("received")).isEmpty());
 }
 
 }  // namespace
