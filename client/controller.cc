@@ -116,7 +116,15 @@ class Controller::Impl {
     void OnPlay(const std::string& session_id) override {
       LOG_INFO_LIMITED("Video started, session id: {}", session_id);
       link_.Post([session_id](Controller& c) {
-        if (session_id == c.impl_->session_id_) c.impl_->sharing_ = true;
+        if (session_id == c.impl_->session_id_) {
+          // Stopped meanwhile on this thread (a lock, the user's stop): the start this
+          // reports is over, and the window must not show a share of it.
+          if (c.impl_->video_controller_ && c.impl_->video_controller_->IsStopped()) {
+            LOG_INFO("Video start of session {} already stopped, not reported", session_id);
+            return;
+          }
+          c.impl_->sharing_ = true;
+        }
         emit c.MirrorVideoToggled(true);
       });
     }

@@ -40,6 +40,7 @@ constexpr int kFlushMs = 5000;
 constexpr int kTipMs = 3000;
 constexpr int kWeakNetworkTimeoutMs = 30000;
 constexpr int kNormalTimeoutMs = 15000;
+constexpr int kShareStartTimeoutMs = 15000;
 
 QSize DesktopSize() {
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -179,6 +180,9 @@ Castora::Castora(const ControllerFactory& make_controller, QWidget* parent)
   tip_timer_.setSingleShot(true);
   tip_timer_.setInterval(kTipMs);
   connect(&tip_timer_, &QTimer::timeout, tip_dialog_, &TipDialog::hide);
+  share_start_timer_.setSingleShot(true);
+  share_start_timer_.setInterval(kShareStartTimeoutMs);
+  connect(&share_start_timer_, &QTimer::timeout, this, &Castora::OnShareStartTimeout);
 
   CreateActions();
   CreateMenus();
@@ -375,6 +379,7 @@ void Castora::OnConnected(bool result) {
 }
 
 void Castora::OnCanceled() {
+  share_start_timer_.stop();
   controller_->Cancel();
   // Connected already (the completion was on its way): close that session as well.
   if (connected_) controller_->Disconnect();
@@ -392,6 +397,7 @@ void Castora::OnRetry() {
 }
 
 void Castora::OnDisconnected() {
+  share_start_timer_.stop();
   connecting_ = false;
   connected_ = false;
   mirrored_ = false;
@@ -408,14 +414,32 @@ void Castora::OnMirror(MirrorType type) {
     return;
   }
   share_asked_ = true;
+  PushShareOptions();
+  controller_->PlayVideo(type);
+  controller_->PlayAudio();
+  // Without an answer the share would wait for ever, and every later click with it.
+  share_start_timer_.start();
+}
+
+void Castora::PushShareOptions() {
   controller_->OnToggleKeepRatio(Settings::GetKeepAspectRatio());
   controller_->OnToggleViceScreen(Settings::GetOpenViceScreen());
   controller_->OnToggleCaptureMouse(Settings::GetCaptureMouse());
   controller_->OnToggleEnhanceVideoQuality(Settings::GetEnhanceVideoQuality());
   controller_->OnToggleEnableHardwareAcceleration(Settings::GetEnableHardwareAcceleration());
   controller_->SetTimeout(HeartBeatTimeout(Settings::GetWeakNetwork()));
-  controller_->PlayVideo(type);
-  controller_->PlayAudio();
+}
+
+void Castora::OnShareStartTimeout() {
+  if (!connected_ || !share_asked_ || mirrored_) return;
+  LOG_ERROR("The receiver did not answer the share's start in {} ms", share_start_timer_.interval());
+  // Called off at every layer: a late answer starts nothing, and the next click
+  // sends a new start.
+  controller_->TeardownVideo();
+  controller_->TeardownAudio();
+  controller_->StopRemoteInput();
+  interrupt_dialog_->ShowOver();
+  LeaveShare();
 }
 
 void Castora::OnStopMirror() {
@@ -428,6 +452,7 @@ void Castora::OnStopMirror() {
 }
 
 void Castora::OnMirrored(bool mirrored) {
+  share_start_timer_.stop();
   // A toggle that arrives after the session ended (late, queued) changes nothing:
   // the window stays on the first page.
   if (!connected_) {
@@ -444,6 +469,13 @@ void Castora::OnMirrored(bool mirrored) {
     LeaveShare();
     return;
   }
+  if (!share_asked_ && !mirrored_) {
+    // The receiver started this share itself (its video start, or a restart after its
+    // stop): it is the user's share all the same, with the user's options and sound.
+    LOG_INFO("The receiver started the share");
+    PushShareOptions();
+    controller_->PlayAudio();
+  }
   mirrored_ = true;
   share_asked_ = false;
   SetPage(kMirrorPage);
@@ -458,6 +490,7 @@ void Castora::OnMirrored(bool mirrored) {
 }
 
 void Castora::LeaveShare() {
+  share_start_timer_.stop();
   const bool was_sharing = mirrored_ || share_asked_;
   mirrored_ = false;
   share_asked_ = false;

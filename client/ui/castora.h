@@ -52,6 +52,9 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   // window (it is minimised otherwise, so that "Stop sharing" stays in reach). By
   // default QSystemTrayIcon::isSystemTrayAvailable, asked at each share; tests set it.
   void SetTrayCheck(std::function<bool()> check) { tray_check_ = std::move(check); }
+  // How long a share's start may wait for the receiver's answer before it ends as a
+  // refused start does (15 s by default).
+  void SetShareStartTimeout(int ms) { share_start_timer_.setInterval(ms); }
   // True between a successful connect and the end of that session.
   bool IsConnected() const { return connected_; }
   int CurrentPage() const;
@@ -115,6 +118,10 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   // The share is over, whoever ended it (its video, audio and remote input are
   // stopped): the function page, connected and not sharing, in front again.
   void LeaveShare();
+  // The user's options pushed to the controller, as a share starts.
+  void PushShareOptions();
+  // The share's start had no answer in time: ended as a refused start is.
+  void OnShareStartTimeout();
 
   ShadowMenu* option_menu_ = nullptr;
   ShadowMenu* advanced_menu_ = nullptr;
@@ -146,6 +153,7 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   std::unique_ptr<IController> controller_;
   QTimer flush_timer_;
   QTimer tip_timer_;
+  QTimer share_start_timer_;
   std::unique_ptr<Form> form_;
   std::unique_ptr<platform::session::SessionEventWatcher> session_events_;
 };

@@ -151,6 +151,7 @@ class ClientCommandSession::ClientCommandSessionImpl {
   void OnStop(const std::shared_ptr<AudioPacket>& packet);
 
   // With mutex_ held.
+  void StartLocked(uint16_t display_mode);
   void DoStop(Events* events);
   bool Send(uint16_t id, const std::string& body);
   void Notify(const Events& events, std::shared_ptr<ClientListener> listener);
@@ -168,6 +169,12 @@ class ClientCommandSession::ClientCommandSessionImpl {
   boost::asio::io_context io_;
   std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> work_;
   std::atomic<int> status_{kStatusReady};
+  // Guarded by mutex_. Between the owner's start and stop: only then is the receiver's
+  // own start taken (the user shares the screen).
+  bool owner_started_ = false;
+  // Guarded by mutex_. Starts the owner called off while their answers were due; the
+  // receiver answers in order, so the next that many answers belong to them.
+  int cancelled_answers_ = 0;
   std::shared_ptr<Connection> connection_;
   std::unordered_map<uint16_t, Handler> handlers_;
   std::future<void> worker_;
@@ -257,6 +264,11 @@ void ClientCommandSession::ClientCommandSessionImpl::Notify(const Events& events
 void ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStart(uint16_t display_mode) {
   LOG_INFO("Audio  SetupMirrorStart");
   std::lock_guard<std::mutex> lock(mutex_);
+  owner_started_ = true;
+  StartLocked(display_mode);
+}
+
+void ClientCommandSession::ClientCommandSessionImpl::StartLocked(uint16_t display_mode) {
   if (status_ != kStatusReady) {
     LOG_ERROR("Audio Start Fail Status is not ready");
     return;
@@ -283,6 +295,15 @@ void ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStop() {
   std::shared_ptr<ClientListener> listener;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    owner_started_ = false;
+    if (status_ == kStatusStartRequested) {
+      // The answer is still due: whenever it comes it starts nothing, and a later
+      // start need not wait for it.
+      LOG_INFO("Audio start called off before its answer");
+      ++cancelled_answers_;
+      status_ = kStatusReady;
+      return;
+    }
     if (status_ != kStatusPlaying) {
       LOG_ERROR("Audio Start Fail Status is not ready");
       return;
@@ -317,6 +338,17 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
     std::lock_guard<std::mutex> lock(mutex_);
     listener = listener_;
     const auto body = ParseBody(*packet);
+    if (cancelled_answers_ > 0) {
+      // The answer to a start called off meanwhile (a stop, a lock): nothing is
+      // captured, and a receiver that took it is told to stop at once.
+      --cancelled_answers_;
+      int result = -1;
+      if (body && ReadInt(*body, "resultType", &result) && result == 0) {
+        LOG_INFO("Audio start answered after it was called off, stopping");
+        if (connection_->IsConnected()) Send(kStop, std::string());
+      }
+      return;
+    }
     int result = -1;
     if (!body || !ReadInt(*body, "resultType", &result)) {
       LOG_ERROR_LIMITED("DoStart Json Parse fail");
@@ -376,7 +408,14 @@ void ClientCommandSession::ClientCommandSessionImpl::OnStart(
       return;
     }
   }
-  SetupMirrorStart(static_cast<uint16_t>(mode));
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!owner_started_) {
+    // Nothing is shared: the receiver must not start capturing this computer's sound
+    // (and silencing its speakers). Refused as a start in a wrong status is.
+    LOG_ERROR_LIMITED("Audio Start Fail, nothing is shared");
+    return;
+  }
+  StartLocked(static_cast<uint16_t>(mode));
 }
 
 void ClientCommandSession::ClientCommandSessionImpl::OnStop(const std::shared_ptr<AudioPacket>&) {

@@ -33,6 +33,11 @@ class ClientCommandSession {
   void SetListener(std::shared_ptr<ClientListener> listener);
   void SetSendCount(uint32_t count);
 
+  // The owner's start and stop. The receiver's own start (151) is taken only between
+  // them, that is while the user shares; at any other time it is refused as a start
+  // in a wrong status is, and nothing is captured. A stop while the start's answer is
+  // due calls the start off: that answer starts nothing (an accepting one is followed
+  // by a stop at once), and the next start goes out without waiting for it.
   void SetupMirrorStart(uint16_t display_mode);
   void SetupMirrorStop();
 

@@ -58,6 +58,11 @@ bool ParseControlMessage(const std::string& text, ControlMessage& out, std::stri
 
 std::string EncodeControlMessage(uint16_t id) { return nlohmann::json{{"id", id}}.dump(); }
 
+std::string EncodeStartRefusal() {
+  // Members in name order: "content", "id".
+  return nlohmann::json{{"content", {{"result", false}}}, {"id", control::kStartResponse}}.dump();
+}
+
 std::string EncodeInitContext(uint16_t data_port) {
   // nlohmann::json keeps members in name order: "data_port", "version".
   return nlohmann::json{{"data_port", data_port}, {"version", kRemoteInputVersion}}.dump();

@@ -8,8 +8,8 @@
 
 // The remote-input control messages, carried as the text of session-protocol service
 // messages: a JSON object {"id": number, "content": any (optional)}. The client sends
-// only {"id":N}. The init context announces the data port:
-// {"data_port":7386,"version":"R.4.3.5.17"}.
+// {"id":N}, and refuses a start with the start response's content {"result":false}.
+// The init context announces the data port: {"data_port":7386,"version":"R.4.3.5.17"}.
 namespace crcp::ril {
 
 namespace control {
@@ -33,6 +33,9 @@ struct ControlMessage {
 bool ParseControlMessage(const std::string& text, ControlMessage& out, std::string& error);
 // {"id":N}
 std::string EncodeControlMessage(uint16_t id);
+// The start response that refuses a start: {"content":{"result":false},"id":100}, the
+// form in which the receiver refuses the client's start.
+std::string EncodeStartRefusal();
 
 // A JSON number (or boolean) as an integer in [min, max]: integral floats are taken,
 // fractional ones, out-of-range values and other types are not.

@@ -91,13 +91,18 @@ class RemoteInputServer::RemoteInputServerImpl {
 
   void Disconnect(const std::string& session_id) {
     Entry entry;
+    bool share_left = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       auto it = sessions_.find(session_id);
       if (it == sessions_.end()) return;
       entry = std::move(it->second);
       sessions_.erase(it);
+      for (auto& item : sessions_) share_left = share_left || item.second.session->OwnerStarted();
     }
+    // Touch taken during a share ends with it: the next session's peer must not find
+    // injection on before anything is shared over it.
+    if (!share_left && sink_) sink_->SetEnabled(false);
     if (!entry.peer_address.empty()) receiver_.DisallowPeer(entry.peer_address);
     // Destroyed outside the lock: it waits for the session's worker.
     Release(std::move(entry.session));
@@ -168,6 +173,7 @@ class RemoteInputServer::RemoteInputServerImpl {
     }
     // Joins each session's worker, outside the lock.
     for (auto& item : sessions) Release(std::move(item.second.session));
+    if (sink_) sink_->SetEnabled(false);
   }
 
   // Lets go of a control session. Its destructor joins its worker, so a release that

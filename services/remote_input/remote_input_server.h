@@ -18,6 +18,11 @@ namespace crcp::ril {
 // Only datagrams from the peer address of a session known here reach the sink: each
 // InitConnection allows its peer, Disconnect and Shutdown withdraw it.
 //
+// Injection follows the owner's share: the receiver's start request is taken only on
+// a session the owner started (StartSessions, not yet StopSessions) and refused
+// otherwise; once no started session is left (stopped, ended or shut down), injection
+// is off.
+//
 // The IService slots come from the session protocol's task thread; SetListener,
 // StartSessions and StopSessions from the owner's (GUI) thread.
 class RemoteInputServer : public crcp::IService {

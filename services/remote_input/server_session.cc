@@ -50,12 +50,14 @@ std::shared_ptr<IServerListener> ServerSession::Listener() const {
 
 void ServerSession::Start() {
   LOG_INFO("send start request to client");
+  owner_started_ = true;
   SetSinkEnabled(true);
   Send(control::kStartRequest);
 }
 
 void ServerSession::Stop() {
   LOG_INFO("send stop request to client");
+  owner_started_ = false;
   SetSinkEnabled(false);
   Send(control::kStopRequest);
 }
@@ -82,6 +84,13 @@ void ServerSession::MessageDispatch(const std::string& message) {
 
 void ServerSession::DoStart(const nlohmann::json&) {
   LOG_INFO_LIMITED("receive start request from client");
+  if (!owner_started_) {
+    // Nothing is shared, or the user does not let the receiver's touches in: the
+    // receiver gets the refusal it would give, and the session goes on.
+    LOG_WARN_LIMITED("start request refused: touch is not part of the share");
+    if (sender_) sender_(EncodeStartRefusal());
+    return;
+  }
   SetSinkEnabled(true);
   Send(control::kStartResponse);
   if (auto listener = Listener()) listener->OnStart();

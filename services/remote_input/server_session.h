@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,11 @@ constexpr int kErrorStartRefused = -3007;
 // the listener is called there too. Start and Stop run on the caller's thread (the
 // GUI). A session must not be destroyed from its own listener's callbacks: the
 // destructor waits for the worker.
+//
+// The receiver acts only within what the owner started: its start request is taken
+// between the owner's Start and Stop (the user shares, with touch allowed), and
+// refused at any other time with the start response {"content":{"result":false},
+// "id":100}, the protocol's refusal, leaving injection off.
 class ServerSession {
  public:
   // Sends one control message's text to the receiver's side of this session.
@@ -42,10 +48,14 @@ class ServerSession {
   ServerSession& operator=(const ServerSession&) = delete;
 
   void SetListener(std::shared_ptr<IServerListener> listener);
-  // Enables injection and asks the receiver to start ({"id":0}).
+  // Enables injection and asks the receiver to start ({"id":0}); from here on the
+  // receiver's own start requests are taken.
   void Start();
-  // Disables injection and asks the receiver to stop ({"id":2}).
+  // Disables injection and asks the receiver to stop ({"id":2}); from here on the
+  // receiver's start requests are refused.
   void Stop();
+  // Between Start and Stop.
+  bool OwnerStarted() const { return owner_started_.load(); }
   // One received control message.
   void MessageDispatch(const std::string& message);
 
@@ -77,6 +87,7 @@ class ServerSession {
   const Sender sender_;
   // Filled by the constructor and only read afterwards.
   std::unordered_map<uint16_t, Handler> handlers_;
+  std::atomic<bool> owner_started_{false};
   mutable std::mutex listener_mutex_;
   std::shared_ptr<IServerListener> listener_;
   asio::io_context io_;

@@ -156,6 +156,9 @@ class ClientCommandSession::ClientCommandSessionImpl {
   std::shared_ptr<Connection> connection_;
   std::unordered_map<uint16_t, Handler> handlers_;
   std::atomic<bool> closing_{false};
+  // Guarded by mutex_. Starts called off by a stop while their answers were due; the
+  // receiver answers in order, so the next that many answers belong to them.
+  int cancelled_answers_ = 0;
   std::future<void> worker_;
 };
 
@@ -310,7 +313,15 @@ bool ClientCommandSession::ClientCommandSessionImpl::SetupMirrorPause() {
 bool ClientCommandSession::ClientCommandSessionImpl::SetupMirrorStop() {
   std::lock_guard<std::mutex> lock(mutex_);
   const int status = status_;
-  if (status == kStatusStopped || status == kStatusStartSent) {
+  if (status == kStatusStartSent) {
+    // The start is called off (a lock, a start left unanswered): its answer, whenever
+    // it comes, starts nothing, and the next start need not wait for it.
+    LOG_INFO("Start called off before its answer");
+    ++cancelled_answers_;
+    status_ = kStatusStopped;
+    return false;
+  }
+  if (status == kStatusStopped) {
     LOG_WARN("Stop fail, status is not ready");
     return false;
   }
@@ -361,6 +372,16 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
   {
     std::lock_guard<std::mutex> lock(mutex_);
     listener = listener_;
+    if (cancelled_answers_ > 0) {
+      // Nothing of this desk is shown for a start called off: a receiver that took it
+      // is torn down at once.
+      --cancelled_answers_;
+      if (parsed && result == 0 && width != 0 && height != 0) {
+        LOG_INFO("Start answered after it was called off, stopping");
+        SendCommand(kCommandStop, nullptr);
+      }
+      return;
+    }
     if (!parsed) {
       LOG_ERROR_LIMITED("DoStart Json Parse fail");
       // A start left waiting for an answer that never becomes valid would refuse both

@@ -89,7 +89,10 @@ class ClientCommandSession {
   // Also installs OnTcpInfoNotify as the sender's link-statistics callback.
   void SetVideoSender(std::shared_ptr<IVideoSender> sender);
 
-  // Each returns whether its command went out on the connection.
+  // Each returns whether its command went out on the connection. A stop while the
+  // start's answer is due calls the start off: nothing is sent then, the answer starts
+  // nothing (an accepting one is followed by a stop at once), and the next start goes
+  // out without waiting for it.
   bool SetupMirrorStart(int display_mode);
   bool SetupMirrorPause();
   bool SetupMirrorStop();

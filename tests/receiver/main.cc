@@ -11,8 +11,8 @@
 // written to DIR/stream.h264 (DIR defaults to the current folder) and the sound to
 // DIR/sound.wav. --device-info offers the device-info side and prints the client's
 // offer. --remote-input offers the remote-input side; with --touch it asks the client to
-// start injection once the service is launched and then sends one touch (down and up)
-// at X,Y; with --taps it sends a tap every second while the client's input is started.
+// start injection once the client shares (the client refuses it before) and then sends
+// one touch (down and up) at X,Y; with --taps it sends a tap every second while the client's input is started.
 //
 // --demo offers all four services and taps, and takes the first free control port the
 // connection code can carry (7382..7385) unless a port is given. Whenever the port is
@@ -312,10 +312,17 @@ void ReportMilestones(const Sides& sides, Progress* p) {
     Say("input: the client started input");
     p->client_started_input = true;
   }
-  if (sides.input && !p->input_acknowledged &&
-      sides.input->WaitForControl(100, std::chrono::milliseconds(0))) {
-    Say("input: the client acknowledged the start of input");
-    p->input_acknowledged = true;
+  if (sides.input && !p->input_acknowledged && p->start_requested) {
+    // The client's answer to the newest request: {"id":100}, or its refusal.
+    const auto answers = sides.input->Controls();
+    for (auto it = answers.rbegin(); it != answers.rend(); ++it) {
+      if (it->id != 100) continue;
+      if (it->text == R"({"id":100})") {
+        Say("input: the client acknowledged the start of input");
+        p->input_acknowledged = true;
+      }
+      break;
+    }
   }
 }
 
@@ -325,7 +332,7 @@ void DriveInput(const Args& args, const Sides& sides, std::chrono::steady_clock:
   using receiver::wire::TouchFrame;
   receiver::RemoteInputSide* input = sides.input.get();
   if (!input) return;
-  if (args.touch && !p->start_requested && input->DataPort()) {
+  if (args.touch && !p->start_requested && p->first_sample && input->DataPort()) {
     Say("client's data port %u, asking it to start input", *input->DataPort());
     p->start_requested = input->RequestStart();
   }

@@ -13,6 +13,14 @@ constexpr const char* kClientServiceId = "remote_input.r";
 constexpr const char* kReceiverServiceId = "remote_input.s";
 
 bool IsClientControlId(uint64_t id) { return id == 0 || id == 2 || id == 100 || id == 102; }
+
+// {"content":{"result":bool},"id":100}: a start answer that says whether it was taken.
+bool IsStartAnswerWithResult(const nlohmann::json& m) {
+  if (!m.is_object() || m.size() != 2 || !m.contains("id") || !m.contains("content")) return false;
+  const auto& content = m["content"];
+  return m["id"].is_number_unsigned() && m["id"].get<uint64_t>() == 100 && content.is_object() &&
+         content.size() == 1 && content.contains("result") && content["result"].is_boolean();
+}
 }  // namespace
 
 RemoteInputSide::RemoteInputSide(SessionReceiver* receiver, Options options)
@@ -50,9 +58,10 @@ void RemoteInputSide::OnServiceMessage(int connection, const std::string& messag
   uint16_t id = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const bool ok = parsed.is_object() && parsed.size() == 1 && parsed.contains("id") &&
-                    parsed["id"].is_number_unsigned() &&
-                    IsClientControlId(parsed["id"].get<uint64_t>());
+    const bool ok = (parsed.is_object() && parsed.size() == 1 && parsed.contains("id") &&
+                     parsed["id"].is_number_unsigned() &&
+                     IsClientControlId(parsed["id"].get<uint64_t>())) ||
+                    IsStartAnswerWithResult(parsed);
     if (!ok) {
       Fault("bad control message: " + message);
       return;

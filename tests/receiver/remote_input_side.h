@@ -28,12 +28,13 @@ class SessionReceiver;
 //   id 0      start request    both ways          {"id":0}
 //   id 2      stop request     both ways          {"id":2}
 //   id 100    start response   receiver's: {"id":100,"content":{"result":bool}}
-//                              client's:   {"id":100}
+//                              client's:   {"id":100}, or the same form as the
+//                              receiver's (the client's refusal: "result" false)
 //   id 102    stop response    {"id":102}
 //   id 65535  error            receiver to client {"id":65535,"content":{"code":N}}
 //
-// The client sends nothing but {"id":N} with N one of 0, 2, 100, 102; anything else is
-// recorded as a fault. Input events go as UDP datagrams (wire_input_event.h) to the
+// The client sends nothing but {"id":N} with N one of 0, 2, 100, 102, and the start
+// response with its "result"; anything else is recorded as a fault. Input events go as UDP datagrams (wire_input_event.h) to the
 // client's data port, from a socket bound to `source_address`.
 class RemoteInputSide : public ServiceHandler {
  public:

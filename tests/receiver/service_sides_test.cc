@@ -205,15 +205,31 @@ TEST_F(ServiceSidesTest, RemoteInputControlBothWays) {
   EXPECT_EQ(remote_side_->InitContext(),
             (json{{"data_port", input_->GetDataPort()}, {"version", "R.4.3.5.17"}}));
 
-  // The receiver starts: the client enables injection, answers and reports.
+  // Before the client started anything, the receiver's start is refused as it refuses
+  // one: nothing is reported, injection stays off.
   ASSERT_TRUE(remote_side_->RequestStart());
+  const auto refusal = remote_side_->WaitForControl(100, kWait);
+  ASSERT_TRUE(refusal);
+  EXPECT_EQ(refusal->text, R"({"content":{"result":false},"id":100})");
+  EXPECT_FALSE(simulator_->IsEnabled());
+
+  // Once the client started, the receiver's start (after its own stop) is taken: the
+  // client enables injection, answers and reports.
+  input_->StartSessions();
   EXPECT_EQ(listener_->Next(), "start");
-  EXPECT_TRUE(simulator_->IsEnabled());
-  ASSERT_TRUE(remote_side_->WaitForControl(100, kWait));
   ASSERT_TRUE(remote_side_->RequestStop());
   EXPECT_EQ(listener_->Next(), "stop");
   EXPECT_FALSE(simulator_->IsEnabled());
-  ASSERT_TRUE(remote_side_->WaitForControl(102, kWait));
+  ASSERT_TRUE(remote_side_->RequestStart());
+  EXPECT_EQ(listener_->Next(), "start");
+  EXPECT_TRUE(simulator_->IsEnabled());
+  const auto answer = remote_side_->WaitForControl(100, kWait, 1);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->text, R"({"id":100})");
+  ASSERT_TRUE(remote_side_->RequestStop());
+  EXPECT_EQ(listener_->Next(), "stop");
+  EXPECT_FALSE(simulator_->IsEnabled());
+  ASSERT_TRUE(remote_side_->WaitForControl(102, kWait, 1));
 
   // The client starts; the receiver accepts, then refuses.
   input_->StartSessions();
@@ -223,8 +239,14 @@ TEST_F(ServiceSidesTest, RemoteInputControlBothWays) {
   EXPECT_EQ(listener_->Next(), "error -3007");
   input_->StopSessions();
   EXPECT_EQ(listener_->Next(), "stop");
-  ASSERT_TRUE(remote_side_->WaitForControl(0, kWait, 1));
+  ASSERT_TRUE(remote_side_->WaitForControl(0, kWait, 2));
   ASSERT_TRUE(remote_side_->WaitForControl(2, kWait));
+  // Stopped by the client: the receiver's start is refused again.
+  ASSERT_TRUE(remote_side_->RequestStart());
+  const auto second_refusal = remote_side_->WaitForControl(100, kWait, 2);
+  ASSERT_TRUE(second_refusal);
+  EXPECT_EQ(second_refusal->text, R"({"content":{"result":false},"id":100})");
+  EXPECT_FALSE(simulator_->IsEnabled());
 
   // Errors from the receiver, a malformed one included.
   ASSERT_TRUE(remote_side_->SendError(-5));
@@ -241,7 +263,7 @@ TEST_F(ServiceSidesTest, RemoteInputControlBothWays) {
 // touch from a stranger's address never gets there.
 TEST_F(ServiceSidesTest, TouchDatagramsBecomeReports) {
   ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
-  ASSERT_TRUE(remote_side_->RequestStart());
+  input_->StartSessions();
   EXPECT_EQ(listener_->Next(), "start");
 
   RemoteInputSide::Options stranger_options;
@@ -301,7 +323,7 @@ TEST_F(ServiceSidesTest, DeeplyNestedServiceTextsAreMalformedTexts) {
         "device_info_offer", "{\"userName\":\"x\",\"z\":" + NestedJson(kHostileDepth) + "}"));
   }
   // Still the same session: control and device information work as before.
-  ASSERT_TRUE(remote_side_->RequestStart());
+  input_->StartSessions();
   EXPECT_EQ(listener_->Next(), "start");
   ASSERT_TRUE(info_side_->SendProperties({{"userName", "Front desk"}}));
   for (int i = 0; i < 500 && info_->GetPeerProperties(session_id_).user_name.empty(); ++i)
@@ -314,8 +336,9 @@ TEST_F(ServiceSidesTest, DeeplyNestedServiceTextsAreMalformedTexts) {
 // datagrams no longer reach the touch device.
 TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
   ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
-  ASSERT_TRUE(remote_side_->RequestStart());
+  input_->StartSessions();
   EXPECT_EQ(listener_->Next(), "start");
+  ASSERT_TRUE(simulator_->IsEnabled());
   client_->CloseSession(session_id_);
   ASSERT_TRUE(receiver_->WaitForClosed(kWait));
   for (int i = 0; i < 500 && input_->SetupConnection(session_id_, ""); ++i)
@@ -323,8 +346,9 @@ TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
   EXPECT_FALSE(input_->SetupConnection(session_id_, ""));
   EXPECT_EQ(info_->GetPeerProperties(session_id_).device_name, "");
 
-  // Injection is still on (nobody stopped it), yet the former peer is not heard.
-  ASSERT_TRUE(simulator_->IsEnabled());
+  // The touch of the share ended with its session, and the former peer is not heard.
+  EXPECT_FALSE(simulator_->IsEnabled());
+  simulator_->SetEnabled(true);  // even were it on
   ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 12)));
   EXPECT_FALSE(hid_->WaitForReports(1, milliseconds(300)));
   EXPECT_TRUE(receiver_->ProtocolErrors().empty());
@@ -360,7 +384,7 @@ TEST_F(ServiceSidesTest, FloodsKeepTheLogAndTheDeviceInfoBounded) {
   ASSERT_TRUE(Logs().Ready());
   ASSERT_TRUE(remote_side_->WaitForLaunch(kWait));
   ASSERT_TRUE(info_side_->WaitForLaunch(kWait));
-  ASSERT_TRUE(remote_side_->RequestStart());
+  input_->StartSessions();
   ASSERT_EQ(listener_->Next(), "start");
   const auto before = Logs().ClientLines();
   ASSERT_GT(before.first, 0u) << "the client logs into the private folder";

@@ -9,15 +9,33 @@
 
 #include <QTest>
 
+#include "client/controller.h"
 #include "client/controller_factory.h"
+#include "client/settings.h"
 #include "client/ui/castora.h"
 #include "client/ui/interrupt_dialog.h"
 #include "client/ui/mirror_button.h"
 #include "client/ui/pin_code_page.h"
 #include "crcp/config.h"
+#include "platform/audio/audio_system.h"
+#include "platform/input/recording_mouse.h"
+#include "platform/input/sim_hid_bus.h"
+#include "platform/input/sim_window_system.h"
+#include "platform/session/session_message.h"
+#include "services/remote_input/mouse_device.h"
+#include "services/remote_input/simulator.h"
+#include "services/remote_input/touch_device.h"
 #include "tests/client/receiver_room.h"
 #include "tests/support/qt_test_application.h"
 #include "utils/logger.h"
+
+// Reaches the Controller's constructor over a scripted input simulator.
+class ControllerTestAccess {
+ public:
+  static std::unique_ptr<Controller> Make(QSize size, std::shared_ptr<crcp::ril::Simulator> simulator) {
+    return std::unique_ptr<Controller>(new Controller(size, std::move(simulator)));
+  }
+};
 
 namespace {
 
@@ -44,7 +62,19 @@ class WindowShareTest : public ::testing::Test {
   }
 
   void BuildWindow() {
-    window_ = std::make_unique<Castora>(MakeController);
+    // The real Controller over a simulated touch device whose reports the test reads.
+    hid_ = std::make_shared<platform::input::SimHidDevice>(
+        platform::input::HidDeviceInfo{"sim:touch", 0x001F, 0xBA1C, 0xFF00, 0x01});
+    window_ = std::make_unique<Castora>([hid = hid_](QSize size) -> std::unique_ptr<IController> {
+      auto bus = std::make_shared<platform::input::SimHidBus>();
+      bus->AddDevice(hid);
+      std::vector<std::unique_ptr<crcp::ril::IInputDevice>> devices;
+      devices.push_back(std::make_unique<crcp::ril::TouchDevice>(
+          platform::input::kNullWindow, bus, std::make_shared<platform::input::SimWindowSystem>()));
+      devices.push_back(std::make_unique<crcp::ril::MouseDevice>(
+          std::make_shared<platform::input::RecordingMouse>()));
+      return ControllerTestAccess::Make(size, std::make_shared<crcp::ril::Simulator>(1920, 1080, std::move(devices)));
+    });
     window_->SetTrayCheck([] { return true; });
     window_->show();
   }
@@ -70,6 +100,20 @@ class WindowShareTest : public ::testing::Test {
   std::shared_ptr<receiver::AudioReceiver>& audio_ = room_.audio;
   std::shared_ptr<receiver::DeviceInfoSide>& info_ = room_.info;
   std::shared_ptr<receiver::RemoteInputSide>& input_ = room_.input;
+  // A touch from the receiver; true when it became a report of the touch device.
+  bool TouchInjected() {
+    const size_t before = hid_->Reports().size();
+    input_->SendInputEvents(receiver::wire::TouchFrame({{0, 5, 1000, 600}}, 10, 1));
+    input_->SendInputEvents(receiver::wire::TouchFrame({{0, -1, 0, 0}}, 11));
+    return hid_->WaitForReports(before + 1, std::chrono::milliseconds(800));
+  }
+  static bool OutputMuted() {
+    bool muted = false;
+    platform::audio::SharedAudioSystem()->GetMute(&muted);
+    return muted;
+  }
+
+  std::shared_ptr<platform::input::SimHidDevice> hid_;
   std::unique_ptr<Castora> window_;
 };
 
@@ -127,6 +171,139 @@ TEST_F(WindowShareTest, EveryEndOfAShareLeavesAWayOn) {
       EXPECT_EQ(receiver_->ConnectionCount(), 1);
     }
     EXPECT_TRUE(Share()) << "sharing again";
+
+    TearDown();
+    SetUp();
+  }
+}
+
+// The receiver acts only within the share the user started and the options the user
+// set: each of its actions, on the function page and while sharing with touch on or
+// off, ends in the touch, the sound, the page and the outputs the user chose.
+TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
+  enum Action { kInputStart, kSoundStart, kVideoStart, kVideoStopThenStart };
+  enum State { kFunctionPage, kSharingTouchOn, kSharingTouchOff };
+  struct Case {
+    Action action;
+    State state;
+    bool touch;  // the receiver's touch (sent after the action) is injected
+    bool sound;  // the sound is shared, the output muted for it
+    bool sharing;
+  };
+  const Case cases[] = {
+      {kInputStart, kFunctionPage, false, false, false},
+      {kInputStart, kSharingTouchOn, true, true, true},
+      {kInputStart, kSharingTouchOff, false, true, true},
+      {kSoundStart, kFunctionPage, false, false, false},
+      {kSoundStart, kSharingTouchOn, true, true, true},
+      {kSoundStart, kSharingTouchOff, false, true, true},
+      {kVideoStart, kFunctionPage, true, true, true},
+      {kVideoStart, kSharingTouchOn, true, true, true},
+      {kVideoStart, kSharingTouchOff, false, true, true},
+      {kVideoStopThenStart, kFunctionPage, true, true, true},
+      {kVideoStopThenStart, kSharingTouchOn, true, true, true},
+      {kVideoStopThenStart, kSharingTouchOff, false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "action " << c.action << ", state " << c.state);
+    Settings::SetEnableTouch(c.state != kSharingTouchOff);
+    ASSERT_TRUE(room_.Start({}));
+    BuildWindow();
+    ASSERT_TRUE(ConnectWindow());
+    const bool shared_before = c.state != kFunctionPage;
+    if (shared_before) {
+      ASSERT_TRUE(Share());
+      ASSERT_TRUE(audio_->WaitForCommand(1, kWait));
+      if (c.state == kSharingTouchOn) {
+        ASSERT_TRUE(input_->WaitForControl(0, kWait));
+      }
+    }
+    const size_t client_starts = input_->Controls().size();
+    switch (c.action) {
+      case kInputStart:
+        ASSERT_TRUE(input_->RequestStart());
+        ASSERT_TRUE(input_->WaitForControl(100, kWait));
+        break;
+      case kSoundStart:
+        ASSERT_TRUE(audio_->SendReceiverStart(0));
+        QTest::qWait(300);
+        break;
+      case kVideoStopThenStart:
+        ASSERT_TRUE(video_->SendReceiverStop());
+        ASSERT_TRUE(video_->WaitForCommand(0x5300, kWait));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->IsMirrored(); }, kWaitMs));
+        [[fallthrough]];
+      case kVideoStart:
+        ASSERT_TRUE(video_->SendReceiverStart(1));
+        break;
+    }
+    if (c.sharing) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return window_->IsMirrored(); }, kWaitMs));
+      EXPECT_EQ(window_->CurrentPage(), Castora::kMirrorPage);
+      EXPECT_TRUE(video_->WaitForSamples(video_->SampleCount() + 3, kWait));
+      // A share the receiver (re)started has the client start touch anew.
+      const bool restarted = c.action == kVideoStopThenStart || (c.action == kVideoStart && !shared_before);
+      if (c.touch && restarted) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return input_->Controls().size() > client_starts; }, kWaitMs));
+      }
+    } else {
+      QTest::qWait(300);
+      EXPECT_FALSE(window_->IsMirrored());
+      EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
+    }
+    EXPECT_EQ(TouchInjected(), c.touch);
+    // A share the receiver restarted starts the sound again.
+    const size_t sound_starts = c.action == kVideoStopThenStart && shared_before ? 2 : 1;
+    if (c.sound) {
+      EXPECT_TRUE(audio_->WaitForCommand(1, kWait, sound_starts - 1)) << "sound started";
+      EXPECT_TRUE(QTest::qWaitFor([] { return OutputMuted(); }, kWaitMs)) << "muted for the share";
+    } else {
+      EXPECT_FALSE(audio_->WaitForCommand(1, std::chrono::milliseconds(300))) << "no sound";
+      EXPECT_FALSE(OutputMuted()) << "the output stays as it is";
+    }
+    EXPECT_TRUE(receiver_->IsConnected());
+
+    TearDown();
+    SetUp();
+  }
+  Settings::SetEnableTouch(true);
+}
+
+// A share start the receiver leaves unanswered ends as a refused one does, and a lock
+// while it waits leaves the function page: neither a late answer nor a click after
+// that shows this desk to anyone but the user who asked.
+TEST_F(WindowShareTest, AnUnansweredStartEndsAndALockCallsItOff) {
+  const char* accepted = R"({"resultType":0,"screenHeight":720,"screenWidth":1280})";
+  for (bool lock : {false, true}) {
+    SCOPED_TRACE(lock ? "a lock while the start waits" : "the start unanswered");
+    ASSERT_TRUE(room_.Start({}));
+    video_->SetStartAnswer(std::nullopt, 1280, 720);
+    BuildWindow();
+    window_->SetShareStartTimeout(lock ? 60000 : 1500);
+    ASSERT_TRUE(ConnectWindow());
+    window_->findChild<MirrorButton*>(QStringLiteral("single_mirror_btn_"))->click();
+    ASSERT_TRUE(video_->WaitForCommand(0x1, kWait));
+    if (lock) {
+      window_->HandleSessionMessage(platform::session::kWmWtsSessionChange, platform::session::kWtsSessionLock);
+      EXPECT_FALSE(window_->interrupt_dialog()->isVisible());
+    } else {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return window_->interrupt_dialog()->isVisible(); }, kWaitMs));
+    }
+    ASSERT_TRUE(OnPage(Castora::kFunctionPage));
+
+    // The late answer: torn down at once, nothing of it is shown or sent.
+    ASSERT_TRUE(video_->SendCommand(0x100, accepted));
+    ASSERT_TRUE(video_->WaitForCommand(0x3, kWait));
+    QTest::qWait(300);
+    EXPECT_FALSE(window_->IsMirrored());
+    EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
+    EXPECT_EQ(video_->SampleCount(), 0u);
+    EXPECT_FALSE(OutputMuted());
+
+    // The next click sends a new start, and its answer shares.
+    video_->SetStartAnswer(0, 1280, 720);
+    EXPECT_TRUE(Share()) << "sharing again";
+    EXPECT_TRUE(video_->WaitForCommand(0x1, kWait, 1));
 
     TearDown();
     SetUp();

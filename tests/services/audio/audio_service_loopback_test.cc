@@ -140,31 +140,46 @@ TEST_F(AudioServiceLoopbackTest, SoundReachesTheReceiverAndStopsOnBothSidesReque
   ASSERT_TRUE(audio_->WaitForCommand(2, kWait));
   EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown"}));
 
-  // The receiver's start, answered with a repeat count the client did not ask for: the
-  // client sends every datagram once, and the sequence begins at 0 again.
+  // The owner stopped sharing: the receiver's start is refused, nothing is captured.
+  ASSERT_TRUE(audio_->SendReceiverStart(0));
+  std::this_thread::sleep_for(200ms);
+  EXPECT_FALSE(audio_->WaitForCommand(1, 0ms, 1));
+
+  // While the owner shares, the receiver's start after its own stop, answered with a
+  // repeat count the client did not ask for: the client sends every datagram once, and
+  // the sequence begins at 0 again.
+  const uint64_t shared = audio_->GetStats().decoded;
+  QueueTone(0.2);
+  controller->Play(0);
+  ASSERT_TRUE(listener_->WaitForCount(3));
+  ASSERT_TRUE(audio_->WaitForPackets(shared + 4, kWait));
+  ASSERT_TRUE(audio_->SendReceiverStop());
+  ASSERT_TRUE(listener_->WaitForCount(4));
   audio_->SetStartAnswer(true, 3u, 0);
   const uint64_t before = audio_->GetStats().decoded;
   QueueTone(0.4);
   ASSERT_TRUE(audio_->SendReceiverStart(0));
-  ASSERT_TRUE(listener_->WaitForCount(3));
+  ASSERT_TRUE(listener_->WaitForCount(5));
   ASSERT_TRUE(audio_->WaitForPackets(before + 8, kWait));
   ASSERT_TRUE(audio_->SendReceiverStop());
-  const auto stop_answer = audio_->WaitForCommand(252, kWait);
+  const auto stop_answer = audio_->WaitForCommand(252, kWait, 1);
   ASSERT_TRUE(stop_answer);
   EXPECT_EQ(stop_answer->body, R"({"resultType":0})");
-  ASSERT_TRUE(listener_->WaitForCount(4));
-  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown", "play", "teardown"}));
+  ASSERT_TRUE(listener_->WaitForCount(6));
+  EXPECT_EQ(listener_->Events(),
+            (Strings{"play", "teardown", "play", "teardown", "play", "teardown"}));
   const auto stats = audio_->GetStats();
-  EXPECT_EQ(stats.starts, 2u);
+  EXPECT_EQ(stats.starts, 3u);
   EXPECT_TRUE(stats.faults.empty()) << ::testing::PrintToString(stats.faults);
   EXPECT_TRUE(audio_->StartFaults().empty());
 
   // A refused start reaches the listener with the receiver's code; nothing is sent.
   audio_->SetStartAnswer(true, 1u, 4);
+  controller->Teardown();
   controller->Play(0);
-  ASSERT_TRUE(listener_->WaitForCount(5));
+  ASSERT_TRUE(listener_->WaitForCount(7));
   EXPECT_EQ(listener_->Events().back(), "error 4");
-  EXPECT_EQ(audio_->GetStats().starts, 2u);
+  EXPECT_EQ(audio_->GetStats().starts, 3u);
 
   // Closing the session ends the service's part of it.
   crcp_->CloseSession(session_id_);

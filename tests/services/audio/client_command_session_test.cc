@@ -230,19 +230,75 @@ TEST_F(AudioCommandSessionTest, ReceiverStopIsAnsweredByStatus) {
   EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown"}));
 }
 
-TEST_F(AudioCommandSessionTest, ReceiverStartRequestsAStart) {
+// The receiver's start is taken only while the owner shares: before the owner's start
+// and after its stop it is refused, with nothing sent and nothing captured.
+TEST_F(AudioCommandSessionTest, ReceiverStartOnlyWhileTheOwnerShares) {
   LogCapture::Get().Clear();
+  ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":0})"));
+  ASSERT_TRUE(LogCapture::Get().WaitFor("Audio Start Fail, nothing is shared"));
+  EXPECT_TRUE(peer_.NothingPending(100));
+  EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusReady);
+
+  Play();
+  ASSERT_TRUE(peer_.WritePacket(152, ""));  // the receiver stops the sound, not the share
+  ASSERT_TRUE(peer_.ReadPacket());          // 252
   ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":-1})"));
   ASSERT_TRUE(LogCapture::Get().WaitFor("OnStart displayMode is illegal"));
   ASSERT_TRUE(peer_.WritePacket(151, "{}"));
-  ASSERT_TRUE(listener_->WaitForCount(1));
-  EXPECT_EQ(listener_->Events(), (Strings{"error -1600"}));
+  ASSERT_TRUE(listener_->WaitForCount(3));
+  EXPECT_EQ(listener_->Events(), (Strings{"play", "teardown", "error -1600"}));
   ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":0})"));
   const auto start = peer_.ReadPacket();
   ASSERT_TRUE(start);
   EXPECT_EQ(start->type, 1u);
   EXPECT_NE(start->body.find(R"("displayMode":0)"), std::string::npos);
   EXPECT_TRUE(Eventually([&] { return session_->GetStatus() == ClientCommandSession::kStatusStartRequested; }));
+
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+  ASSERT_TRUE(listener_->WaitForCount(4));
+  session_->SetupMirrorStop();
+  ASSERT_TRUE(peer_.ReadPacket());  // 2
+  LogCapture::Get().Clear();
+  ASSERT_TRUE(peer_.WritePacket(151, R"({"displayMode":0})"));
+  ASSERT_TRUE(LogCapture::Get().WaitFor("Audio Start Fail, nothing is shared"));
+  EXPECT_TRUE(peer_.NothingPending(100));
+  EXPECT_EQ(source_->starts(), 2);
+}
+
+// A stop while the start's answer is due calls the start off: the late accepting answer
+// captures nothing and is followed by a stop at once, and the next start goes out
+// without waiting for it; its own answer plays.
+TEST_F(AudioCommandSessionTest, StopBeforeTheAnswerCallsTheStartOff) {
+  session_->SetupMirrorStart(0);
+  ASSERT_TRUE(peer_.ReadPacket());
+  session_->SetupMirrorStop();
+  EXPECT_EQ(session_->GetStatus(), ClientCommandSession::kStatusReady);
+  EXPECT_TRUE(peer_.NothingPending(100));
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+  const auto stop = peer_.ReadPacket();
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->type, 2u);
+  EXPECT_FALSE(sender_->IsRunning());
+  EXPECT_EQ(source_->starts(), 0);
+
+  // Called off twice more: a refusal and an accepting answer, in the receiver's order.
+  session_->SetupMirrorStart(0);
+  session_->SetupMirrorStop();
+  session_->SetupMirrorStart(0);
+  session_->SetupMirrorStop();
+  session_->SetupMirrorStart(0);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(peer_.ReadPacket());
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":4})"));
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+  const auto second_stop = peer_.ReadPacket();
+  ASSERT_TRUE(second_stop);
+  EXPECT_EQ(second_stop->type, 2u);
+  EXPECT_TRUE(listener_->Events().empty());
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+  ASSERT_TRUE(listener_->WaitForCount(1));
+  EXPECT_EQ(listener_->Events(), (Strings{"play"}));
+  EXPECT_TRUE(sender_->IsRunning());
+  EXPECT_TRUE(peer_.NothingPending(100));
 }
 
 TEST_F(AudioCommandSessionTest, UnknownCommandChangesNothing) {

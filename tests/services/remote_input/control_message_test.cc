@@ -11,6 +11,7 @@ namespace {
 TEST(ControlMessage, EncodesCompactJson) {
   EXPECT_EQ(EncodeControlMessage(control::kStartResponse), R"({"id":100})");
   EXPECT_EQ(EncodeControlMessage(control::kStopRequest), R"({"id":2})");
+  EXPECT_EQ(EncodeStartRefusal(), R"({"content":{"result":false},"id":100})");
   EXPECT_EQ(EncodeInitContext(7386), R"({"data_port":7386,"version":"R.4.3.5.17"})");
 }
 

@@ -139,16 +139,23 @@ TEST_F(RemoteInputServerTest, NoFreePortGivesAnEmptyContextButKeepsTheSession) {
 }
 
 // Each received control message, what the client answers and what the listener hears.
+// Only the receiver's start depends on whether the owner started the session (the user
+// shares with touch allowed): all the other rows are the same either way.
 TEST_F(RemoteInputServerTest, ControlMessageTable) {
   struct Case {
     const char* message;
     const char* answer;  // nullptr: nothing sent
-    const char* report;
+    const char* report;  // nullptr: nothing reported
     bool enabled_after;
     const char* log;  // a line piece the case must log
+    bool owner_started = false;
   };
   const std::vector<Case> cases = {
-      {R"({"id":0})", R"({"id":100})", "start", true, "receive start request from client"},
+      {R"({"id":0})", R"({"id":100})", "start", true, "receive start request from client", true},
+      // Nothing shared: refused as the receiver refuses, injection stays off.
+      {R"({"id":0})", R"({"content":{"result":false},"id":100})", nullptr, false,
+       "start request refused"},
+      {R"({"id":2})", R"({"id":102})", "stop", false, "receive stop request from client", true},
       {R"({"id":2})", R"({"id":102})", "stop", false, "receive stop request from client"},
       {R"({"id":100,"content":{"result":true}})", nullptr, "start", false,
        R"(dispatch message 100 with content: {"result":true})"},
@@ -185,14 +192,22 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
           sent.Add({session, service, text});
         });
     server->InitConnection("s1", "127.0.0.1");
-    server->HandleMsg("s1", c.message);
-    ASSERT_TRUE(listener->events.WaitFor(1));
-    server->Disconnect("s1");  // joins the worker: everything it would do is done
-    EXPECT_EQ(listener->events.Items(), std::vector<std::string>{c.report});
     std::vector<Sent> expected;
+    if (c.owner_started) {
+      server->StartSessions();
+      expected.emplace_back("s1", "remote_input.s", R"({"id":0})");
+    }
+    server->HandleMsg("s1", c.message);
     if (c.answer) expected.emplace_back("s1", "remote_input.s", c.answer);
-    EXPECT_EQ(sent.Items(), expected);
+    ASSERT_TRUE(c.report ? listener->events.WaitFor(1) : sent.WaitFor(expected.size()));
+    // Read before the session ends: its end turns injection off.
     EXPECT_EQ(sink->enabled(), c.enabled_after);
+    server->Disconnect("s1");  // joins the worker: everything it would do is done
+    EXPECT_EQ(sink->enabled(), false) << "a session's end ends its touch";
+    const std::vector<std::string> reports =
+        c.report ? std::vector<std::string>{c.report} : std::vector<std::string>{};
+    EXPECT_EQ(listener->events.Items(), reports);
+    EXPECT_EQ(sent.Items(), expected);
     server.reset();  // every thread that logs has ended
     EXPECT_TRUE(log.Contains(c.log)) << log.Text();
   }
@@ -200,6 +215,7 @@ TEST_F(RemoteInputServerTest, ControlMessageTable) {
 
 TEST_F(RemoteInputServerTest, AFailingHandlerIsReportedAndTheSessionGoesOn) {
   server_->InitConnection("s1", "127.0.0.1");
+  server_->StartSessions();
   listener_->throw_on_start = true;
   server_->HandleMsg("s1", R"({"id":0})");
   ASSERT_TRUE(listener_->events.WaitFor(2));
@@ -244,6 +260,11 @@ TEST_F(RemoteInputServerTest, StartAndStopReachEverySession) {
   ASSERT_TRUE(listener_->events.WaitFor(1));
   EXPECT_EQ(listener_->events.Items(), std::vector<std::string>{"error -3007"});
   EXPECT_TRUE(sink_->enabled());
+  // Injection ends with the last session the owner started, not before.
+  server_->Disconnect("a");
+  EXPECT_TRUE(sink_->enabled());
+  server_->Disconnect("b");
+  EXPECT_FALSE(sink_->enabled());
 }
 
 void SendFrom(const char* from, uint16_t to_port, uint32_t sec) {

@@ -315,6 +315,34 @@ TEST_F(CommandSessionTest, StartIsSentOnceWithTheCodec) {
   EXPECT_EQ(session_->GetStatus(), kStatusStartSent);
 }
 
+// A stop while the start's answer is due (a lock, a start left unanswered) calls the
+// start off: its late accepting answer is torn down at once and starts nothing, a late
+// refusal is dropped, and the next start goes out at once; its own answer plays.
+TEST_F(CommandSessionTest, StopBeforeTheAnswerCallsTheStartOff) {
+  const char* accepted = R"({"resultType":0,"screenHeight":1080,"screenWidth":1920})";
+  ASSERT_TRUE(session_->SetupMirrorStart(0));
+  ExpectSent(kCommandStart, R"({"codec":"h264","displayMode":0})");
+  EXPECT_FALSE(session_->SetupMirrorStop());  // nothing sent yet
+  EXPECT_EQ(session_->GetStatus(), kStatusStopped);
+  ASSERT_TRUE(peer_->WritePacket(kCommandStartAnswer, accepted));
+  ExpectSent(kCommandStop, "");
+
+  ASSERT_TRUE(session_->SetupMirrorStart(0));
+  ExpectSent(kCommandStart, R"({"codec":"h264","displayMode":0})");
+  EXPECT_FALSE(session_->SetupMirrorStop());
+  ASSERT_TRUE(session_->SetupMirrorStart(1));
+  ExpectSent(kCommandStart, R"({"codec":"h264","displayMode":1})");
+  ASSERT_TRUE(peer_->WritePacket(kCommandStartAnswer, R"({"resultType":5,"screenHeight":0,"screenWidth":0})"));
+  Sync();
+  EXPECT_TRUE(listener_->events().empty());
+  for (const auto& call : sender_->calls()) EXPECT_EQ(call.find("start"), std::string::npos) << call;
+  EXPECT_EQ(session_->GetStatus(), kStatusStartSent);
+  ASSERT_TRUE(peer_->WritePacket(kCommandStartAnswer, accepted));
+  ASSERT_TRUE(listener_->WaitEvents(1));
+  EXPECT_EQ(listener_->events(), Strings{"play"});
+  EXPECT_EQ(session_->GetStatus(), kStatusPlaying);
+}
+
 TEST_F(CommandSessionTest, PauseAndStopFromTheClient) {
   EXPECT_FALSE(session_->SetupMirrorPause());  // not playing
   EXPECT_FALSE(session_->SetupMirrorStop());   // already stopped
