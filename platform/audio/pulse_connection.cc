@@ -49,7 +49,8 @@ AudioResult PulseConnection::Open() {
   Locked lock(this);
   pa_context_set_subscribe_callback(context_, &PulseConnection::OnEvent, this);
   Unref(pa_context_subscribe(
-      context_, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
+      context_, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER |
+                                          PA_SUBSCRIPTION_MASK_SINK_INPUT),
       nullptr, nullptr));
   Unref(pa_context_get_server_info(context_, &PulseConnection::OnServerInfoEvent, this));
   // Every sink's state as it is now, so that the first change of each is seen as one.
@@ -163,11 +164,10 @@ AudioResult PulseConnection::Unmute(const SinkInfo& sink) {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted = !diverted_sink_.empty();
   }
-  if (diverted) {
-    // A diversion is always the endpoint's own (it follows the default).
-    AudioResult r = UndivertLocked();
-    if (r != AudioResult::kOk) return r;
-  }
+  // A diversion is always the endpoint's own (it follows the default). Ending it gives
+  // the output back its own mute, as the user left it: an output picked while diverted
+  // that was muted stays muted.
+  if (diverted) return UndivertLocked();
   if (!sink.muted) return AudioResult::kOk;
   return SetSinkMute(sink.name, false);
 }
@@ -214,9 +214,17 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
   Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
     return pa_context_set_sink_volume_by_name(ctx, kMutedSinkName, &full, done, holder);
   });
+  std::vector<SinkInfo> stand_in;
+  r = Sinks(kMutedSinkName, &stand_in);
+  if (r == AudioResult::kOk && stand_in.empty()) r = AudioResult::kFailed;
+  if (r == AudioResult::kOk) {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    stand_in_index_ = stand_in.front().index;
+  }
   // Moved while the output is still the default, the streams stay on the stand-in when
-  // the default changes later; streams that start meanwhile land on the new default.
-  r = MoveInputs(sink.index, kMutedSinkName);
+  // the default changes later; streams that start meanwhile land on the new default and
+  // are caught from there.
+  if (r == AudioResult::kOk) CatchStreamsLocked();
   if (r == AudioResult::kOk) r = SetDefaultSink(kMutedSinkName);
   if (r != AudioResult::kOk) {
     UndivertLocked();
@@ -234,8 +242,8 @@ AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
     diverted_sink_ = sink.name;
     diverted_volume_ = VolumeScalar(sink.volume);
   }
-  AudioResult r = MoveInputs(sink.index, kMutedSinkName);
-  if (r == AudioResult::kOk) r = SetDefaultSink(kMutedSinkName);
+  CatchStreamsLocked();
+  AudioResult r = SetDefaultSink(kMutedSinkName);
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
   PostEndpointChanged();
   return r;
@@ -252,15 +260,38 @@ AudioResult PulseConnection::UndivertLocked() {
   if (sink.empty()) return AudioResult::kOk;
   std::string real;
   if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) SetDefaultSink(sink);
-  // Moved to the default, the streams follow the default again as before.
-  std::vector<SinkInfo> muted;
-  if (Sinks(kMutedSinkName, &muted) == AudioResult::kOk && !muted.empty()) MoveInputs(muted.front().index, sink);
+  // Moved to the default, the streams follow the default again as before; one caught
+  // from an output it was played on by name goes back there while it is plugged in.
+  std::map<uint32_t, std::string> origin;
+  uint32_t stand_in;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    origin.swap(stream_origin_);
+    stand_in = stand_in_index_;
+  }
+  std::vector<SinkInfo> outputs;
+  std::vector<std::pair<uint32_t, uint32_t>> inputs;
+  if (stand_in != PA_INVALID_INDEX && Sinks(std::string(), &outputs) == AudioResult::kOk &&
+      SinkInputs(&inputs) == AudioResult::kOk) {
+    for (const auto& input : inputs) {
+      if (input.second != stand_in) continue;
+      std::string to = sink;
+      auto it = origin.find(input.first);
+      if (it != origin.end()) {
+        for (const SinkInfo& s : outputs) {
+          if (!IsStandIn(s) && s.name == it->second) to = it->second;
+        }
+      }
+      MoveInput(input.first, to);
+    }
+  }
   // Unloading moves whatever is left on the null sink to the default.
   AudioResult r = UnloadModule(module);
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_.clear();
     module_ = PA_INVALID_INDEX;
+    stand_in_index_ = PA_INVALID_INDEX;
   }
   std::vector<SinkInfo> restored;
   if (Sinks(sink, &restored) == AudioResult::kOk && !restored.empty()) {
@@ -303,6 +334,44 @@ void PulseConnection::PostFollowDefault() {
   notifier_->PostTask([weak] {
     if (auto self = weak.lock()) {
       if (self->Alive()) self->FollowDefault();
+    }
+  });
+}
+
+void PulseConnection::CatchStreamsLocked() {
+  std::string diverted;
+  uint32_t stand_in;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted = diverted_sink_;
+    stand_in = stand_in_index_;
+  }
+  if (diverted.empty() || stand_in == PA_INVALID_INDEX) return;
+  std::vector<SinkInfo> sinks;
+  std::vector<std::pair<uint32_t, uint32_t>> inputs;
+  if (Sinks(std::string(), &sinks) != AudioResult::kOk || SinkInputs(&inputs) != AudioResult::kOk) return;
+  for (const auto& input : inputs) {
+    const SinkInfo* on = nullptr;
+    for (const SinkInfo& s : sinks) {
+      if (s.index == input.second) on = &s;
+    }
+    // Streams of a stand-in, or of nothing (being moved), are left alone.
+    if (on == nullptr || IsStandIn(*on)) continue;
+    if (on->name != diverted) {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      stream_origin_[input.first] = on->name;
+    }
+    MoveInput(input.first, kMutedSinkName);
+  }
+}
+
+void PulseConnection::PostCatchStreams() {
+  std::weak_ptr<PulseConnection> weak = weak_from_this();
+  notifier_->PostTask([weak] {
+    if (auto self = weak.lock()) {
+      if (!self->Alive()) return;
+      std::lock_guard<std::mutex> op(self->divert_op_mutex_);
+      self->CatchStreamsLocked();
     }
   });
 }
@@ -351,17 +420,24 @@ AudioResult PulseConnection::UnloadModule(uint32_t index) {
   });
 }
 
+AudioResult PulseConnection::SinkInputs(std::vector<std::pair<uint32_t, uint32_t>>* inputs) {
+  return Ask<std::vector<std::pair<uint32_t, uint32_t>>>(
+      [](pa_context* ctx, void* holder) { return pa_context_get_sink_input_info_list(ctx, &OnPulseSinkInputInfo, holder); },
+      inputs);
+}
+
+AudioResult PulseConnection::MoveInput(uint32_t input, const std::string& to) {
+  return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_move_sink_input_by_name(ctx, input, to.c_str(), done, holder);
+  });
+}
+
 AudioResult PulseConnection::MoveInputs(uint32_t from, const std::string& to) {
   std::vector<std::pair<uint32_t, uint32_t>> inputs;
-  AudioResult r = Ask<std::vector<std::pair<uint32_t, uint32_t>>>(
-      [](pa_context* ctx, void* holder) { return pa_context_get_sink_input_info_list(ctx, &OnPulseSinkInputInfo, holder); },
-      &inputs);
+  AudioResult r = SinkInputs(&inputs);
   if (r != AudioResult::kOk) return r;
   for (const auto& input : inputs) {
-    if (input.second != from) continue;
-    Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
-      return pa_context_move_sink_input_by_name(ctx, input.first, to.c_str(), done, holder);
-    });
+    if (input.second == from) MoveInput(input.first, to);
   }
   return AudioResult::kOk;
 }
@@ -382,6 +458,19 @@ void PulseConnection::OnEvent(pa_context* c, pa_subscription_event_type_t t, uin
     Unref(pa_context_get_server_info(c, &PulseConnection::OnServerInfoEvent, userdata));
   } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && type != PA_SUBSCRIPTION_EVENT_REMOVE) {
     Unref(pa_context_get_sink_info_by_index(c, index, &PulseConnection::OnSinkEvent, userdata));
+  } else if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT) {
+    if (type == PA_SUBSCRIPTION_EVENT_REMOVE) {
+      std::lock_guard<std::mutex> lock(self->alias_mutex_);
+      self->stream_origin_.erase(index);
+      return;
+    }
+    bool diverted;
+    {
+      std::lock_guard<std::mutex> lock(self->alias_mutex_);
+      diverted = !self->diverted_sink_.empty();
+    }
+    // A stream that starts on an output by name, or is moved onto one in a mixer.
+    if (diverted) Unref(pa_context_get_sink_input_info(c, index, &PulseConnection::OnSinkInputEvent, userdata));
   } else if (facility == PA_SUBSCRIPTION_EVENT_SINK) {
     self->last_volume_.erase(index);
     bool diverted;
@@ -456,6 +545,16 @@ void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol,
   }
   if (now == before) return;
   self->notifier_->Post(PulseEvent{true, i->name, now.first || i->name == diverted, now.second});
+}
+
+void PulseConnection::OnSinkInputEvent(pa_context*, const pa_sink_input_info* i, int eol, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (eol != 0 || i == nullptr || i->sink == PA_INVALID_INDEX) return;
+  {
+    std::lock_guard<std::mutex> lock(self->alias_mutex_);
+    if (self->diverted_sink_.empty() || i->sink == self->stand_in_index_) return;
+  }
+  self->PostCatchStreams();
 }
 
 void PulseConnection::OnSinkSeen(pa_context*, const pa_sink_info* i, int eol, void* userdata) {

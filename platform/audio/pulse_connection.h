@@ -33,7 +33,9 @@ namespace platform::audio {
 // one goes away, the diversion moves to the new one (it is muted the same way). The
 // stand-in itself is kept unmuted at full volume, since it is what the capture hears; a
 // mute or volume change of it (a desk's keys act on the server's default) counts as a
-// touch of the output's control. Unmuting, or the capture letting go while the output
+// touch of the output's control. Streams that play on any of the user's outputs while
+// diverted, named or moved there in a mixer, are caught onto the stand-in as they come;
+// one named for an output other than the diverted one goes back to it at the end. Unmuting, or the capture letting go while the output
 // is still muted, gives the output its streams and the default back and removes the
 // stand-in; in the second case the output is muted the ordinary way first.
 class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
@@ -77,7 +79,8 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   void SetHeld(bool held);
   // Mutes the endpoint `sink` (diverted while held, else the ordinary way).
   AudioResult Mute(const SinkInfo& sink);
-  // Ends a diversion and clears the ordinary mute of the endpoint `sink`.
+  // Ends a diversion (the output's own mute stays as it is), else clears the ordinary
+  // mute of the endpoint `sink`.
   AudioResult Unmute(const SinkInfo& sink);
   // Ends a diversion, leaving the ordinary mute as it is.
   AudioResult Undivert();
@@ -124,11 +127,16 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   AudioResult DivertLocked(const SinkInfo& sink);
   AudioResult RetargetLocked(const SinkInfo& sink);
   AudioResult UndivertLocked();
+  // Moves every stream that plays on one of the user's outputs onto the stand-in; a
+  // stream played on an output other than the diverted one by name remembers it, so
+  // that it goes back there at the end.
+  void CatchStreamsLocked();
   // Notifier thread: after the server's default changed or a sink came or went while
   // diverted, the diversion moves to the user's output as it is now.
   void FollowDefault();
   void PostFollowDefault();
   void PostEndpointChanged();
+  void PostCatchStreams();
 
   AudioResult SetDefaultSink(const std::string& name);
   AudioResult SetSinkMute(const std::string& name, bool muted);
@@ -136,12 +144,16 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   AudioResult UnloadModule(uint32_t index);
   // Moves every stream playing on the sink of that index to the named sink.
   AudioResult MoveInputs(uint32_t from, const std::string& to);
+  AudioResult MoveInput(uint32_t input, const std::string& to);
+  // (stream index, sink index) of every stream that plays.
+  AudioResult SinkInputs(std::vector<std::pair<uint32_t, uint32_t>>* inputs);
 
   static void OnState(pa_context* c, void* userdata);
   static void OnEvent(pa_context* c, pa_subscription_event_type_t t, uint32_t index, void* userdata);
   static void OnServerInfoEvent(pa_context*, const pa_server_info* i, void* userdata);
   static void OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol, void* userdata);
   static void OnSinkSeen(pa_context*, const pa_sink_info* i, int eol, void* userdata);
+  static void OnSinkInputEvent(pa_context*, const pa_sink_input_info* i, int eol, void* userdata);
 
   std::shared_ptr<PulseNotifier> notifier_;
   pa_threaded_mainloop* loop_ = nullptr;
@@ -159,6 +171,9 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   std::string diverted_sink_;
   float diverted_volume_ = 1.0f;
   uint32_t module_ = PA_INVALID_INDEX;
+  uint32_t stand_in_index_ = PA_INVALID_INDEX;
+  // Streams caught on an output other than the diverted one: stream index to output.
+  std::map<uint32_t, std::string> stream_origin_;
   // Loop thread only.
   bool have_default_ = false;
   std::string default_sink_;

@@ -40,6 +40,7 @@ void RawAudioCaptureWin::AudioOutputObserver::Reset() {
   device_changed_ = false;
   keep_muted_ = false;
   notified_ = false;
+  asked_mute_ = false;
 }
 
 void RawAudioCaptureWin::AudioOutputObserver::OnDefaultDeviceChanged() { device_changed_ = true; }
@@ -57,7 +58,9 @@ void RawAudioCaptureWin::AudioOutputObserver::OnVolumeChanged(bool muted, float 
 
 void RawAudioCaptureWin::AudioOutputObserver::MuteIfKept() {
   std::lock_guard<std::recursive_mutex> lock(keep_muted_mutex_);
-  if (keep_muted_) SetMute(*system_, true);
+  if (!keep_muted_) return;
+  asked_mute_ = true;
+  SetMute(*system_, true);
 }
 
 void RawAudioCaptureWin::AudioOutputObserver::SetKeepMuted(bool keep) {
@@ -257,8 +260,10 @@ void RawAudioCaptureWin::OutputDeviceStart() {
   saved_volume_ = GetMasterVolume(*system_, &saved_volume_valid_);
   moved_default_ = false;
   if (mute_local_output_) {
+    platform::audio::Endpoint output;
+    saved_output_id_ = system_->GetDefaultEndpoint(&output) == AudioResult::kOk ? output.id : std::string();
     observer_->SetKeepMuted(true);
-    if (!saved_mute_) SetMute(*system_, true);
+    if (!saved_mute_) observer_->MuteIfKept();
     return;
   }
   // The user's default, taken once: moving onto a second listed device must not make
@@ -281,7 +286,16 @@ void RawAudioCaptureWin::OutputDeviceStart() {
 void RawAudioCaptureWin::OutputDeviceStopBeforeJoin() {
   if (mute_local_output_) {
     observer_->SetKeepMuted(false);
-    if (!saved_mute_) SetMute(*system_, false);
+    platform::audio::Endpoint output;
+    const bool same = system_->GetDefaultEndpoint(&output) != AudioResult::kOk || output.id == saved_output_id_;
+    restore_volume_ = same;
+    if (same) {
+      if (!saved_mute_) SetMute(*system_, false);
+    } else if (observer_->asked_mute_) {
+      // Another output than the one saved from: what the capture muted is given back,
+      // and the output keeps the mute and volume it came with.
+      SetMute(*system_, false);
+    }
     return;
   }
   // Only what this start moved is moved back; a start that moved nothing leaves the
@@ -294,7 +308,7 @@ void RawAudioCaptureWin::OutputDeviceStopBeforeJoin() {
 }
 
 void RawAudioCaptureWin::OutputDeviceStopAfterJoin() {
-  if (mute_local_output_ && saved_volume_valid_) SetVolume(*system_, saved_volume_);
+  if (mute_local_output_ && saved_volume_valid_ && restore_volume_) SetVolume(*system_, saved_volume_);
   // An output muted since before the capture stays muted, now in the ordinary way.
   hold_.reset();
 }

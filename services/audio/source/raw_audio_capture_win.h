@@ -32,7 +32,9 @@ namespace audiosource {
 // output that becomes the default unmuted is muted too. Sound is sent unless the output
 // stays muted since before the capture: once the user touches the control, or picks an
 // output that was not muted, it flows. At stop the output is unmuted exactly when it
-// was unmuted at start, and gets its volume back.
+// was unmuted at start, and gets its volume back. The saved mute and volume belong to
+// the output they were saved from: an output picked during the capture (or left after
+// an unplug) keeps its own, and only what the capture did to it is undone.
 class RawAudioCaptureWin : public RawAudioCaptureImpl {
  public:
   // Endpoint and volume notifications, delivered on the sound system's threads.
@@ -52,6 +54,8 @@ class RawAudioCaptureWin : public RawAudioCaptureImpl {
     std::atomic<bool> device_changed_{false};
     std::atomic<bool> keep_muted_{false};
     std::atomic<bool> notified_{false};
+    // A mute was asked for while kept muted (at the start or since).
+    std::atomic<bool> asked_mute_{false};
 
    private:
     platform::audio::AudioSystem* system_;
@@ -116,6 +120,8 @@ class RawAudioCaptureWin : public RawAudioCaptureImpl {
   bool saved_mute_ = false;
   float saved_volume_ = 1.0f;
   bool saved_volume_valid_ = false;
+  std::string saved_output_id_;  // the output the mute and volume were saved from
+  bool restore_volume_ = false;  // the stop found that output still the default
   std::thread thread_;
 };
 

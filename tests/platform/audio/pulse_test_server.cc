@@ -139,11 +139,11 @@ bool PulseTestServer::Start(std::string* why) {
   return false;
 }
 
-TonePlayer::TonePlayer(Sound sound) {
+TonePlayer::TonePlayer(Sound sound, const std::string& sink) {
   std::mutex m;
   std::condition_variable cv;
   bool opened = false;
-  thread_ = std::thread([&, this, sound] {
+  thread_ = std::thread([&, this, sound, sink] {
     pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
@@ -152,8 +152,8 @@ TonePlayer::TonePlayer(Sound sound) {
     attr.minreq = static_cast<uint32_t>(-1);
     attr.fragsize = static_cast<uint32_t>(-1);
     int error = 0;
-    pa_simple* s = pa_simple_new(nullptr, "castora-test", PA_STREAM_PLAYBACK, nullptr, "tone", &spec, nullptr,
-                                 &attr, &error);
+    pa_simple* s = pa_simple_new(nullptr, "castora-test", PA_STREAM_PLAYBACK,
+                                 sink.empty() ? nullptr : sink.c_str(), "tone", &spec, nullptr, &attr, &error);
     {
       std::lock_guard<std::mutex> lock(m);
       ok_ = s != nullptr;
@@ -290,7 +290,11 @@ void OnQueryServerInfo(pa_context*, const pa_server_info* i, void* userdata) {
 
 void OnQuerySink(pa_context*, const pa_sink_info* i, int eol, void* userdata) {
   auto* q = static_cast<Query*>(userdata);
-  if (eol == 0 && i != nullptr && i->name != nullptr) q->state.sinks.emplace_back(i->name);
+  if (eol == 0 && i != nullptr && i->name != nullptr) {
+    q->state.sinks.emplace_back(i->name);
+    q->state.sink_states[i->name] =
+        SinkState{i->mute != 0, static_cast<double>(pa_cvolume_max(&i->volume)) / PA_VOLUME_NORM};
+  }
   if (eol != 0) --q->pending;
 }
 
@@ -325,6 +329,31 @@ bool UserSetDefault(const std::string& sink) {
   return ServerSession().Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
     return pa_context_set_default_sink(c, sink.c_str(), done, userdata);
   });
+}
+
+bool UserMoveStreams(const std::string& sink) {
+  ServerSession session;
+  struct Found {
+    int pending = 1;
+    std::vector<uint32_t> inputs;
+  } found;
+  auto on_input = [](pa_context*, const pa_sink_input_info* i, int eol, void* userdata) {
+    auto* f = static_cast<Found*>(userdata);
+    if (eol == 0 && i != nullptr) f->inputs.push_back(i->index);
+    if (eol != 0) --f->pending;
+  };
+  if (!session.Run(&found.pending, [&](pa_context* c) {
+        pa_operation_unref(pa_context_get_sink_input_info_list(c, on_input, &found));
+      })) {
+    return false;
+  }
+  bool ok = true;
+  for (uint32_t input : found.inputs) {
+    ok = session.Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
+      return pa_context_move_sink_input_by_name(c, input, sink.c_str(), done, userdata);
+    }) && ok;
+  }
+  return ok;
 }
 
 bool UserPlugIn(const std::string& sink) {

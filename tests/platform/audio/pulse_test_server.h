@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,7 +39,7 @@ class PulseTestServer {
 class TonePlayer {
  public:
   enum class Sound { kTone, kZeros, kOneSampleEvery10ms };
-  explicit TonePlayer(Sound sound = Sound::kTone);
+  explicit TonePlayer(Sound sound = Sound::kTone, const std::string& sink = std::string());
   ~TonePlayer();
   bool ok() const { return ok_; }
 
@@ -55,9 +56,15 @@ int RecordPeak(const std::string& source, int ms);
 // removes a stand-in sink it finds, which a test of another process's stand-in must
 // see): the default sink's name and the names of all sinks; empty when it does not
 // answer within five seconds.
+struct SinkState {
+  bool muted = false;
+  double volume = 0.0;  // the loudest channel, 1.0 at the norm
+  bool operator==(const SinkState& o) const { return muted == o.muted && volume == o.volume; }
+};
 struct ServerState {
   std::string default_sink;
   std::vector<std::string> sinks;
+  std::map<std::string, SinkState> sink_states;
 };
 ServerState QueryServer();
 
@@ -67,6 +74,8 @@ ServerState QueryServer();
 bool UserSetMute(const std::string& sink, bool muted);
 bool UserSetVolume(const std::string& sink, double level);
 bool UserSetDefault(const std::string& sink);
+// Moves every stream that plays to the sink, as a mixer does.
+bool UserMoveStreams(const std::string& sink);
 // A new output (a null sink of that name, 48 kHz 16-bit stereo), as when a headset is
 // plugged in; and an output that goes away (its module is unloaded), as when unplugged.
 bool UserPlugIn(const std::string& sink);
