@@ -57,6 +57,10 @@ void RawAudioCaptureWin::AudioOutputObserver::OnVolumeChanged(bool muted, float 
 }
 
 void RawAudioCaptureWin::AudioOutputObserver::MuteIfKept() {
+  // Not kept muted: nothing to do, and no lock taken. A notification from inside the
+  // stop's own unmute comes here with the sound system's lock held, and must not wait
+  // for ours then (the start takes ours before the system's).
+  if (!keep_muted_) return;
   std::lock_guard<std::recursive_mutex> lock(keep_muted_mutex_);
   if (!keep_muted_) return;
   asked_mute_ = true;
@@ -263,7 +267,12 @@ void RawAudioCaptureWin::OutputDeviceStart() {
     platform::audio::Endpoint output;
     saved_output_id_ = system_->GetDefaultEndpoint(&output) == AudioResult::kOk ? output.id : std::string();
     observer_->SetKeepMuted(true);
-    if (!saved_mute_) observer_->MuteIfKept();
+    if (!saved_mute_) {
+      // Not through MuteIfKept: its lock must not be held into the sound system, whose
+      // notifications take that lock from the system's side.
+      observer_->asked_mute_ = true;
+      SetMute(*system_, true);
+    }
     return;
   }
   // The user's default, taken once: moving onto a second listed device must not make
