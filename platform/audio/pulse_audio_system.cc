@@ -187,9 +187,10 @@ AudioResult PulseAudioSystem::OpenLoopback(std::unique_ptr<LoopbackStream>* stre
   format.channels = spec.channels;
   // A diverted output's sound is on the stand-in sink, at full volume: the capture
   // scales it by the output's volume itself.
-  const bool diverted = c->IsDiverted(sink.name);
+  std::string stand_in_monitor;
+  const bool diverted = c->DivertedMonitor(sink.name, &stand_in_monitor);
   auto s = std::make_unique<PulseLoopbackStream>(c, format, diverted ? false : !sink.hw_volume);
-  r = s->Open(diverted ? std::string(kMutedSinkName) + ".monitor" : sink.monitor, spec);
+  r = s->Open(diverted ? stand_in_monitor : sink.monitor, spec);
   if (r != AudioResult::kOk) return r;
   *stream = std::move(s);
   return AudioResult::kOk;

@@ -67,13 +67,20 @@ AudioResult PulseConnection::DefaultSinkName(std::string* name) {
   AudioResult r = RealDefaultSinkName(name);
   if (r != AudioResult::kOk) return r;
   std::lock_guard<std::mutex> lock(alias_mutex_);
-  if (!diverted_sink_.empty() && *name == kMutedSinkName) *name = diverted_sink_;
+  if (!diverted_sink_.empty() && *name == stand_in_name_) *name = diverted_sink_;
   return AudioResult::kOk;
 }
 
 bool PulseConnection::IsDiverted(const std::string& sink) {
   std::lock_guard<std::mutex> lock(alias_mutex_);
   return !diverted_sink_.empty() && diverted_sink_ == sink;
+}
+
+bool PulseConnection::DivertedMonitor(const std::string& sink, std::string* monitor) {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  if (diverted_sink_.empty() || diverted_sink_ != sink) return false;
+  *monitor = stand_in_name_ + ".monitor";
+  return true;
 }
 
 AudioResult PulseConnection::RealDefaultSinkName(std::string* name) {
@@ -187,6 +194,33 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
   // One stand-in at a time: a second one would be loaded beside it (numbered by the
   // server) and left behind.
   if (diverted) return RetargetLocked(sink);
+  StandIn stand_in;
+  AudioResult r = LoadStandIn(sink, &stand_in);
+  if (r != AudioResult::kOk) return r;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted_sink_ = sink.name;
+    diverted_volume_ = VolumeScalar(sink.volume);
+    module_ = stand_in.module;
+    stand_in_index_ = stand_in.index;
+    stand_in_name_ = stand_in.name;
+  }
+  // Moved while the output is still the default, the streams stay on the stand-in when
+  // the default changes later; streams that start meanwhile land on the new default and
+  // are caught from there.
+  CatchStreamsLocked();
+  r = SetDefaultSink(stand_in.name);
+  if (r != AudioResult::kOk) {
+    UndivertLocked();
+    return r;
+  }
+  notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
+  // The loopback now records the stand-in's monitor.
+  PostEndpointChanged();
+  return AudioResult::kOk;
+}
+
+AudioResult PulseConnection::LoadStandIn(const SinkInfo& sink, StandIn* stand_in) {
   std::string properties = "device.description=Castora-muted-output";
   // Sink names are plain (letters, digits and a few marks), so a double-quoted value
   // inside the single-quoted argument needs no escaping; a name that would (none the
@@ -200,66 +234,123 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
   uint32_t module = PA_INVALID_INDEX;
   AudioResult r = LoadModule("module-null-sink", args, &module);
   if (r != AudioResult::kOk) return r;
-  {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    diverted_sink_ = sink.name;
-    diverted_volume_ = VolumeScalar(sink.volume);
-    module_ = module;
+  // The server numbers the name while another stand-in still has it.
+  std::vector<SinkInfo> sinks;
+  r = Sinks(std::string(), &sinks);
+  const SinkInfo* loaded = nullptr;
+  for (const SinkInfo& s : sinks) {
+    if (s.owner_module == module) loaded = &s;
   }
-  // A server that restores a sink's state by its name may give the stand-in the mute
-  // or volume of an earlier one; the capture hears it only unmuted at full volume.
-  SetSinkMute(kMutedSinkName, false);
-  pa_cvolume full;
-  pa_cvolume_set(&full, sink.spec.channels, PA_VOLUME_NORM);
-  Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
-    return pa_context_set_sink_volume_by_name(ctx, kMutedSinkName, &full, done, holder);
-  });
-  std::vector<SinkInfo> stand_in;
-  r = Sinks(kMutedSinkName, &stand_in);
-  if (r == AudioResult::kOk && stand_in.empty()) r = AudioResult::kFailed;
-  if (r == AudioResult::kOk) {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    stand_in_index_ = stand_in.front().index;
-  }
-  // Moved while the output is still the default, the streams stay on the stand-in when
-  // the default changes later; streams that start meanwhile land on the new default and
-  // are caught from there.
-  if (r == AudioResult::kOk) CatchStreamsLocked();
-  if (r == AudioResult::kOk) r = SetDefaultSink(kMutedSinkName);
+  if (r == AudioResult::kOk && loaded == nullptr) r = AudioResult::kFailed;
   if (r != AudioResult::kOk) {
-    UndivertLocked();
+    UnloadModule(module);
     return r;
   }
-  notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
-  // The loopback now records the stand-in's monitor.
-  PostEndpointChanged();
+  stand_in->module = module;
+  stand_in->index = loaded->index;
+  stand_in->name = loaded->name;
+  // A server that restores a sink's state by its name may give the stand-in the mute
+  // or volume of an earlier one; the capture hears it only unmuted at full volume.
+  SetSinkMute(stand_in->name, false);
+  SetFullVolume(stand_in->name, loaded->spec.channels);
   return AudioResult::kOk;
 }
 
+AudioResult PulseConnection::SetFullVolume(const std::string& name, uint8_t channels) {
+  pa_cvolume full;
+  pa_cvolume_set(&full, channels, PA_VOLUME_NORM);
+  return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_set_sink_volume_by_name(ctx, name.c_str(), &full, done, holder);
+  });
+}
+
 AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
+  StandIn before;
+  std::string before_output;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    before_output = diverted_sink_;
+    before = StandIn{module_, stand_in_index_, stand_in_name_};
+  }
+  // The stand-in names the output it stands in for, so that a run that ends without
+  // unmuting gives the default back to the output the user has by then: another output
+  // gets a stand-in of its own, which takes over the streams. Should it not load, the
+  // first one stays (and still names the output it was made for).
+  StandIn next;
+  const bool swap = sink.name != before_output && LoadStandIn(sink, &next) == AudioResult::kOk;
+  std::string stand_in_name;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_ = sink.name;
     diverted_volume_ = VolumeScalar(sink.volume);
+    if (swap) {
+      module_ = next.module;
+      stand_in_index_ = next.index;
+      stand_in_name_ = next.name;
+    }
+    stand_in_name = stand_in_name_;
   }
+  // The default first, so that what is left on the old stand-in when it goes lands on
+  // the new one.
+  AudioResult r = SetDefaultSink(stand_in_name);
+  if (swap) MoveInputs(before.index, stand_in_name);
   CatchStreamsLocked();
-  AudioResult r = SetDefaultSink(kMutedSinkName);
+  if (swap) UnloadModule(before.module);
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
   PostEndpointChanged();
   return r;
 }
 
+void PulseConnection::TakeKeyVolume() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  std::string diverted;
+  std::string stand_in_name;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    diverted = diverted_sink_;
+    stand_in_name = stand_in_name_;
+  }
+  if (diverted.empty()) return;
+  std::vector<SinkInfo> stand_in;
+  std::vector<SinkInfo> output;
+  if (Sinks(stand_in_name, &stand_in) != AudioResult::kOk || stand_in.empty() ||
+      Sinks(diverted, &output) != AudioResult::kOk || output.empty()) {
+    return;
+  }
+  const pa_volume_t key = pa_cvolume_max(&stand_in.front().volume);
+  if (key == PA_VOLUME_NORM) return;
+  // The output takes the key's volume, its balance kept, and the capture scales by it
+  // as it does by the volume an output has at the start.
+  pa_cvolume volume = output.front().volume;
+  pa_cvolume_scale(&volume, key);
+  Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_set_sink_volume_by_name(ctx, diverted.c_str(), &volume, done, holder);
+  });
+  SetFullVolume(stand_in_name, stand_in.front().spec.channels);
+}
+
+void PulseConnection::PostTakeKeyVolume() {
+  std::weak_ptr<PulseConnection> weak = weak_from_this();
+  notifier_->PostTask([weak] {
+    if (auto self = weak.lock()) {
+      if (self->Alive()) self->TakeKeyVolume();
+    }
+  });
+}
+
 AudioResult PulseConnection::UndivertLocked() {
   std::string sink;
+  std::string stand_in_name;
   uint32_t module;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     sink = diverted_sink_;
+    stand_in_name = stand_in_name_;
     module = module_;
   }
   if (sink.empty()) return AudioResult::kOk;
   std::string real;
-  if (RealDefaultSinkName(&real) == AudioResult::kOk && real == kMutedSinkName) SetDefaultSink(sink);
+  if (RealDefaultSinkName(&real) == AudioResult::kOk && real == stand_in_name) SetDefaultSink(sink);
   // Moved to the default, the streams follow the default again as before; one caught
   // from an output it was played on by name goes back there while it is plugged in.
   std::map<uint32_t, std::string> origin;
@@ -292,6 +383,7 @@ AudioResult PulseConnection::UndivertLocked() {
     diverted_sink_.clear();
     module_ = PA_INVALID_INDEX;
     stand_in_index_ = PA_INVALID_INDEX;
+    stand_in_name_.clear();
   }
   std::vector<SinkInfo> restored;
   if (Sinks(sink, &restored) == AudioResult::kOk && !restored.empty()) {
@@ -304,9 +396,11 @@ AudioResult PulseConnection::UndivertLocked() {
 void PulseConnection::FollowDefault() {
   std::lock_guard<std::mutex> op(divert_op_mutex_);
   std::string diverted;
+  std::string stand_in_name;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted = diverted_sink_;
+    stand_in_name = stand_in_name_;
   }
   if (diverted.empty()) return;
   std::string real;
@@ -325,7 +419,7 @@ void PulseConnection::FollowDefault() {
   }
   const SinkInfo* target = chosen != nullptr ? chosen : still_there != nullptr ? still_there : first;
   if (target == nullptr) return;  // no output at all: the next one that comes is followed
-  if (target->name == diverted && real == kMutedSinkName) return;
+  if (target->name == diverted && real == stand_in_name) return;
   RetargetLocked(*target);
 }
 
@@ -340,10 +434,12 @@ void PulseConnection::PostFollowDefault() {
 
 void PulseConnection::CatchStreamsLocked() {
   std::string diverted;
+  std::string stand_in_name;
   uint32_t stand_in;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted = diverted_sink_;
+    stand_in_name = stand_in_name_;
     stand_in = stand_in_index_;
   }
   if (diverted.empty() || stand_in == PA_INVALID_INDEX) return;
@@ -361,7 +457,7 @@ void PulseConnection::CatchStreamsLocked() {
       std::lock_guard<std::mutex> lock(alias_mutex_);
       stream_origin_[input.first] = on->name;
     }
-    MoveInput(input.first, kMutedSinkName);
+    MoveInput(input.first, stand_in_name);
   }
 }
 
@@ -490,7 +586,7 @@ void PulseConnection::OnServerInfoEvent(pa_context*, const pa_server_info* i, vo
   {
     std::lock_guard<std::mutex> lock(self->alias_mutex_);
     if (!self->diverted_sink_.empty()) {
-      if (name != kMutedSinkName) {
+      if (name != self->stand_in_name_) {
         // The user picked another output while diverted: the diversion moves to it,
         // and then it is the endpoint.
         self->PostFollowDefault();
@@ -533,11 +629,16 @@ void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol,
     if (now.first) {
       Unref(pa_context_set_sink_mute_by_index(c, i->index, 0, nullptr, nullptr));
     }
+    // A volume key would scale what the capture hears by the server's curve; the
+    // output takes the key's volume instead and the stand-in goes back to full.
+    if (pa_cvolume_max(&i->volume) != PA_VOLUME_NORM) self->PostTakeKeyVolume();
     if (!first && (now.first || now.second != before.second)) {
       self->notifier_->Post(PulseEvent{true, diverted, true, diverted_volume});
     }
     return;
   }
+  // Another stand-in: one that is taking over from ours, or one left by an earlier run.
+  if (IsStandInName(i->name)) return;
   if (first) {
     // A new output; perhaps the first one again after the diverted one went away.
     if (!diverted.empty()) self->PostFollowDefault();

@@ -30,10 +30,12 @@ namespace platform::audio {
 // monitor. Through this class the output stays the default endpoint and reads as muted;
 // the stand-in is never listed and never the endpoint. The diversion belongs to the
 // user's output, whichever that is: when the user picks another output or the diverted
-// one goes away, the diversion moves to the new one (it is muted the same way). The
-// stand-in itself is kept unmuted at full volume, since it is what the capture hears; a
-// mute or volume change of it (a desk's keys act on the server's default) counts as a
-// touch of the output's control. Streams that play on any of the user's outputs while
+// one goes away, the diversion moves to the new one (it is muted the same way), and a
+// stand-in that names the new output takes over, so that a recovery after a kill gives
+// the default back to the output the user had last. The stand-in itself is kept
+// unmuted at full volume, since it is what the capture hears; a mute or volume change
+// of it (a desk's keys act on the server's default) counts as a touch of the output's
+// control, and a volume key's volume goes to the output, by which the capture scales. Streams that play on any of the user's outputs while
 // diverted, named or moved there in a mixer, are caught onto the stand-in as they come;
 // one named for an output other than the diverted one goes back to it at the end. Unmuting, or the capture letting go while the output
 // is still muted, gives the output its streams and the default back and removes the
@@ -57,6 +59,9 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // default is the stand-in, but the endpoint is still the output.
   AudioResult DefaultSinkName(std::string* name);
   bool IsDiverted(const std::string& sink);
+  // True while `sink` is diverted, with the monitor of its stand-in, which the capture
+  // records instead of the output's.
+  bool DivertedMonitor(const std::string& sink, std::string* monitor);
   AudioResult RealDefaultSinkName(std::string* name);
   // All sinks (empty name) or the one of that name.
   AudioResult Sinks(const std::string& name, std::vector<SinkInfo>* sinks);
@@ -123,9 +128,18 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
     if (op != nullptr) pa_operation_unref(op);
   }
 
+  struct StandIn {
+    uint32_t module = PA_INVALID_INDEX;
+    uint32_t index = PA_INVALID_INDEX;
+    std::string name;
+  };
+
   // With divert_op_mutex_ held.
   AudioResult DivertLocked(const SinkInfo& sink);
   AudioResult RetargetLocked(const SinkInfo& sink);
+  // Loads a stand-in for the output, unmuted at full volume.
+  AudioResult LoadStandIn(const SinkInfo& sink, StandIn* stand_in);
+  AudioResult SetFullVolume(const std::string& name, uint8_t channels);
   AudioResult UndivertLocked();
   // Moves every stream that plays on one of the user's outputs onto the stand-in; a
   // stream played on an output other than the diverted one by name remembers it, so
@@ -135,6 +149,9 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // diverted, the diversion moves to the user's output as it is now.
   void FollowDefault();
   void PostFollowDefault();
+  // Notifier thread: a volume key moved the stand-in's volume while diverted.
+  void TakeKeyVolume();
+  void PostTakeKeyVolume();
   void PostEndpointChanged();
   void PostCatchStreams();
 
@@ -172,6 +189,7 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   float diverted_volume_ = 1.0f;
   uint32_t module_ = PA_INVALID_INDEX;
   uint32_t stand_in_index_ = PA_INVALID_INDEX;
+  std::string stand_in_name_;  // numbered by the server while another one has the name
   // Streams caught on an output other than the diverted one: stream index to output.
   std::map<uint32_t, std::string> stream_origin_;
   // Loop thread only.

@@ -268,12 +268,14 @@ class StartUpSoundTest : public ::testing::Test {
     EXPECT_EQ(RecordPeak("castora_speaker.monitor", 200), 0);
   }
 
-  // The speaker is the default again, plays the tone, and the stand-in is gone.
-  static void ExpectSoundBack() {
+  // The output is the default again, plays the tone, and no stand-in is left.
+  static void ExpectSoundBack(const std::string& output = "castora_speaker") {
     const ServerState state = QueryServer();
-    EXPECT_EQ(state.default_sink, "castora_speaker");
-    EXPECT_EQ(std::count(state.sinks.begin(), state.sinks.end(), "castora_muted_output"), 0);
-    EXPECT_GT(RecordPeak("castora_speaker.monitor", 300), 9000);
+    EXPECT_EQ(state.default_sink, output);
+    EXPECT_EQ(std::count_if(state.sinks.begin(), state.sinks.end(),
+                            [](const std::string& s) { return s.compare(0, 20, "castora_muted_output") == 0; }),
+              0);
+    EXPECT_GT(RecordPeak(output + ".monitor", 300), 9000);
   }
 
   DefaultTerminationSignals defaults_;
@@ -302,28 +304,43 @@ TEST_F(StartUpSoundTest, TerminationSignalWhileSharingGivesTheSoundBackAndEndsWi
 }
 
 // SIGKILL cannot be caught: the stand-in stays the default and the speaker silent. The
-// next start gives the sound back before anything else, and takes over the local
-// sockets the killed run left.
+// next start gives the sound back before anything else, to the output the user had last
+// (a headset picked during the share), and takes over the local sockets the killed run
+// left.
 TEST_F(StartUpSoundTest, StartAfterAKilledShareGivesTheSoundBack) {
-  ClientRun run;
-  QProcess killed;
-  StartSharing(run, killed);
-  if (HasFatalFailure()) return;
-  killed.kill();
-  ASSERT_TRUE(killed.waitForFinished(30000));
-  EXPECT_EQ(QueryServer().default_sink, "castora_muted_output");
-  EXPECT_EQ(RecordPeak("castora_speaker.monitor", 200), 0);
-  EXPECT_FALSE(run.LocalSockets().isEmpty());
+  for (const bool pick_a_headset : {false, true}) {
+    SCOPED_TRACE(pick_a_headset ? "a headset picked during the share" : "the speaker all along");
+    ClientRun run;
+    QProcess killed;
+    StartSharing(run, killed);
+    if (HasFatalFailure()) return;
+    std::string output = "castora_speaker";
+    if (pick_a_headset) {
+      output = "castora_headset";
+      ASSERT_TRUE(UserPlugIn(output));
+      ASSERT_TRUE(UserSetDefault(output));
+      // The share follows the pick: the tone moves onto a stand-in again.
+      ASSERT_TRUE(QTest::qWaitFor([] { return QueryServer().default_sink != "castora_headset"; }, 10000));
+    }
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(30000));
+    EXPECT_EQ(QueryServer().default_sink.compare(0, 20, "castora_muted_output"), 0);
+    EXPECT_EQ(RecordPeak(output + ".monitor", 200), 0);
+    EXPECT_FALSE(run.LocalSockets().isEmpty());
 
-  run.Remove(QStringLiteral("CASTORA_FAKE_CONTROLLER_SHARE_SOUND"));
-  QProcess next;
-  run.Start(next);
-  ASSERT_TRUE(WaitForOutput(next, "controller: Construct")) << next.readAllStandardError().constData();
-  ExpectSoundBack();
-  ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
-  ASSERT_TRUE(next.waitForFinished(30000));
-  EXPECT_EQ(next.exitCode(), 0);
-  EXPECT_TRUE(run.LocalSockets().isEmpty()) << run.LocalSockets().join(QLatin1Char(' ')).toStdString();
+    run.Remove(QStringLiteral("CASTORA_FAKE_CONTROLLER_SHARE_SOUND"));
+    QProcess next;
+    run.Start(next);
+    ASSERT_TRUE(WaitForOutput(next, "controller: Construct")) << next.readAllStandardError().constData();
+    ExpectSoundBack(output);
+    ::kill(static_cast<pid_t>(next.processId()), SIGTERM);
+    ASSERT_TRUE(next.waitForFinished(30000));
+    EXPECT_EQ(next.exitCode(), 0);
+    EXPECT_TRUE(run.LocalSockets().isEmpty()) << run.LocalSockets().join(QLatin1Char(' ')).toStdString();
+    if (pick_a_headset) {
+      ASSERT_TRUE(UserUnplug(output));
+    }
+  }
 }
 
 }  // namespace

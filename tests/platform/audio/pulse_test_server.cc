@@ -396,3 +396,31 @@ bool UserUnplug(const std::string& sink) {
     return pa_context_unload_module(c, found.module, done, userdata);
   });
 }
+
+bool UserKillClients(const std::string& name) {
+  ServerSession session;
+  struct Found {
+    int pending = 1;
+    std::string name;
+    std::vector<uint32_t> clients;
+  } found;
+  found.name = name;
+  auto on_client = [](pa_context*, const pa_client_info* i, int eol, void* userdata) {
+    auto* f = static_cast<Found*>(userdata);
+    if (eol == 0 && i != nullptr && i->name != nullptr && f->name == i->name) f->clients.push_back(i->index);
+    if (eol != 0) --f->pending;
+  };
+  if (!session.Run(&found.pending, [&](pa_context* c) {
+        pa_operation_unref(pa_context_get_client_info_list(c, on_client, &found));
+      }) ||
+      found.clients.empty()) {
+    return false;
+  }
+  bool ok = true;
+  for (uint32_t client : found.clients) {
+    ok = session.Do([&](pa_context* c, pa_context_success_cb_t done, void* userdata) {
+      return pa_context_kill_client(c, client, done, userdata);
+    }) && ok;
+  }
+  return ok;
+}

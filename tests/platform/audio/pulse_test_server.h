@@ -80,6 +80,9 @@ bool UserMoveStreams(const std::string& sink);
 // plugged in; and an output that goes away (its module is unloaded), as when unplugged.
 bool UserPlugIn(const std::string& sink);
 bool UserUnplug(const std::string& sink);
+// The server drops every client of that name, as it does when that program is killed:
+// what it loaded stays.
+bool UserKillClients(const std::string& name);
 
 // libpulse is not built for ThreadSanitizer: its lock-free pools and ring channels show
 // up as races inside the library, so the live tests do not run in that build.

@@ -5,6 +5,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -33,7 +34,9 @@ constexpr double kKeyVolume = 0.3;
 // What the user does while the share runs. Mute, unmute and the volume key act on the
 // server's default, as a desk's keys do; a headset plugged in becomes the default, as a
 // desk makes it. A player told its device plays there (the tone of the default stops
-// first, so that the receiver hears the named one alone); a mixer moves the tone.
+// first, so that the receiver hears the named one alone); a mixer moves the tone. A
+// kill is the server dropping the client once the share has followed a pick: the
+// share, still running, recovers as the next start would and goes on.
 enum class DeskAct {
   kNothing,
   kUnmute,
@@ -44,6 +47,7 @@ enum class DeskAct {
   kPlayOnTheSpeakerByName,
   kMoveTheToneToTheSpeaker,
   kVolumeKey,
+  kPickTheHeadsetThenKill,
 };
 
 // A headset plugged in before the share, with a state of its own.
@@ -58,6 +62,9 @@ struct DeskCase {
   const char* output_after;
   bool muted_after;
 };
+
+// A failing row is named, not dumped as bytes.
+void PrintTo(const DeskCase& c, std::ostream* os) { *os << c.name; }
 
 // The receiver's level (RMS in dB of full scale) from packet `from` on, decoded in order.
 double ReceivedLevel(BlockCollector& packets, size_t from) {
@@ -120,7 +127,8 @@ class DeskShareTest : public SourcePulseLiveTest, public ::testing::WithParamInt
     return false;
   }
 
-  static void Act(DeskAct act, std::unique_ptr<TonePlayer>* tone, std::unique_ptr<TonePlayer>* named) {
+  static void Act(DeskAct act, BlockCollector* packets, std::unique_ptr<TonePlayer>* tone,
+                  std::unique_ptr<TonePlayer>* named) {
     switch (act) {
       case DeskAct::kNothing: break;
       case DeskAct::kUnmute: ASSERT_TRUE(UserSetMute("@DEFAULT_SINK@", false)); break;
@@ -138,6 +146,11 @@ class DeskShareTest : public SourcePulseLiveTest, public ::testing::WithParamInt
         break;
       case DeskAct::kMoveTheToneToTheSpeaker: ASSERT_TRUE(UserMoveStreams(kSpeaker)); break;
       case DeskAct::kVolumeKey: ASSERT_TRUE(UserSetVolume("@DEFAULT_SINK@", kKeyVolume)); break;
+      case DeskAct::kPickTheHeadsetThenKill:
+        ASSERT_TRUE(UserSetDefault(kHeadset));
+        ASSERT_TRUE(SoundFlows(*packets));
+        ASSERT_TRUE(UserKillClients("Castora"));
+        break;
     }
   }
 
@@ -217,7 +230,7 @@ TEST_P(DeskShareTest, SoundFollowsTheUsersOutput) {
     if (!c.muted_at_start) {
       ASSERT_TRUE(packets.WaitFor(5, 20s));
     }
-    Act(c.act, &player, &named);
+    Act(c.act, &packets, &player, &named);
     if (c.act == DeskAct::kVolumeKey) key_level = LevelFromNow(packets);
     if (c.sound_after_act) {
       EXPECT_TRUE(SoundFlows(packets));
@@ -278,7 +291,12 @@ INSTANTIATE_TEST_SUITE_P(
         DeskCase{"UnmutedPlayOnTheSpeakerByName", false, Headset::kNone, DeskAct::kPlayOnTheSpeakerByName, true,
                  kSpeaker, false},
         DeskCase{"UnmutedMoveTheToneToTheSpeaker", false, Headset::kUnmuted, DeskAct::kMoveTheToneToTheSpeaker,
-                 true, kSpeaker, false}),
+                 true, kSpeaker, false},
+        // The key's volume is the output's while shared; the one saved at the start
+        // comes back after it.
+        DeskCase{"UnmutedVolumeKey", false, Headset::kNone, DeskAct::kVolumeKey, true, kSpeaker, false},
+        DeskCase{"UnmutedPickTheHeadsetThenKill", false, Headset::kUnmuted, DeskAct::kPickTheHeadsetThenKill, true,
+                 kHeadset, false}),
     [](const ::testing::TestParamInfo<DeskCase>& p) { return p.param.name; });
 
 }  // namespace
