@@ -76,6 +76,11 @@ bool PulseConnection::IsDiverted(const std::string& sink) {
   return !diverted_sink_.empty() && diverted_sink_ == sink;
 }
 
+PulseConnection::Diversion PulseConnection::CurrentDiversion() {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  return Diversion{diverted_sink_, StandIn{module_, stand_in_index_, stand_in_name_}};
+}
+
 bool PulseConnection::DivertedMonitor(const std::string& sink, std::string* monitor) {
   std::lock_guard<std::mutex> lock(alias_mutex_);
   if (diverted_sink_.empty() || diverted_sink_ != sink) return false;
@@ -265,19 +270,13 @@ AudioResult PulseConnection::SetFullVolume(const std::string& name, uint8_t chan
 }
 
 AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
-  StandIn before;
-  std::string before_output;
-  {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    before_output = diverted_sink_;
-    before = StandIn{module_, stand_in_index_, stand_in_name_};
-  }
+  const Diversion before = CurrentDiversion();
   // The stand-in names the output it stands in for, so that a run that ends without
   // unmuting gives the default back to the output the user has by then: another output
   // gets a stand-in of its own, which takes over the streams. Should it not load, the
   // first one stays (and still names the output it was made for).
   StandIn next;
-  const bool swap = sink.name != before_output && LoadStandIn(sink, &next) == AudioResult::kOk;
+  const bool swap = sink.name != before.output && LoadStandIn(sink, &next) == AudioResult::kOk;
   std::string stand_in_name;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
@@ -293,9 +292,9 @@ AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
   // The default first, so that what is left on the old stand-in when it goes lands on
   // the new one.
   AudioResult r = SetDefaultSink(stand_in_name);
-  if (swap) MoveInputs(before.index, stand_in_name);
+  if (swap) MoveInputs(before.stand_in.index, stand_in_name);
   CatchStreamsLocked();
-  if (swap) UnloadModule(before.module);
+  if (swap) UnloadModule(before.stand_in.module);
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
   PostEndpointChanged();
   return r;
@@ -303,13 +302,9 @@ AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
 
 void PulseConnection::TakeKeyVolume() {
   std::lock_guard<std::mutex> op(divert_op_mutex_);
-  std::string diverted;
-  std::string stand_in_name;
-  {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    diverted = diverted_sink_;
-    stand_in_name = stand_in_name_;
-  }
+  const Diversion now = CurrentDiversion();
+  const std::string& diverted = now.output;
+  const std::string& stand_in_name = now.stand_in.name;
   if (diverted.empty()) return;
   std::vector<SinkInfo> stand_in;
   std::vector<SinkInfo> output;
@@ -329,36 +324,19 @@ void PulseConnection::TakeKeyVolume() {
   SetFullVolume(stand_in_name, stand_in.front().spec.channels);
 }
 
-void PulseConnection::PostTakeKeyVolume() {
-  std::weak_ptr<PulseConnection> weak = weak_from_this();
-  notifier_->PostTask([weak] {
-    if (auto self = weak.lock()) {
-      if (self->Alive()) self->TakeKeyVolume();
-    }
-  });
-}
-
 AudioResult PulseConnection::UndivertLocked() {
-  std::string sink;
-  std::string stand_in_name;
-  uint32_t module;
-  {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    sink = diverted_sink_;
-    stand_in_name = stand_in_name_;
-    module = module_;
-  }
+  const Diversion now = CurrentDiversion();
+  const std::string& sink = now.output;
   if (sink.empty()) return AudioResult::kOk;
   std::string real;
-  if (RealDefaultSinkName(&real) == AudioResult::kOk && real == stand_in_name) SetDefaultSink(sink);
+  if (RealDefaultSinkName(&real) == AudioResult::kOk && real == now.stand_in.name) SetDefaultSink(sink);
   // Moved to the default, the streams follow the default again as before; one caught
   // from an output it was played on by name goes back there while it is plugged in.
   std::map<uint32_t, std::string> origin;
-  uint32_t stand_in;
+  const uint32_t stand_in = now.stand_in.index;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     origin.swap(stream_origin_);
-    stand_in = stand_in_index_;
   }
   std::vector<SinkInfo> outputs;
   std::vector<std::pair<uint32_t, uint32_t>> inputs;
@@ -377,7 +355,7 @@ AudioResult PulseConnection::UndivertLocked() {
     }
   }
   // Unloading moves whatever is left on the null sink to the default.
-  AudioResult r = UnloadModule(module);
+  AudioResult r = UnloadModule(now.stand_in.module);
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_.clear();
@@ -395,13 +373,8 @@ AudioResult PulseConnection::UndivertLocked() {
 
 void PulseConnection::FollowDefault() {
   std::lock_guard<std::mutex> op(divert_op_mutex_);
-  std::string diverted;
-  std::string stand_in_name;
-  {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    diverted = diverted_sink_;
-    stand_in_name = stand_in_name_;
-  }
+  const Diversion now = CurrentDiversion();
+  const std::string& diverted = now.output;
   if (diverted.empty()) return;
   std::string real;
   std::vector<SinkInfo> sinks;
@@ -419,30 +392,23 @@ void PulseConnection::FollowDefault() {
   }
   const SinkInfo* target = chosen != nullptr ? chosen : still_there != nullptr ? still_there : first;
   if (target == nullptr) return;  // no output at all: the next one that comes is followed
-  if (target->name == diverted && real == stand_in_name) return;
+  if (target->name == diverted && real == now.stand_in.name) return;
   RetargetLocked(*target);
 }
 
-void PulseConnection::PostFollowDefault() {
+void PulseConnection::PostWhileAlive(void (PulseConnection::*task)()) {
   std::weak_ptr<PulseConnection> weak = weak_from_this();
-  notifier_->PostTask([weak] {
+  notifier_->PostTask([weak, task] {
     if (auto self = weak.lock()) {
-      if (self->Alive()) self->FollowDefault();
+      if (self->Alive()) ((*self).*task)();
     }
   });
 }
 
 void PulseConnection::CatchStreamsLocked() {
-  std::string diverted;
-  std::string stand_in_name;
-  uint32_t stand_in;
-  {
-    std::lock_guard<std::mutex> lock(alias_mutex_);
-    diverted = diverted_sink_;
-    stand_in_name = stand_in_name_;
-    stand_in = stand_in_index_;
-  }
-  if (diverted.empty() || stand_in == PA_INVALID_INDEX) return;
+  const Diversion now = CurrentDiversion();
+  const std::string& diverted = now.output;
+  if (diverted.empty() || now.stand_in.index == PA_INVALID_INDEX) return;
   std::vector<SinkInfo> sinks;
   std::vector<std::pair<uint32_t, uint32_t>> inputs;
   if (Sinks(std::string(), &sinks) != AudioResult::kOk || SinkInputs(&inputs) != AudioResult::kOk) return;
@@ -457,19 +423,13 @@ void PulseConnection::CatchStreamsLocked() {
       std::lock_guard<std::mutex> lock(alias_mutex_);
       stream_origin_[input.first] = on->name;
     }
-    MoveInput(input.first, stand_in_name);
+    MoveInput(input.first, now.stand_in.name);
   }
 }
 
-void PulseConnection::PostCatchStreams() {
-  std::weak_ptr<PulseConnection> weak = weak_from_this();
-  notifier_->PostTask([weak] {
-    if (auto self = weak.lock()) {
-      if (!self->Alive()) return;
-      std::lock_guard<std::mutex> op(self->divert_op_mutex_);
-      self->CatchStreamsLocked();
-    }
-  });
+void PulseConnection::CatchStreams() {
+  std::lock_guard<std::mutex> op(divert_op_mutex_);
+  CatchStreamsLocked();
 }
 
 void PulseConnection::PostEndpointChanged() { notifier_->Post(PulseEvent{false, std::string(), false, 1.0f}); }
@@ -575,7 +535,7 @@ void PulseConnection::OnEvent(pa_context* c, pa_subscription_event_type_t t, uin
       diverted = !self->diverted_sink_.empty();
     }
     // Perhaps the diverted output was unplugged.
-    if (diverted) self->PostFollowDefault();
+    if (diverted) self->PostWhileAlive(&PulseConnection::FollowDefault);
   }
 }
 
@@ -589,7 +549,7 @@ void PulseConnection::OnServerInfoEvent(pa_context*, const pa_server_info* i, vo
       if (name != self->stand_in_name_) {
         // The user picked another output while diverted: the diversion moves to it,
         // and then it is the endpoint.
-        self->PostFollowDefault();
+        self->PostWhileAlive(&PulseConnection::FollowDefault);
         return;
       }
       name = self->diverted_sink_;
@@ -631,7 +591,7 @@ void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol,
     }
     // A volume key would scale what the capture hears by the server's curve; the
     // output takes the key's volume instead and the stand-in goes back to full.
-    if (pa_cvolume_max(&i->volume) != PA_VOLUME_NORM) self->PostTakeKeyVolume();
+    if (pa_cvolume_max(&i->volume) != PA_VOLUME_NORM) self->PostWhileAlive(&PulseConnection::TakeKeyVolume);
     if (!first && (now.first || now.second != before.second)) {
       self->notifier_->Post(PulseEvent{true, diverted, true, diverted_volume});
     }
@@ -641,7 +601,7 @@ void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol,
   if (IsStandInName(i->name)) return;
   if (first) {
     // A new output; perhaps the first one again after the diverted one went away.
-    if (!diverted.empty()) self->PostFollowDefault();
+    if (!diverted.empty()) self->PostWhileAlive(&PulseConnection::FollowDefault);
     return;
   }
   if (now == before) return;
@@ -655,7 +615,7 @@ void PulseConnection::OnSinkInputEvent(pa_context*, const pa_sink_input_info* i,
     std::lock_guard<std::mutex> lock(self->alias_mutex_);
     if (self->diverted_sink_.empty() || i->sink == self->stand_in_index_) return;
   }
-  self->PostCatchStreams();
+  self->PostWhileAlive(&PulseConnection::CatchStreams);
 }
 
 void PulseConnection::OnSinkSeen(pa_context*, const pa_sink_info* i, int eol, void* userdata) {

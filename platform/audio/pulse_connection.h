@@ -133,6 +133,12 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
     uint32_t index = PA_INVALID_INDEX;
     std::string name;
   };
+  // The diverted output (empty when none) and its stand-in, as they are now.
+  struct Diversion {
+    std::string output;
+    StandIn stand_in;
+  };
+  Diversion CurrentDiversion();
 
   // With divert_op_mutex_ held.
   AudioResult DivertLocked(const SinkInfo& sink);
@@ -148,12 +154,12 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // Notifier thread: after the server's default changed or a sink came or went while
   // diverted, the diversion moves to the user's output as it is now.
   void FollowDefault();
-  void PostFollowDefault();
   // Notifier thread: a volume key moved the stand-in's volume while diverted.
   void TakeKeyVolume();
-  void PostTakeKeyVolume();
+  void CatchStreams();
+  // Runs the task on the notifier's thread while the connection lives and is alive.
+  void PostWhileAlive(void (PulseConnection::*task)());
   void PostEndpointChanged();
-  void PostCatchStreams();
 
   AudioResult SetDefaultSink(const std::string& name);
   AudioResult SetSinkMute(const std::string& name, bool muted);
