@@ -29,10 +29,10 @@ struct SinkInfo;
 // muted, and the stand-in is never listed); it follows the user's output when another
 // one is picked or the output goes away (see PulseConnection). SetMute(false) moves the
 // streams back and removes it, leaving the output's own mute as it is; so does the end
-// of the last hold, which mutes the output the ordinary way first. Without a hold SetMute is the sink's own mute. The stand-in
-// names the output it stands in for (a property), so one left over from an earlier run
-// (killed while sharing) is undone on connect: the output gets its streams and the
-// default back and the stand-in goes.
+// of the last hold, which mutes the output the ordinary way first. Without a hold
+// SetMute is the sink's own mute. The stand-in names the output it stands in for (a
+// property), so one left over from an earlier run (killed while sharing) is undone on
+// connect: the output gets its streams and the default back and the stand-in goes.
 //
 // The server is connected on first use and again after it went away; without a server
 // every call fails with kNoServer at once (no autospawn).

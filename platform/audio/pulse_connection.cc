@@ -67,7 +67,9 @@ AudioResult PulseConnection::DefaultSinkName(std::string* name) {
   AudioResult r = RealDefaultSinkName(name);
   if (r != AudioResult::kOk) return r;
   std::lock_guard<std::mutex> lock(alias_mutex_);
-  if (!diverted_sink_.empty() && *name == stand_in_name_) *name = diverted_sink_;
+  // Any stand-in: one that is taking over from another is made the default a moment
+  // after it becomes ours.
+  if (!diverted_sink_.empty() && IsStandInName(*name)) *name = diverted_sink_;
   return AudioResult::kOk;
 }
 
@@ -329,7 +331,7 @@ AudioResult PulseConnection::UndivertLocked() {
   const std::string& sink = now.output;
   if (sink.empty()) return AudioResult::kOk;
   std::string real;
-  if (RealDefaultSinkName(&real) == AudioResult::kOk && real == now.stand_in.name) SetDefaultSink(sink);
+  if (RealDefaultSinkName(&real) == AudioResult::kOk && IsStandInName(real)) SetDefaultSink(sink);
   // Moved to the default, the streams follow the default again as before; one caught
   // from an output it was played on by name goes back there while it is plugged in.
   std::map<uint32_t, std::string> origin;
@@ -546,7 +548,7 @@ void PulseConnection::OnServerInfoEvent(pa_context*, const pa_server_info* i, vo
   {
     std::lock_guard<std::mutex> lock(self->alias_mutex_);
     if (!self->diverted_sink_.empty()) {
-      if (name != self->stand_in_name_) {
+      if (!IsStandInName(name)) {
         // The user picked another output while diverted: the diversion moves to it,
         // and then it is the endpoint.
         self->PostWhileAlive(&PulseConnection::FollowDefault);

@@ -19,8 +19,8 @@
 namespace platform::audio {
 
 // One connection to the sound server: its threaded main loop and context, the requests
-// the sound system makes, the diversion that stands in for muting, and the
-// subscription that turns the server's changes into notifications.
+// the sound system makes, the diversion that stands in for muting, and the subscription
+// that turns the server's changes into notifications.
 //
 // The diversion. A sink's monitor is taken after the sink's mute, so muting an output
 // the ordinary way would silence the capture too. While a capture holds the connection
@@ -32,14 +32,16 @@ namespace platform::audio {
 // user's output, whichever that is: when the user picks another output or the diverted
 // one goes away, the diversion moves to the new one (it is muted the same way), and a
 // stand-in that names the new output takes over, so that a recovery after a kill gives
-// the default back to the output the user had last. The stand-in itself is kept
-// unmuted at full volume, since it is what the capture hears; a mute or volume change
-// of it (a desk's keys act on the server's default) counts as a touch of the output's
-// control, and a volume key's volume goes to the output, by which the capture scales. Streams that play on any of the user's outputs while
-// diverted, named or moved there in a mixer, are caught onto the stand-in as they come;
-// one named for an output other than the diverted one goes back to it at the end. Unmuting, or the capture letting go while the output
-// is still muted, gives the output its streams and the default back and removes the
-// stand-in; in the second case the output is muted the ordinary way first.
+// the default back to the output the user had last. The stand-in itself is kept unmuted
+// at full volume, since it is what the capture hears; a mute or volume change of it (a
+// desk's keys act on the server's default) counts as a touch of the output's control,
+// and a volume key's volume goes to the output, by which the capture scales. Streams
+// that play on any of the user's outputs while diverted, named or moved there in a
+// mixer, are caught onto the stand-in as they come; one named for an output other than
+// the diverted one goes back to it at the end. Unmuting, or the capture letting go
+// while the output is still muted, gives the output its streams and the default back
+// and removes the stand-in; in the second case the output is muted the ordinary way
+// first.
 class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
  public:
   explicit PulseConnection(std::shared_ptr<PulseNotifier> notifier) : notifier_(std::move(notifier)) {}

@@ -15,8 +15,8 @@ namespace platform::input {
 
 // A simulated device on a SimHidBus. It records the output reports it accepts (the last
 // few thousand, and the count of all) and can be told to refuse opening or to fail
-// chosen reports. Shared between the bus, the
-// handles opened on it and the test that inspects it; every member is guarded.
+// chosen reports. Shared between the bus, the handles opened on it and the test that
+// inspects it; every member is guarded.
 class SimHidDevice {
  public:
   // `log_reports`: write each accepted report to the log (a run under
