@@ -190,8 +190,9 @@ TaskStore::Result TaskStore::Find(const QString& name, TaskAction* action, QStri
     *error = QStringLiteral("invalid task name \"%1\"").arg(name);
     return Result::kInvalid;
   }
-  // The user's own registration first, then the one made for every user.
-  for (const QString& folder : {own_folder_, machine_folder_}) {
+  // The installation's registration first: a user's own, perhaps left from an older
+  // installation, must not hide it.
+  for (const QString& folder : {machine_folder_, own_folder_}) {
     const QString path = PathOf(folder, name);
     if (!QFileInfo::exists(path)) continue;
     QString why;

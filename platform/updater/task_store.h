@@ -10,7 +10,7 @@
 //   registration goes;
 //   the machine's, "<the tool's own folder>/tasks", where root's registration goes (an
 //   installer's package script): it serves every user of the installation.
-// A task is looked up in the user's own store first, then in the machine's, and a
+// A task is looked up in the machine's store first, then in the user's own, and a
 // document (or a program) that anyone but root and the user could change is refused.
 // Only what starting a task needs is read from the document: the Command and the
 // Arguments of its Exec action. A Command without a '/' is a program of the private

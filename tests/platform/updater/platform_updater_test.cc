@@ -263,6 +263,23 @@ TEST_F(TaskToolTest, QueryNamesTheProgramAndRefusesWhatOthersCanChange) {
       EXPECT_EQ(output, c.expected) << c.what;
     }
   }
+  // The installation's registration comes before a user's own (one left from an
+  // older installation, say), which serves where the installation has none.
+  if (::geteuid() == 0) {
+    const QString own = dir_.filePath(QStringLiteral("data/CastoraUpdate/tasks/Renovix.xml"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(own).path()));
+    QFile file(own);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(TaskDocumentUtf16(copy, QStringLiteral("Install")));
+    file.close();
+    WriteDocument(script_, QStringLiteral("Install"));
+    ASSERT_EQ(Tool({"/create", "/tn", "Renovix", "/xml", xml_, "/f"}), 0);
+    EXPECT_EQ(Tool({"/query", "/tn", "Renovix"}, &output), 0);
+    EXPECT_EQ(output, script_);
+    ASSERT_TRUE(QFile::remove(Stored("Renovix")));
+    EXPECT_EQ(Tool({"/query", "/tn", "Renovix"}, &output), 0);
+    EXPECT_EQ(output, copy);
+  }
   QTest::qWait(300);
   EXPECT_FALSE(QFile::exists(marker_));
 }
