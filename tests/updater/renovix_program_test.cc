@@ -258,6 +258,9 @@ TEST(RenovixProgramTest, PendingPackageWaitsWhenTheRuntimeCannotBeCopied) {
   const QString log = run.Log();
   EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Copy runtime to temp failed")))
       << log.toStdString();
+  // With the system's reason.
+  EXPECT_TRUE(log.contains(QStringLiteral("/Renovix\" : false (cannot remove the old file: Is a directory)")))
+      << log.toStdString();
   EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited")));
 }
 
