@@ -217,11 +217,7 @@ void Renovix::OnNewMessage(int type) {
       if (quitting_) return;
       if (!RunScheduledTask()) {
         LogError(kLogTag, "The installation cannot start, restart the application");
-        // A package the user chose stays pending: the restarted client's updater tries
-        // it again. One handed over unasked at the start is not handed over unasked
-        // again, or a task that keeps failing would end the client at every start.
-        if (!hand_over_by_user_) UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-        RestartClientAfterFailure();
+        OnHandOverFailed();
         return;
       }
       // Handed over. A package the user chose is no longer pending; one installed at
@@ -275,14 +271,13 @@ bool Renovix::PrepareInstall() {
   // The client's coming exit is expected now and must not end the updater: its
   // kClientExited, which it sends just before, starts the installation. Only a client
   // that ends without that word (it crashed on the way out) leaves the updater waiting
-  // for nothing; after a grace time the updater ends too, and the pending package is
-  // handed over again at the client's next start.
+  // for nothing; after a grace time the hand-over has failed (OnHandOverFailed).
   disconnect(app_socket_connection_);
   app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, [this] {
     QTimer::singleShot(kClientExitedGraceMs, this, [this] {
       if (quitting_) return;
-      LogError(kLogTag, "App exited without kClientExited, update program exited");
-      Quit();
+      LogError(kLogTag, "App exited without kClientExited, the installation does not start");
+      OnHandOverFailed();
     });
   });
   transfer_message_->SendMessage(updater_link::kInstallNow);
@@ -367,6 +362,14 @@ void Renovix::OnInstallFailed(const std::string& reason) {
   // The package stays for a later offer, but is no longer installed unasked at every
   // start: a package that fails would otherwise end the client at each start.
   UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
+  RestartClientAfterFailure();
+}
+
+void Renovix::OnHandOverFailed() {
+  // A package the user chose stays pending: the restarted client's updater tries it
+  // again. One handed over unasked at the start is not handed over unasked again, or a
+  // task (or a client) that keeps failing would end the client at every start.
+  if (!hand_over_by_user_) UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
   RestartClientAfterFailure();
 }
 

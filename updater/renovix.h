@@ -78,6 +78,9 @@ class Renovix : public QObject {
   void OnAppExited();
   // The installer failed: no finished page; RestartClientAfterFailure.
   void OnInstallFailed(const std::string& reason);
+  // The client ended for a hand-over that did not happen (the task could not be
+  // started, or the client's kClientExited never came).
+  void OnHandOverFailed();
   // After the client ended for an installation that did not happen: the client is
   // started again, the dialog's failure state tells the user, and the program ends
   // when the user closes it.

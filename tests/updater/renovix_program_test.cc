@@ -265,8 +265,9 @@ TEST(RenovixProgramTest, PendingPackageWaitsWhenTheRuntimeCannotBeCopied) {
 }
 
 // A client that ends after kInstallNow without kClientExited (it crashed on its way
-// out) leaves nothing to wait for: the updater ends after a grace time without
-// starting the task, and the package stays pending for the next start.
+// out) leaves nothing to wait for: after a grace time, without starting the task, the
+// client is started again and the dialog says that the update did not start; the
+// package, handed over unasked at the start, is not handed over unasked again.
 TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
   UpdaterRun run;
   ASSERT_TRUE(run.valid());
@@ -283,10 +284,16 @@ TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
   ASSERT_TRUE(client.WaitForExit(15000));
   EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
   EXPECT_FALSE(client.HasLine(QStringLiteral("sent 2")));
-  ASSERT_TRUE(updater.waitForFinished(15000));
-  EXPECT_EQ(updater.exitCode(), 0);
+  const QString app_path = run.InstallDir() + QStringLiteral("/Castora");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == app_path + QStringLiteral(" \n"); }, 15000))
+      << run.ClientStarts().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return run.Log().contains(QStringLiteral("Update dialog: the update could not start")); }, 5000));
+  EXPECT_EQ(updater.state(), QProcess::Running);
+  updater.kill();
+  updater.waitForFinished(5000);
   EXPECT_EQ(run.ToolCalls(), QStringLiteral("/query /tn Renovix\n"));
-  EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
+  EXPECT_FALSE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
   EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: App exited without kClientExited")));
 }
 
