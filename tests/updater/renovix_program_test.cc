@@ -28,6 +28,20 @@ namespace {
 
 QString Today() { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
 
+// After a hand-over that failed once the client had exited: the client comes back
+// (once), and the updater waits for the user to close the dialog's failure state; it
+// is ended here.
+void ExpectTheClientBackAndTheDialogSaying(UpdaterRun& run, QProcess& updater) {
+  const QString started = run.InstallDir() + QStringLiteral("/Castora \n");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == started; }, 15000))
+      << run.ClientStarts().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return run.Log().contains(QStringLiteral("Update dialog: the update could not start")); }, 5000));
+  EXPECT_EQ(updater.state(), QProcess::Running);
+  updater.kill();
+  updater.waitForFinished(5000);
+}
+
 // The run types that show no window run without a display (and no platform named):
 // an installer registers the task as root from a package script.
 TEST(RenovixProgramTest, RunTypes) {
@@ -189,14 +203,7 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
     }
     const QString app_path = run.InstallDir() + QStringLiteral("/Castora");
     if (c.hands_over && !c.runs) {
-      // The client comes back, and the updater waits for the user to close the dialog.
-      EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == app_path + QStringLiteral(" \n"); }, 5000))
-          << run.ClientStarts().toStdString();
-      EXPECT_TRUE(QTest::qWaitFor(
-          [&] { return run.Log().contains(QStringLiteral("Update dialog: the update could not start")); }, 5000));
-      EXPECT_EQ(updater.state(), QProcess::Running);
-      updater.kill();
-      updater.waitForFinished(5000);
+      ExpectTheClientBackAndTheDialogSaying(run, updater);
     } else if (c.hands_over) {
       ASSERT_TRUE(updater.waitForFinished(15000));
       EXPECT_EQ(updater.exitCode(), 0);
@@ -284,14 +291,7 @@ TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
   ASSERT_TRUE(client.WaitForExit(15000));
   EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
   EXPECT_FALSE(client.HasLine(QStringLiteral("sent 2")));
-  const QString app_path = run.InstallDir() + QStringLiteral("/Castora");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == app_path + QStringLiteral(" \n"); }, 15000))
-      << run.ClientStarts().toStdString();
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return run.Log().contains(QStringLiteral("Update dialog: the update could not start")); }, 5000));
-  EXPECT_EQ(updater.state(), QProcess::Running);
-  updater.kill();
-  updater.waitForFinished(5000);
+  ExpectTheClientBackAndTheDialogSaying(run, updater);
   EXPECT_EQ(run.ToolCalls(), QStringLiteral("/query /tn Renovix\n"));
   EXPECT_FALSE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
   EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: App exited without kClientExited")));
