@@ -169,10 +169,15 @@ void Interaction::OnCancelBtnClicked() {
 }
 
 void Interaction::StartProgram() {
+  StartClient();
+  QCoreApplication::quit();
+}
+
+bool Interaction::StartClient() {
   // The program as it is, without quotes: QProcess takes it as one argument.
   const QString program = UpdaterSettings::Instance().GetAppPath();
   const bool started = QProcess::startDetached(program, QStringList());
   LogInfo(kLogTag, fmt::format("Start program \"{}\"", program.toStdString()));
   if (!started) LogError(kLogTag, fmt::format("Start program failed \"{}\"", program.toStdString()));
-  QCoreApplication::quit();
+  return started;
 }

@@ -56,6 +56,8 @@ class Interaction : public utils::MovableWidget {
   void OnUpdateFinished();
   // Starts the client (the settings' application path) detached and ends the updater.
   void StartProgram();
+  // Starts the client alone; false when it could not be started (logged).
+  static bool StartClient();
 
  private slots:
   void OnResizeWindowHeight(int height_added);

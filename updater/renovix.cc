@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaEnum>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -19,6 +20,7 @@
 #include "updater/installer_file.h"
 #include "updater/scheduled_task.h"
 #include "updater/transfer_message.h"
+#include "updater/update_dialog_page.h"
 #include "updater/update_info.h"
 #include "updater/updater_logger.h"
 #include "updater/updater_settings.h"
@@ -39,6 +41,21 @@ constexpr int kLinkFlushMs = 1000;
 constexpr int kClientExitedGraceMs = 5000;
 
 std::string Text(const QString& text) { return text.toStdString(); }
+
+// Copies `source` over `target`; false with the system's reason in `why`.
+bool CopyFileReplacing(const QString& source, const QString& target, QString* why) {
+  QFile old(target);
+  if ((old.exists() || QFileInfo(target).isSymLink()) && !old.remove()) {
+    *why = QStringLiteral("cannot remove the old file: %1").arg(old.errorString());
+    return false;
+  }
+  QFile from(source);
+  if (!from.copy(target)) {
+    *why = from.errorString();
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -191,19 +208,16 @@ void Renovix::OnDownloadFinshed(Downloader::DownloadState state) {
   UpdaterSettings& settings = UpdaterSettings::Instance();
   settings.SetUpdateAtNextStartup(true);
   settings.SetUpdateDescription(update_info_->GetUpdateDescription());
-  transfer_message_->SendMessage(updater_link::kUpdateReady);
+  if (transfer_message_) transfer_message_->SendMessage(updater_link::kUpdateReady);
 }
 
 void Renovix::OnNewMessage(int type) {
   switch (type) {
     case updater_link::kClientExited:
+      if (quitting_) return;
       if (!RunScheduledTask()) {
-        // The client is gone and nothing would start it again; with the flag still
-        // set it would hand over at every start and end itself each time.
         LogError(kLogTag, "The installation cannot start, restart the application");
-        UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-        interaction().StartProgram();
-        quitting_ = true;
+        OnHandOverFailed();
         return;
       }
       // Handed over. A package the user chose is no longer pending; one installed at
@@ -235,23 +249,35 @@ bool Renovix::PrepareInstall() {
                                                        AppInfo::Instance().GetAppName());
   UpdaterSettings::Instance().SetAppPath(app_path);
   LogInfo(kLogTag, fmt::format("Set Application path: {}", Text(app_path)));
-  if (!CopyRuntimeToTemp()) {
+  const QString copy = CopyRuntimeToTemp();
+  if (copy.isEmpty()) {
     // The task would have nothing to start: the client is not asked to end, and the
     // package is handed over at a later start.
     LogError(kLogTag, "Copy runtime to temp failed, the update is kept for a later start");
     return false;
   }
+  // The task must start this very copy; asked now, while the client still runs, so
+  // that a task that is missing or names another program costs the user nothing.
+  QString failure;
+  const QString started = QueryScheduledTask(&failure);
+  if (started.isEmpty() || QFileInfo(started).canonicalFilePath() != QFileInfo(copy).canonicalFilePath()) {
+    LogError(kLogTag, started.isEmpty()
+                          ? fmt::format("The scheduled task cannot start the update program: {}", Text(failure))
+                          : fmt::format("The scheduled task starts \"{}\", not the update program \"{}\"",
+                                        Text(started), Text(copy)));
+    LogError(kLogTag, "The installation cannot start, the update is kept for a later start");
+    return false;
+  }
   // The client's coming exit is expected now and must not end the updater: its
   // kClientExited, which it sends just before, starts the installation. Only a client
   // that ends without that word (it crashed on the way out) leaves the updater waiting
-  // for nothing; after a grace time the updater ends too, and the pending package is
-  // handed over again at the client's next start.
+  // for nothing; after a grace time the hand-over has failed (OnHandOverFailed).
   disconnect(app_socket_connection_);
   app_socket_connection_ = connect(&app_socket_, &QLocalSocket::disconnected, this, [this] {
     QTimer::singleShot(kClientExitedGraceMs, this, [this] {
       if (quitting_) return;
-      LogError(kLogTag, "App exited without kClientExited, update program exited");
-      Quit();
+      LogError(kLogTag, "App exited without kClientExited, the installation does not start");
+      OnHandOverFailed();
     });
   });
   transfer_message_->SendMessage(updater_link::kInstallNow);
@@ -259,14 +285,20 @@ bool Renovix::PrepareInstall() {
   return true;
 }
 
-bool Renovix::CopyRuntimeToTemp() {
+QString Renovix::CopyRuntimeToTemp() {
   // Linux needs no runtime libraries beside the copy (the system's Qt serves): the
   // updater's own program and the installation's identity, which it reads from its
   // own folder.
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (!runtime.isEmpty() && utils::UserRuntimeFolder().isEmpty()) {
+    LogWarn(kLogTag, fmt::format("XDG_RUNTIME_DIR \"{}\" is not a folder of this user's own with mode 0700, "
+                                 "it is not used",
+                                 Text(runtime)));
+  }
   const QString target_dir = platform::updater::PrivateTempFolder();
   if (target_dir.isEmpty()) {
     LogError(kLogTag, "No private temporary folder for the update program");
-    return false;
+    return QString();
   }
   const QString source_dir = QCoreApplication::applicationDirPath();
   const QStringList names = {QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
@@ -275,12 +307,15 @@ bool Renovix::CopyRuntimeToTemp() {
   for (const QString& name : names) {
     const QString source = source_dir + QLatin1Char('/') + name;
     const QString target = target_dir + QLatin1Char('/') + name;
-    QFile::remove(target);
-    const bool copied = QFile::copy(source, target);
-    LogInfo(kLogTag, fmt::format("Copy \"{}\" to \"{}\" : {}", Text(source), Text(target), copied ? "true" : "false"));
-    all = all && copied;
+    QString why;
+    if (CopyFileReplacing(source, target, &why)) {
+      LogInfo(kLogTag, fmt::format("Copy \"{}\" to \"{}\" : true", Text(source), Text(target)));
+    } else {
+      LogError(kLogTag, fmt::format("Copy \"{}\" to \"{}\" : false ({})", Text(source), Text(target), Text(why)));
+      all = false;
+    }
   }
-  return all;
+  return all ? target_dir + QLatin1Char('/') + names.front() : QString();
 }
 
 void Renovix::Install() {
@@ -327,9 +362,41 @@ void Renovix::OnInstallFailed(const std::string& reason) {
   // The package stays for a later offer, but is no longer installed unasked at every
   // start: a package that fails would otherwise end the client at each start.
   UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
-  interaction().hide();
-  interaction().StartProgram();
+  RestartClientAfterFailure();
+}
+
+void Renovix::OnHandOverFailed() {
+  // A package the user chose stays pending: the restarted client's updater tries it
+  // again. One handed over unasked at the start is not handed over unasked again, or a
+  // task (or a client) that keeps failing would end the client at every start.
+  if (!hand_over_by_user_) UpdaterSettings::Instance().SetUpdateAtNextStartup(false);
+  RestartClientAfterFailure();
+}
+
+void Renovix::RestartClientAfterFailure() {
+  // Nothing more to do here: the restarted client starts an updater of its own, which
+  // must be the only one that hears it (this one would otherwise obey its
+  // kClientExited too).
   quitting_ = true;
+  check_timer_.stop();
+  disconnect(app_socket_connection_);
+  app_socket_.abort();
+  if (transfer_message_) {
+    transfer_message_->deleteLater();
+    transfer_message_ = nullptr;
+  }
+  interaction().StartClient();
+  // The user saw the client end for the update: the dialog says that it did not
+  // happen, and this program ends when the user has read it (either button).
+  Interaction& dialog = interaction();
+  disconnect(&dialog, &Interaction::UpdateNow, this, &Renovix::OnUpdateNow);
+  connect(&dialog, &Interaction::UpdateNow, this, &Renovix::Quit);
+  connect(dialog.update_dialog_page()->cancel_button(), &QPushButton::clicked, this, &Renovix::Quit);
+  dialog.update_dialog_page()->SetDescription(UpdaterSettings::Instance().GetUpdateDescription());
+  dialog.ShowUpdateFailed();
+  LogInfo(kLogTag, "Update dialog: the update could not start");
+  // The program may wait long for the user from here.
+  FlushLogger();
 }
 
 void Renovix::OnAppExited() {

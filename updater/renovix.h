@@ -70,14 +70,21 @@ class Renovix : public QObject {
   bool PrepareInstall();
   // The user pressed Update in the dialog.
   void OnUpdateNow();
-  bool CopyRuntimeToTemp();
+  // The path of the program's copy; empty when the copy failed.
+  QString CopyRuntimeToTemp();
   void Install();
   void OnNewMessage(int type);
   void OnInstallProcessError(QProcess::ProcessError error);
   void OnAppExited();
-  // The installer failed: no finished page; the client is started again and the
-  // program ends.
+  // The installer failed: no finished page; RestartClientAfterFailure.
   void OnInstallFailed(const std::string& reason);
+  // The client ended for a hand-over that did not happen (the task could not be
+  // started, or the client's kClientExited never came).
+  void OnHandOverFailed();
+  // After the client ended for an installation that did not happen: the client is
+  // started again, the dialog's failure state tells the user, and the program ends
+  // when the user closes it.
+  void RestartClientAfterFailure();
   void Quit();
 
   QTimer flush_timer_;

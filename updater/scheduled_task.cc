@@ -25,8 +25,11 @@ QString XmlText(const QString& value) { return value.toHtmlEscaped(); }
 }  // namespace
 
 QString ScheduledTaskCommand() {
-  return platform::updater::PrivateTempFolder() + QLatin1Char('/') +
-         QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  // No folder: the task tool finds the copy in the private temporary folder of the
+  // user and environment that start the task, where PrepareInstall put it. A folder
+  // fixed here would be the registering user's (root's, for a package script) or
+  // another environment's.
+  return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
 bool GenerateScheduledTaskXml(QString* xml_path) {
@@ -80,11 +83,23 @@ bool CreateScheduledTask() {
   return true;
 }
 
-bool RunScheduledTask() {
+QString QueryScheduledTask(QString* failure) {
+  QString output;
   const int code = platform::updater::RunTaskTool(
-      {QStringLiteral("/run"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName)});
+      {QStringLiteral("/query"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName)}, 60000, failure,
+      &output);
+  if (code != 0) return QString();
+  const QString program = output.section(QLatin1Char('\n'), 0, 0).trimmed();
+  if (program.isEmpty()) *failure = QStringLiteral("the task tool named no program");
+  return program;
+}
+
+bool RunScheduledTask() {
+  QString failure;
+  const int code = platform::updater::RunTaskTool(
+      {QStringLiteral("/run"), QStringLiteral("/tn"), QLatin1String(kScheduledTaskName)}, 60000, &failure);
   if (code != 0) {
-    LogError(kLogTag, "Run scheduled task failed");
+    LogError(kLogTag, "Run scheduled task failed: " + failure.toStdString());
     return false;
   }
   LogInfo(kLogTag, "Run scheduled task successfully");

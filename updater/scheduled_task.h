@@ -9,8 +9,10 @@
 
 inline constexpr char kScheduledTaskName[] = "Renovix";
 
-// The program the task starts: the updater's copy in the private temporary folder
-// (platform::updater::PrivateTempFolder() + "/" + the updater's own file name).
+// The task's Command: the updater's own file name, without a folder. The task tool
+// resolves it when the task starts to the copy in the private temporary folder
+// (platform::updater::PrivateTempFolder()) of the user who starts it, the folder into
+// which PrepareInstall copies: one rule, at one time, for both.
 QString ScheduledTaskCommand();
 
 // Fills the task template (values escaped for XML) and writes it as UTF-16 with a
@@ -22,5 +24,10 @@ bool GenerateScheduledTaskXml(QString* xml_path);
 // deletes the document whatever the outcome; true when the tool reported success.
 bool CreateScheduledTask();
 
-// "/run /tn Renovix"; true when the tool reported success. Logged either way.
+// "/query /tn Renovix": the program the task would start now (resolved by the tool);
+// empty with `failure` set when there is no such task or the tool fails.
+QString QueryScheduledTask(QString* failure);
+
+// "/run /tn Renovix"; true when the tool reported success. Logged either way, a failure
+// with the tool's reason.
 bool RunScheduledTask();

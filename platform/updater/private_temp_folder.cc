@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include "utils/local_peer.h"
+
 namespace platform::updater {
 
 namespace {
@@ -25,8 +27,10 @@ bool MakePrivateFolder(const QString& path) {
 }  // namespace
 
 QString PrivateTempFolder() {
-  const QString runtime_dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime_dir.isEmpty() && QFileInfo(runtime_dir).isDir()) {
+  // The sockets' rule: a runtime folder that another user could write, or that is a
+  // link, would let them replace the copy between our copying and the task's start.
+  const QString runtime_dir = utils::UserRuntimeFolder();
+  if (!runtime_dir.isEmpty()) {
     const QString path = QDir::cleanPath(runtime_dir + QStringLiteral("/Renovix"));
     if (MakePrivateFolder(path)) return path;
   }

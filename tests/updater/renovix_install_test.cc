@@ -3,6 +3,7 @@
 // starts.
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include "tests/updater/updater_run.h"
 #include "updater/interaction.h"
 #include "updater/renovix.h"
+#include "updater/update_dialog_page.h"
 #include "updater/update_finished_page.h"
 #include "updater/updater_settings.h"
 
@@ -70,14 +72,19 @@ TEST(RenovixInstallTest, OnlyAnInstallerEndingWithZeroCountsAsSuccess) {
       continue;
     }
     // A failed installer: no finished page, the client is started again (once, even
-    // when errorOccurred and finished both report a crash), the package is kept but no
-    // longer installed unasked at every start.
+    // when errorOccurred and finished both report a crash) and the dialog's failure
+    // state says so; the package is kept but no longer installed unasked at every
+    // start.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !ReadAll(starts).isEmpty(); }, 10000));
     QTest::qWait(300);
     EXPECT_EQ(ReadAll(starts), QStringLiteral("started\n"));
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(window.stack()->currentIndex(), 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.stack()->currentIndex(), 0);
+    EXPECT_EQ(window.update_dialog_page()->status_label()->text(),
+              QStringLiteral("The update could not start, please try again later"));
     EXPECT_FALSE(settings.GetUpdateAtNextStartup());
+    QTest::mouseClick(window.update_dialog_page()->cancel_button(), Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
     if (c.installer_tail) {
       EXPECT_EQ(ReadAll(arguments), QStringLiteral("/S /type update\n"));
       EXPECT_TRUE(QFile::exists(installer));

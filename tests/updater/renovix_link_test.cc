@@ -112,14 +112,18 @@ TEST(RenovixBackgroundTest, NoSecondCheckWhileOneWaits) {
 
 // The user presses Update, and the hand-over breaks off: the copy of the runtime
 // fails (the client is then not asked to end and goes on), or the client ends without
-// kClientExited. Either way the verified package stays pending, so the next start
-// hands it over.
+// kClientExited, or the task tool fails once the client has exited (the client is
+// started again). Each time the dialog's failure state says so, and the verified
+// package stays pending, so the next start hands it over.
 TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
   struct Case {
     const char* name;
     bool copy_fails;
+    bool client_says_exited;
   };
-  const Case cases[] = {{"runtime copy fails", true}, {"client ends without a word", false}};
+  const Case cases[] = {{"runtime copy fails", true, true},
+                        {"client ends without a word", false, false},
+                        {"task tool fails after the client exited", false, true}};
   const QByteArray package = "#!/bin/sh\nexit 0\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -149,7 +153,13 @@ TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
       ASSERT_TRUE(QDir().mkpath(copy));
     }
     sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_ASK"), QStringLiteral("1"));
-    if (!c.copy_fails) sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SILENT"), QStringLiteral("1"));
+    if (!c.client_says_exited) sockets.env().insert(QStringLiteral("RENOVIX_FAKE_CLIENT_SILENT"), QStringLiteral("1"));
+    // The task starts the copy, but cannot be started.
+    QTemporaryDir tool_dir;
+    const QString tool = tool_dir.filePath(QStringLiteral("tool"));
+    ASSERT_TRUE(WriteScript(tool, "#!/bin/sh\n[ \"$1\" = /query ] && echo \"" + copy.toLocal8Bit() +
+                                      "\" && exit 0\necho 'ERROR: no task named \"Renovix\"' >&2\nexit 1\n"));
+    qputenv("RENOVIX_TASK_TOOL", tool.toLocal8Bit());
     const int log_start = InProcessLog().size();
     const auto log = [&] { return InProcessLog().mid(log_start); };
 
@@ -187,9 +197,23 @@ TEST(RenovixHandOverTest, UpdateKeepsThePackagePendingUntilItIsHandedOver) {
     } else {
       ASSERT_TRUE(client.WaitForExit());
       EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
-      EXPECT_TRUE(QTest::qWaitFor(
-          [&] { return log().contains(QStringLiteral("App exited without kClientExited")); }, 15000));
+      EXPECT_EQ(client.HasLine(QStringLiteral("sent 2")), c.client_says_exited);
+      // The client is started again, and the user is told.
+      ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.isVisible(); }, 15000)) << log().toStdString();
+      if (c.client_says_exited) {
+        EXPECT_TRUE(log().contains(QStringLiteral("Run scheduled task failed: the task tool ")));
+        EXPECT_TRUE(log().contains(QStringLiteral("ERROR: no task named \"Renovix\"")));
+      } else {
+        EXPECT_TRUE(log().contains(QStringLiteral("App exited without kClientExited")));
+      }
+      EXPECT_TRUE(log().contains(QStringLiteral("Start program")));
+      EXPECT_EQ(dialog.stack()->currentIndex(), 0);
+      EXPECT_EQ(dialog.update_dialog_page()->status_label()->text(),
+                QStringLiteral("The update could not start, please try again later"));
+      QTest::mouseClick(dialog.update_dialog_page()->cancel_button(), Qt::LeftButton);
+      EXPECT_FALSE(dialog.isVisible());
     }
+    qunsetenv("RENOVIX_TASK_TOOL");
     qunsetenv("RENOVIX_UPDATE_SERVER");
     remove_copy();
     EXPECT_TRUE(settings.GetUpdateAtNextStartup());

@@ -28,6 +28,20 @@ namespace {
 
 QString Today() { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
 
+// After a hand-over that failed once the client had exited: the client comes back
+// (once), and the updater waits for the user to close the dialog's failure state; it
+// is ended here.
+void ExpectTheClientBackAndTheDialogSaying(UpdaterRun& run, QProcess& updater) {
+  const QString started = run.InstallDir() + QStringLiteral("/Castora \n");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == started; }, 15000))
+      << run.ClientStarts().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return run.Log().contains(QStringLiteral("Update dialog: the update could not start")); }, 5000));
+  EXPECT_EQ(updater.state(), QProcess::Running);
+  updater.kill();
+  updater.waitForFinished(5000);
+}
+
 // The run types that show no window run without a display (and no platform named):
 // an installer registers the task as root from a package script.
 TEST(RenovixProgramTest, RunTypes) {
@@ -133,19 +147,40 @@ TEST(RenovixProgramTest, DailyCheckAndTheClientGoingAway) {
 }
 
 // A package verified in an earlier run: the next start hands over at once, without
-// the dialog. The runtime goes to the private temporary folder, the client's exit
-// starts the scheduled task, and the updater ends. When the task cannot be run, the
-// client is started again and the package no longer ends it at every start.
+// the dialog, when the task starts the copy made in the private temporary folder. A
+// task that is missing or names another program is found out while the client still
+// runs: no hand-over, the package stays pending. A task that cannot be started once
+// the client has exited: the client is started again, the dialog says so, and the
+// package no longer ends the client at every start.
 TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
-  for (const bool task_runs : {true, false}) {
-    SCOPED_TRACE(task_runs ? "task runs" : "task fails");
+  struct Case {
+    const char* name;
+    const char* variable;  // for the task tool
+    const char* value;
+    bool hands_over;
+    bool runs;
+    QString logged;
+  };
+  const Case cases[] = {
+      {"task runs", nullptr, nullptr, true, true, QStringLiteral("Run scheduled task successfully")},
+      {"no task", "RENOVIX_TEST_TOOL_EXIT", "1", false, false,
+       QStringLiteral("[error] [RENOVIX::zorvax_update]: The scheduled task cannot start the update program: the "
+                      "task tool ")},
+      {"task names another program", "RENOVIX_TEST_TOOL_QUERY", "/elsewhere/Renovix", false, false,
+       QStringLiteral("[error] [RENOVIX::zorvax_update]: The scheduled task starts \"/elsewhere/Renovix\", not the "
+                      "update program")},
+      {"task fails to start", "RENOVIX_TEST_TOOL_RUN_EXIT", "1", true, false,
+       QStringLiteral("[error] [RENOVIX::scheduled_task]: Run scheduled task failed: the task tool ")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     UpdaterRun run;
     ASSERT_TRUE(run.valid());
-    if (!task_runs) run.env().insert(QStringLiteral("RENOVIX_TEST_TOOL_EXIT"), QStringLiteral("1"));
+    if (c.variable) run.env().insert(QString::fromLatin1(c.variable), QString::fromLatin1(c.value));
     {
       UpdaterSettings settings(run.SettingsPath());
       settings.SetUpdateAtNextStartup(true);
-      settings.SetLastCheckUpdateDate(QStringLiteral("2000-01-01"));
+      settings.SetLastCheckUpdateDate(Today());
     }
     QFile package(run.InstallerPath());
     ASSERT_TRUE(package.open(QIODevice::WriteOnly));
@@ -156,14 +191,27 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
     ASSERT_TRUE(client.Start());
     QProcess updater;
     run.Start(updater, {QStringLiteral("BackgroundRun")});
-    ASSERT_TRUE(client.WaitForExit(15000));
-    EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 1")});
-    EXPECT_TRUE(client.HasLine(QStringLiteral("sent 2")));
-    ASSERT_TRUE(updater.waitForFinished(15000));
-    EXPECT_EQ(updater.exitCode(), 0);
-
-    EXPECT_EQ(run.ToolCalls(), QStringLiteral("/run /tn Renovix\n"));
+    if (c.hands_over) {
+      ASSERT_TRUE(client.WaitForExit(15000));
+      EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 1")});
+      EXPECT_TRUE(client.HasLine(QStringLiteral("sent 2")));
+    } else {
+      ASSERT_TRUE(client.WaitForLine(QStringLiteral("received 0"))) << run.Log().toStdString();
+      ASSERT_TRUE(client.QuitWith(updater));
+      EXPECT_EQ(client.Lines().filter(QStringLiteral("received")), QStringList{QStringLiteral("received 0")});
+      EXPECT_EQ(run.ToolCalls(), QStringLiteral("/query /tn Renovix\n"));
+    }
     const QString app_path = run.InstallDir() + QStringLiteral("/Castora");
+    if (c.hands_over && !c.runs) {
+      ExpectTheClientBackAndTheDialogSaying(run, updater);
+    } else if (c.hands_over) {
+      ASSERT_TRUE(updater.waitForFinished(15000));
+      EXPECT_EQ(updater.exitCode(), 0);
+    }
+    if (c.hands_over) {
+      EXPECT_EQ(run.ToolCalls(), QStringLiteral("/query /tn Renovix\n/run /tn Renovix\n"));
+    }
+
     UpdaterSettings settings(run.SettingsPath());
     EXPECT_EQ(settings.GetAppPath(), app_path);
     // The copy that the task starts, in a folder only this user can enter.
@@ -175,16 +223,11 @@ TEST(RenovixProgramTest, PendingPackageHandsOverAtTheNextStart) {
 
     const QString log = run.Log();
     EXPECT_TRUE(log.contains(QStringLiteral("Update at startup, ready to install"))) << log.toStdString();
-    EXPECT_FALSE(log.contains(QStringLiteral("kNoNeedToUpdate"))) << log.toStdString();
-    if (task_runs) {
-      EXPECT_TRUE(settings.GetUpdateAtNextStartup());
+    EXPECT_TRUE(log.contains(c.logged)) << log.toStdString();
+    EXPECT_EQ(log.contains(QStringLiteral("kNoNeedToUpdate")), !c.hands_over) << log.toStdString();
+    EXPECT_EQ(settings.GetUpdateAtNextStartup(), c.runs || !c.hands_over);
+    if (c.runs || !c.hands_over) {
       EXPECT_TRUE(run.ClientStarts().isEmpty());
-      EXPECT_TRUE(log.contains(QStringLiteral("Run scheduled task successfully")));
-    } else {
-      EXPECT_FALSE(settings.GetUpdateAtNextStartup());
-      EXPECT_TRUE(QTest::qWaitFor([&] { return run.ClientStarts() == app_path + QStringLiteral(" \n"); }, 5000))
-          << run.ClientStarts().toStdString();
-      EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::scheduled_task]: Run scheduled task failed")));
     }
   }
 }
@@ -222,12 +265,16 @@ TEST(RenovixProgramTest, PendingPackageWaitsWhenTheRuntimeCannotBeCopied) {
   const QString log = run.Log();
   EXPECT_TRUE(log.contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: Copy runtime to temp failed")))
       << log.toStdString();
+  // With the system's reason.
+  EXPECT_TRUE(log.contains(QStringLiteral("/Renovix\" : false (cannot remove the old file: Is a directory)")))
+      << log.toStdString();
   EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited")));
 }
 
 // A client that ends after kInstallNow without kClientExited (it crashed on its way
-// out) leaves nothing to wait for: the updater ends after a grace time without
-// starting the task, and the package stays pending for the next start.
+// out) leaves nothing to wait for: after a grace time, without starting the task, the
+// client is started again and the dialog says that the update did not start; the
+// package, handed over unasked at the start, is not handed over unasked again.
 TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
   UpdaterRun run;
   ASSERT_TRUE(run.valid());
@@ -244,10 +291,9 @@ TEST(RenovixProgramTest, ClientEndingWithoutAWordEndsTheHandOver) {
   ASSERT_TRUE(client.WaitForExit(15000));
   EXPECT_TRUE(client.HasLine(QStringLiteral("received 1")));
   EXPECT_FALSE(client.HasLine(QStringLiteral("sent 2")));
-  ASSERT_TRUE(updater.waitForFinished(15000));
-  EXPECT_EQ(updater.exitCode(), 0);
-  EXPECT_TRUE(run.ToolCalls().isEmpty());
-  EXPECT_TRUE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
+  ExpectTheClientBackAndTheDialogSaying(run, updater);
+  EXPECT_EQ(run.ToolCalls(), QStringLiteral("/query /tn Renovix\n"));
+  EXPECT_FALSE(UpdaterSettings(run.SettingsPath()).GetUpdateAtNextStartup());
   EXPECT_TRUE(run.Log().contains(QStringLiteral("[error] [RENOVIX::zorvax_update]: App exited without kClientExited")));
 }
 
@@ -422,6 +468,102 @@ TEST(RenovixTwoUsersTest, EachUpdaterFindsItsOwnClient) {
     const QString log = run->Log();
     EXPECT_TRUE(log.contains(QStringLiteral("App exited, update program exited"))) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("Qtro host of"))) << log.toStdString();
+  }
+}
+
+// The task registered once by root from a package script (no display, root's own
+// data folder, with or without a runtime folder) serves a user, whose Update runs the
+// installer as that user with "/S /type update": the task tool finds the user's copy
+// where the user's updater made it, in the user's own environment (with or without
+// XDG_RUNTIME_DIR). A runtime folder that another user can write is not used, and the
+// program that user planted there never runs.
+TEST(RenovixTwoUsersTest, TheTaskRegisteredByRootServesTheUser) {
+  const QString missing = testing_support::SecondUserMissing();
+  if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+  struct Case {
+    const char* name;
+    bool root_has_runtime;
+    bool user_has_runtime;
+    bool runtime_open_to_others;  // 0777, with <runtime>/Renovix of another user in it
+    const char* copy_folder;      // below the run's folder
+  };
+  const Case cases[] = {
+      {"registered without, updated with XDG_RUNTIME_DIR", false, true, false, "runtime/Renovix"},
+      {"registered with, updated without XDG_RUNTIME_DIR", true, false, false, "data/CastoraUpdate/temp"},
+      {"runtime folder open to others", false, true, true, "data/CastoraUpdate/temp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SharedTempFolder shared;
+    ASSERT_TRUE(shared.valid());
+    UpdaterRun run;
+    ASSERT_TRUE(run.valid());
+    ASSERT_TRUE(run.PlaceTaskTool(QStringLiteral(RENOVIX_TASKS_PROGRAM)));
+    run.env().insert(QStringLiteral("TMPDIR"), shared.path());
+
+    // The package script: root, its own home and data, no display.
+    QProcessEnvironment root_env = run.env();
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"})
+      root_env.remove(QString::fromLatin1(variable));
+    for (const char* sub : {"root-home", "root-runtime"}) QDir(run.Path(QString())).mkpath(QString::fromLatin1(sub));
+    ASSERT_EQ(::chmod(QFile::encodeName(run.Path(QStringLiteral("root-runtime"))).constData(), 0700), 0);
+    root_env.insert(QStringLiteral("HOME"), run.Path(QStringLiteral("root-home")));
+    root_env.insert(QStringLiteral("XDG_DATA_HOME"), run.Path(QStringLiteral("root-home/.local/share")));
+    root_env.insert(QStringLiteral("APPDATA"), run.Path(QStringLiteral("root-home/appdata")));
+    if (c.root_has_runtime) root_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), run.Path(QStringLiteral("root-runtime")));
+    QProcess registration;
+    registration.setProcessEnvironment(root_env);
+    registration.setProcessChannelMode(QProcess::ForwardedChannels);
+    registration.start(run.InstallDir() + QStringLiteral("/Renovix"), {QStringLiteral("CreateScheduledTask")});
+    ASSERT_TRUE(registration.waitForFinished(30000));
+    ASSERT_EQ(registration.exitCode(), 0);
+    const QString machine_task = run.InstallDir() + QStringLiteral("/tasks/Renovix.xml");
+    ASSERT_TRUE(QFile::exists(machine_task));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(machine_task).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_FALSE(QFile::exists(run.Path(QStringLiteral("root-home/.local/share/CastoraUpdate/tasks"))));
+
+    // The user's pending package: an installer that says who ran it with what, then
+    // ends the install run (which would wait for OK on its last page).
+    {
+      UpdaterSettings settings(run.SettingsPath());
+      settings.SetUpdateAtNextStartup(true);
+      settings.SetLastCheckUpdateDate(Today());
+    }
+    const QString ran = run.Path(QStringLiteral("data/installer-ran"));
+    ASSERT_TRUE(WriteScript(run.InstallerPath(),
+                            "#!/bin/sh\necho \"$(id -u) $*\" > \"" + ran.toLocal8Bit() + "\"\nkill $PPID\n"));
+    const QString planted_ran = run.Path(QStringLiteral("data/planted-ran"));
+    ASSERT_TRUE(run.RunAsSecondUser());
+    if (!c.user_has_runtime) run.env().remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    if (c.runtime_open_to_others) {
+      // Another user (4243) made the copy's folder first, with a program of theirs.
+      const QString planted = run.PrivateTempDir();
+      ASSERT_TRUE(QDir().mkpath(planted));
+      ASSERT_TRUE(WriteScript(planted + QStringLiteral("/Renovix"),
+                              "#!/bin/sh\necho \"$*\" >> \"" + planted_ran.toLocal8Bit() + "\"\n"));
+      ASSERT_EQ(::chmod(QFile::encodeName(planted + QStringLiteral("/Renovix")).constData(), 0777), 0);
+      ASSERT_EQ(::chmod(QFile::encodeName(planted).constData(), 0777), 0);
+      ASSERT_EQ(::lchown(QFile::encodeName(planted).constData(), 4243, 4243), 0);
+      ASSERT_EQ(::lchown(QFile::encodeName(planted + QStringLiteral("/Renovix")).constData(), 4243, 4243), 0);
+      ASSERT_EQ(::chmod(QFile::encodeName(run.Path(QStringLiteral("runtime"))).constData(), 0777), 0);
+    }
+
+    FakeClient client(run.env(), true);
+    ASSERT_TRUE(client.Start());
+    QProcess updater;
+    run.Start(updater, {QStringLiteral("BackgroundRun")});
+    ASSERT_TRUE(client.WaitForExit(15000)) << run.Log().toStdString();
+    ASSERT_TRUE(updater.waitForFinished(15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ran); }, 20000)) << run.Log().toStdString();
+    EXPECT_EQ(ReadAll(ran), QStringLiteral("%1 /S /type update\n").arg(testing_support::kSecondUid));
+    EXPECT_TRUE(QFileInfo(run.Path(QString::fromLatin1(c.copy_folder)) + QStringLiteral("/Renovix")).isExecutable());
+    const QString log = run.Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("Run scheduled task successfully"))) << log.toStdString();
+    EXPECT_EQ(log.contains(QStringLiteral("XDG_RUNTIME_DIR")), c.runtime_open_to_others) << log.toStdString();
+    QTest::qWait(300);
+    EXPECT_FALSE(QFile::exists(planted_ran));
   }
 }
 

@@ -1,5 +1,7 @@
 #include "updater/scheduled_task.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -64,9 +66,10 @@ TEST(ScheduledTaskXmlTest, DocumentIsUtf16WithBomAndStartsTheTemporaryCopy) {
   const TaskDocument doc = ParseDocument(text);
   EXPECT_EQ(doc.author, QStringLiteral("Zorvax"));
   EXPECT_EQ(doc.description, QStringLiteral("Start the zorvax update program as an administrator."));
+  // The copy by its name alone: the task tool finds it where the user who starts the
+  // task has it.
   EXPECT_EQ(doc.command, ScheduledTaskCommand());
-  EXPECT_EQ(doc.command, platform::updater::PrivateTempFolder() + QLatin1Char('/') +
-                             QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+  EXPECT_EQ(doc.command, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
   EXPECT_EQ(doc.arguments, QStringLiteral("Install"));
   EXPECT_EQ(doc.run_level, QStringLiteral("HighestAvailable"));
   // An ordinary path stands in the document as it is.
@@ -75,17 +78,27 @@ TEST(ScheduledTaskXmlTest, DocumentIsUtf16WithBomAndStartsTheTemporaryCopy) {
   QFile::remove(path);
 }
 
-TEST(ScheduledTaskXmlTest, PathWithMarkupCharactersKeepsTheDocumentWellFormed) {
+// Registered in one environment, the task names nothing of it: the same document
+// comes out with and without a runtime folder (a package script has none), and it is
+// written into the private folder of that environment.
+TEST(ScheduledTaskXmlTest, DocumentCarriesNothingOfTheRegisteringEnvironment) {
   QTemporaryDir dir;
   const QString runtime = dir.filePath(QStringLiteral("a&b<c>\"d'"));
   ASSERT_TRUE(QDir().mkpath(runtime));
-  ScopedEnv env("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-  QString path;
-  ASSERT_TRUE(GenerateScheduledTaskXml(&path));
-  const TaskDocument doc = ParseDocument(DecodeUtf16(ReadFile(path)));
-  EXPECT_EQ(doc.command, ScheduledTaskCommand());
-  EXPECT_TRUE(doc.command.startsWith(runtime)) << doc.command.toStdString();
-  EXPECT_EQ(doc.arguments, QStringLiteral("Install"));
+  ASSERT_TRUE(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  QByteArray documents[2];
+  for (const bool with_runtime : {true, false}) {
+    ScopedEnv env("XDG_RUNTIME_DIR", with_runtime ? runtime.toLocal8Bit() : QByteArray());
+    QString path;
+    ASSERT_TRUE(GenerateScheduledTaskXml(&path));
+    EXPECT_EQ(path.startsWith(runtime + QStringLiteral("/Renovix/")), with_runtime) << path.toStdString();
+    documents[with_runtime] = ReadFile(path);
+    const TaskDocument doc = ParseDocument(DecodeUtf16(documents[with_runtime]));
+    EXPECT_EQ(doc.command, ScheduledTaskCommand());
+    EXPECT_EQ(doc.arguments, QStringLiteral("Install"));
+    QFile::remove(path);
+  }
+  EXPECT_EQ(documents[0], documents[1]);
 }
 
 // A task tool that records its arguments, one per line, and a copy of the document it
@@ -149,9 +162,14 @@ TEST_F(RecordingToolTest, RunStartsTheTaskByNameAndReportsTheOutcome) {
 
 // The project's own tool, as the updater finds it in a real installation.
 TEST(ScheduledTaskToolTest, RealToolRegistersAndReplacesTheTask) {
-  ScopedEnv env("RENOVIX_TASK_TOOL", RENOVIX_TASKS_PROGRAM);
-  const QString stored = qEnvironmentVariable("XDG_DATA_HOME") +
-                         QStringLiteral("/CastoraUpdate/tasks/Renovix.xml");
+  // Placed in a folder of the test: root's registration goes beside the tool.
+  QTemporaryDir bin;
+  const QString tool = bin.filePath(QStringLiteral("renovix-tasks"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(RENOVIX_TASKS_PROGRAM), tool));
+  ScopedEnv env("RENOVIX_TASK_TOOL", tool.toLocal8Bit());
+  const QString stored = (::geteuid() == 0 ? bin.path() + QStringLiteral("/tasks")
+                                           : qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/CastoraUpdate/tasks")) +
+                         QStringLiteral("/Renovix.xml");
   QFile::remove(stored);
   EXPECT_TRUE(CreateScheduledTask());
   ASSERT_TRUE(QFile::exists(stored));

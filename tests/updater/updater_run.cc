@@ -55,9 +55,19 @@ UpdaterRun::UpdaterRun(bool with_version_config)
     ok = ok && QFile::copy(QStringLiteral(RENOVIX_VERSION_CONFIG), InstallDir() + QStringLiteral("/VersionConfig.json"));
   ok = ok && WriteScript(InstallDir() + QStringLiteral("/Castora"),
                          "#!/bin/sh\necho \"$0 $*\" >> \"" + Path(QStringLiteral("client-starts")).toLocal8Bit() + "\"\n");
+  // Asked which program the task starts, it names the copy in the run's runtime
+  // folder, unless RENOVIX_TEST_TOOL_QUERY names another; RENOVIX_TEST_TOOL_RUN_EXIT
+  // makes only the start fail.
   ok = ok && WriteScript(Path(QStringLiteral("task-tool")),
                          "#!/bin/sh\necho \"$*\" >> \"" + Path(QStringLiteral("tool-calls")).toLocal8Bit() +
-                             "\"\nexit ${RENOVIX_TEST_TOOL_EXIT:-0}\n");
+                             "\"\n"
+                             "case \"$1\" in\n"
+                             "/query) echo \"${RENOVIX_TEST_TOOL_QUERY:-" +
+                             (PrivateTempDir() + QStringLiteral("/Renovix")).toLocal8Bit() +
+                             "}\" ;;\n"
+                             "/run) exit ${RENOVIX_TEST_TOOL_RUN_EXIT:-${RENOVIX_TEST_TOOL_EXIT:-0}} ;;\n"
+                             "esac\n"
+                             "exit ${RENOVIX_TEST_TOOL_EXIT:-0}\n");
   valid_ = ok;
 
   env_ = QProcessEnvironment::systemEnvironment();
@@ -76,6 +86,11 @@ bool UpdaterRun::PlaceClient(const QString& program) {
   const QString target = InstallDir() + QStringLiteral("/Castora");
   QFile::remove(target);
   return PlaceProgram(program, target);
+}
+
+bool UpdaterRun::PlaceTaskTool(const QString& program) {
+  env_.remove(QStringLiteral("RENOVIX_TASK_TOOL"));
+  return PlaceProgram(program, InstallDir() + QStringLiteral("/renovix-tasks"));
 }
 
 bool UpdaterRun::RunAsSecondUser() {

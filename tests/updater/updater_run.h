@@ -20,7 +20,8 @@ QString InProcessLog();
 // that records its starts), and folders of its own for the temporary files (where the
 // local sockets live), the per-user data (settings, downloaded installer), the
 // runtime folder (the private copy) and the logs. The task tool is a script that
-// records its arguments and ends with RENOVIX_TEST_TOOL_EXIT (0 unless set).
+// records its arguments and ends with RENOVIX_TEST_TOOL_EXIT (0 unless set); asked
+// with "/query", it names the copy in the runtime folder.
 class UpdaterRun {
  public:
   explicit UpdaterRun(bool with_version_config = true);
@@ -35,6 +36,9 @@ class UpdaterRun {
 
   // Puts the real client program into the installation folder in place of the stand-in.
   bool PlaceClient(const QString& program);
+  // Puts the real task tool beside the programs, where the updater finds it (the
+  // recording stand-in is no longer named).
+  bool PlaceTaskTool(const QString& program);
 
   // From here on the program runs as the second user (testing_support), whose folders
   // (data, runtime, logs) become theirs; call it once the files of the run are placed.

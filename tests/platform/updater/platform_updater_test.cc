@@ -84,6 +84,23 @@ TEST(PrivateTempFolderTest, IsPrivateToTheUserAndNeverAFollowedLink) {
   ASSERT_TRUE(QFile::link(other.path(), folder));
   EXPECT_EQ(platform::updater::PrivateTempFolder().toStdString(), fallback.toStdString());
 
+  // A runtime folder that others can write, or a link to one of ours, is not the
+  // user's own (the sockets' rule): the folder in the data folder serves.
+  for (const bool as_link : {false, true}) {
+    QTemporaryDir other_runtime;
+    QString runtime_path = other_runtime.path();
+    if (as_link) {
+      runtime_path = other_runtime.filePath(QStringLiteral("link"));
+      ASSERT_TRUE(QDir().mkpath(other_runtime.filePath(QStringLiteral("own"))));
+      ASSERT_EQ(::chmod(QFile::encodeName(other_runtime.filePath(QStringLiteral("own"))).constData(), 0700), 0);
+      ASSERT_TRUE(QFile::link(other_runtime.filePath(QStringLiteral("own")), runtime_path));
+    } else {
+      ASSERT_EQ(::chmod(QFile::encodeName(runtime_path).constData(), 0777), 0);
+    }
+    ScopedEnv env("XDG_RUNTIME_DIR", runtime_path.toLocal8Bit());
+    EXPECT_EQ(platform::updater::PrivateTempFolder().toStdString(), fallback.toStdString()) << as_link;
+  }
+
   ScopedEnv no_runtime("XDG_RUNTIME_DIR", QByteArray());
   EXPECT_EQ(platform::updater::PrivateTempFolder().toStdString(), fallback.toStdString());
   ASSERT_EQ(::stat(QFile::encodeName(fallback).constData(), &st), 0);
@@ -150,18 +167,32 @@ class TaskToolTest : public testing::Test {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(TaskDocumentUtf16(command, arguments));
   }
-  // Runs the built tool with the data folder of this test.
-  int Tool(const QStringList& arguments) {
+  // Runs the built tool, placed in a folder of this test (its store for every user is
+  // beside it), with the data and runtime folders of this test.
+  int Tool(const QStringList& arguments, QString* output = nullptr) {
+    const QString tool = dir_.filePath(QStringLiteral("bin/renovix-tasks"));
+    if (!QFile::exists(tool)) {
+      EXPECT_TRUE(QDir().mkpath(dir_.filePath(QStringLiteral("bin"))));
+      EXPECT_TRUE(QFile::copy(QStringLiteral(RENOVIX_TASKS_PROGRAM), tool));
+      QDir().mkpath(dir_.filePath(QStringLiteral("runtime")));
+      ::chmod(QFile::encodeName(dir_.filePath(QStringLiteral("runtime"))).constData(), 0700);
+    }
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dir_.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("runtime")));
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(RENOVIX_TASKS_PROGRAM), arguments);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(tool, arguments);
     EXPECT_TRUE(process.waitForFinished(10000));
+    if (output) *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   }
+  // Root registers for every user, beside the tool; a user for themselves.
   QString Stored(const char* name) const {
-    return dir_.filePath(QStringLiteral("data/CastoraUpdate/tasks/%1.xml").arg(QLatin1String(name)));
+    return dir_.filePath((::geteuid() == 0 ? QStringLiteral("bin/tasks/%1.xml")
+                                           : QStringLiteral("data/CastoraUpdate/tasks/%1.xml"))
+                             .arg(QLatin1String(name)));
   }
 
   QTemporaryDir dir_;
@@ -192,6 +223,67 @@ TEST_F(TaskToolTest, RunStartsTheCommandWithItsArguments) {
   EXPECT_EQ(started.readAll(), QByteArray("Install\n"));
 }
 
+// The program a task starts: a bare name is the user's copy in the private temporary
+// folder, found when the task starts; a task document or a program that another user
+// could change is refused, and nothing is started.
+TEST_F(TaskToolTest, QueryNamesTheProgramAndRefusesWhatOthersCanChange) {
+  const QString copy = dir_.filePath(QStringLiteral("runtime/Renovix/installer.sh"));
+  const QString open_folder = dir_.filePath(QStringLiteral("open"));
+  const QString foreign = dir_.filePath(QStringLiteral("foreign.sh"));
+  struct Case {
+    const char* what;
+    QString command;
+    mode_t document_mode;
+    QString expected;  // empty: refused
+  };
+  const Case cases[] = {
+      {"bare name", QStringLiteral("installer.sh"), 0644, copy},
+      {"own program", script_, 0644, script_},
+      {"document others can write", script_, 0666, QString()},
+      {"program of another user", foreign, 0644, QString()},
+      {"program in a folder others can write", open_folder + QStringLiteral("/installer.sh"), 0644, QString()},
+  };
+  QString output;
+  ASSERT_NE(Tool({"/query", "/tn", "Renovix"}, &output), 0);  // no task yet
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(copy).path()));
+  ASSERT_TRUE(QFile::copy(script_, copy));
+  ASSERT_TRUE(QFile::copy(script_, foreign));
+  ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 4243, 4243), 0);
+  ASSERT_TRUE(QDir().mkpath(open_folder));
+  ASSERT_TRUE(QFile::copy(script_, open_folder + QStringLiteral("/installer.sh")));
+  ASSERT_EQ(::chmod(QFile::encodeName(open_folder).constData(), 0777), 0);
+  for (const Case& c : cases) {
+    WriteDocument(c.command, QStringLiteral("Install"));
+    ASSERT_EQ(Tool({"/create", "/tn", "Renovix", "/xml", xml_, "/f"}), 0) << c.what;
+    ASSERT_EQ(::chmod(QFile::encodeName(Stored("Renovix")).constData(), c.document_mode), 0);
+    EXPECT_EQ(Tool({"/query", "/tn", "Renovix"}, &output), c.expected.isEmpty() ? 1 : 0) << c.what;
+    if (c.expected.isEmpty()) {
+      EXPECT_NE(Tool({"/run", "/tn", "Renovix"}), 0) << c.what;
+    } else {
+      EXPECT_EQ(output, c.expected) << c.what;
+    }
+  }
+  // The installation's registration comes before a user's own (one left from an
+  // older installation, say), which serves where the installation has none.
+  if (::geteuid() == 0) {
+    const QString own = dir_.filePath(QStringLiteral("data/CastoraUpdate/tasks/Renovix.xml"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(own).path()));
+    QFile file(own);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(TaskDocumentUtf16(copy, QStringLiteral("Install")));
+    file.close();
+    WriteDocument(script_, QStringLiteral("Install"));
+    ASSERT_EQ(Tool({"/create", "/tn", "Renovix", "/xml", xml_, "/f"}), 0);
+    EXPECT_EQ(Tool({"/query", "/tn", "Renovix"}, &output), 0);
+    EXPECT_EQ(output, script_);
+    ASSERT_TRUE(QFile::remove(Stored("Renovix")));
+    EXPECT_EQ(Tool({"/query", "/tn", "Renovix"}, &output), 0);
+    EXPECT_EQ(output, copy);
+  }
+  QTest::qWait(300);
+  EXPECT_FALSE(QFile::exists(marker_));
+}
+
 TEST_F(TaskToolTest, BadCommandLinesAndUnknownTasksFail) {
   const QStringList bad[] = {
       {},
@@ -217,6 +309,32 @@ TEST(TaskToolProgramTest, EnvironmentNamesAnotherTool) {
             QCoreApplication::applicationDirPath() + QStringLiteral("/renovix-tasks"));
   ScopedEnv missing(platform::updater::kTaskToolEnv, "/nonexistent/tool");
   EXPECT_EQ(platform::updater::RunTaskTool({QStringLiteral("/run")}), -1);
+}
+
+// A tool that does not end is ended after the time-out, with what it started.
+TEST(TaskToolProgramTest, ToolThatHangsIsEndedWithItsChildren) {
+  QTemporaryDir dir;
+  const QString tool = dir.filePath(QStringLiteral("tool.sh"));
+  const QString pid_file = dir.filePath(QStringLiteral("child"));
+  QFile script(tool);
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write("#!/bin/sh\nsleep 600 &\necho $! > \"" + pid_file.toLocal8Bit() + "\"\nwait\n");
+  script.close();
+  ASSERT_TRUE(QFile::setPermissions(tool, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  ScopedEnv env(platform::updater::kTaskToolEnv, tool.toLocal8Bit());
+  QString failure;
+  EXPECT_EQ(platform::updater::RunTaskTool({QStringLiteral("/run")}, 1000, &failure), -1);
+  EXPECT_TRUE(failure.contains(QStringLiteral("did not end within 1000 ms"))) << failure.toStdString();
+  QFile pid(pid_file);
+  ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+  const QString stat = QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid.readAll().trimmed()));
+  // Gone, or ended and waiting to be reaped.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        QFile f(stat);
+        return !f.open(QIODevice::ReadOnly) || f.readAll().contains(") Z ");
+      },
+      5000));
 }
 
 }  // namespace
