@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <system_error>
 
 #include <QDir>
@@ -23,14 +24,12 @@ QString SocketPath(const QString& address) {
   return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + address;
 }
 
-}  // namespace
+std::mutex g_run_folder_mutex;
+QString g_run_folder;  // empty: "/run"
 
-QString PerUserName(const QString& base) {
-  return QStringLiteral("%1-%2").arg(base).arg(static_cast<qulonglong>(::geteuid()));
-}
-
-QString UserRuntimeFolder() {
-  const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+// `folder` cleaned when it is an absolute path to a folder (not a link) of this user's
+// own with mode 0700; empty otherwise.
+QString SafeFolder(const QString& folder) {
   if (folder.isEmpty() || !folder.startsWith(QLatin1Char('/'))) return QString();
   const QString cleaned = QDir::cleanPath(folder);
   struct stat st {};
@@ -39,14 +38,62 @@ QString UserRuntimeFolder() {
   return cleaned;
 }
 
-QString PerUserAddress(const QString& base) {
+// The folder the system makes for the user at login, when it is safe.
+QString SystemRuntimeFolder() {
+  QString run;
+  {
+    const std::lock_guard<std::mutex> lock(g_run_folder_mutex);
+    run = g_run_folder.isEmpty() ? QStringLiteral("/run") : g_run_folder;
+  }
+  return SafeFolder(QStringLiteral("%1/user/%2").arg(run).arg(static_cast<qulonglong>(::geteuid())));
+}
+
+// $XDG_RUNTIME_DIR, when it is safe.
+QString EnvironmentRuntimeFolder() { return SafeFolder(qEnvironmentVariable("XDG_RUNTIME_DIR")); }
+
+// "<folder>/<base>-<uid>", or the bare name (the temporary folder) without a folder or
+// when the path would not fit a socket address.
+QString AddressIn(const QString& folder, const QString& base) {
   const QString name = PerUserName(base);
-  const QString folder = UserRuntimeFolder();
   if (folder.isEmpty()) return name;
   const QString path = folder + QLatin1Char('/') + name;
   // Qt's socket address holds the path with its terminating zero.
   if (static_cast<size_t>(QFile::encodeName(path).size()) >= sizeof(sockaddr_un::sun_path)) return name;
   return path;
+}
+
+}  // namespace
+
+QString PerUserName(const QString& base) {
+  return QStringLiteral("%1-%2").arg(base).arg(static_cast<qulonglong>(::geteuid()));
+}
+
+QString UserRuntimeFolder() {
+  for (const QString& folder : {SystemRuntimeFolder(), EnvironmentRuntimeFolder()}) {
+    if (!folder.isEmpty()) return folder;
+  }
+  return QString();
+}
+
+QString PerUserAddress(const QString& base) { return AddressIn(UserRuntimeFolder(), base); }
+
+QStringList PerUserAddresses(const QString& base) {
+  const QString name = PerUserName(base);
+  QStringList addresses;
+  QStringList paths;  // the bare name and its path in the temporary folder are one place
+  for (const QString& address :
+       {PerUserAddress(base), AddressIn(EnvironmentRuntimeFolder(), base), name, QStringLiteral("/tmp/") + name}) {
+    const QString path = SocketPath(address);
+    if (paths.contains(path)) continue;
+    paths << path;
+    addresses << address;
+  }
+  return addresses;
+}
+
+void SetSystemRunFolderForTesting(const QString& root) {
+  const std::lock_guard<std::mutex> lock(g_run_folder_mutex);
+  g_run_folder = root;
 }
 
 std::optional<uid_t> PeerUid(const QLocalSocket& socket) {

@@ -43,8 +43,17 @@ SingleApplication::~SingleApplication() {
 void SingleApplication::SetActivationWindow(QWidget* window) { activation_window_ = window; }
 
 bool SingleApplication::NotifyRunningInstance() {
+  // The first instance may have started from another environment and found another
+  // folder than ours: it is looked for wherever it may listen.
+  for (const QString& address : PerUserAddresses(QCoreApplication::applicationName())) {
+    if (NotifyRunningInstanceAt(address)) return true;
+  }
+  return false;
+}
+
+bool SingleApplication::NotifyRunningInstanceAt(const QString& address) {
   auto socket = std::make_unique<QLocalSocket>();
-  socket->connectToServer(server_address_, QIODevice::ReadWrite);
+  socket->connectToServer(address, QIODevice::ReadWrite);
   if (!socket->waitForConnected(kWaitMs)) return false;
   // A name in the shared temporary folder can be taken by anyone; only our own user's
   // instance may silence a start.
