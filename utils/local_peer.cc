@@ -5,7 +5,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <system_error>
 
 #include <QDir>
@@ -24,9 +23,6 @@ QString SocketPath(const QString& address) {
   return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + address;
 }
 
-std::mutex g_run_folder_mutex;
-QString g_run_folder;  // empty: "/run"
-
 // `folder` cleaned when it is an absolute path to a folder (not a link) of this user's
 // own with mode 0700; empty otherwise.
 QString SafeFolder(const QString& folder) {
@@ -40,11 +36,8 @@ QString SafeFolder(const QString& folder) {
 
 // The folder the system makes for the user at login, when it is safe.
 QString SystemRuntimeFolder() {
-  QString run;
-  {
-    const std::lock_guard<std::mutex> lock(g_run_folder_mutex);
-    run = g_run_folder.isEmpty() ? QStringLiteral("/run") : g_run_folder;
-  }
+  QString run = qEnvironmentVariable(kRunFolderVariable);
+  if (run.isEmpty()) run = QStringLiteral("/run");
   return SafeFolder(QStringLiteral("%1/user/%2").arg(run).arg(static_cast<qulonglong>(::geteuid())));
 }
 
@@ -81,8 +74,7 @@ QStringList PerUserAddresses(const QString& base) {
   const QString name = PerUserName(base);
   QStringList addresses;
   QStringList paths;  // the bare name and its path in the temporary folder are one place
-  for (const QString& address :
-       {PerUserAddress(base), AddressIn(EnvironmentRuntimeFolder(), base), name, QStringLiteral("/tmp/") + name}) {
+  for (const QString& address : {PerUserAddress(base), AddressIn(EnvironmentRuntimeFolder(), base), name}) {
     const QString path = SocketPath(address);
     if (paths.contains(path)) continue;
     paths << path;
@@ -91,9 +83,10 @@ QStringList PerUserAddresses(const QString& base) {
   return addresses;
 }
 
-void SetSystemRunFolderForTesting(const QString& root) {
-  const std::lock_guard<std::mutex> lock(g_run_folder_mutex);
-  g_run_folder = root;
+QString PerUserSecondAddress(const QString& base) {
+  if (!SystemRuntimeFolder().isEmpty()) return QString();
+  const QString name = PerUserName(base);
+  return PerUserAddress(base) == name ? QString() : name;
 }
 
 std::optional<uid_t> PeerUid(const QLocalSocket& socket) {

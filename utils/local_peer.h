@@ -40,13 +40,19 @@ QString PerUserAddress(const QString& base);
 // Every address where a server of this user named `base` may listen, PerUserAddress
 // first: a server started from another environment may have found another folder
 // (this environment's $XDG_RUNTIME_DIR where "/run/user/<uid>" is not usable, or the
-// temporary folder, this environment's and "/tmp"). Without duplicates.
+// temporary folder). Without duplicates.
 QStringList PerUserAddresses(const QString& base);
 
-// Test hook: the folder that stands for "/run" in the rule above (empty: "/run"), so
-// that a test can give a user a "<root>/user/<uid>" of their own on a machine that has
-// none. Every check of the rule still applies.
-void SetSystemRunFolderForTesting(const QString& root);
+// Where a server that others must find from any environment listens as well: the bare
+// PerUserName (the temporary folder) when PerUserAddress is in $XDG_RUNTIME_DIR, which
+// an environment without the variable cannot know; empty when PerUserAddress is
+// found from everywhere ("/run/user/<uid>", or the temporary folder itself).
+QString PerUserSecondAddress(const QString& base);
+
+// For tests and the demo, which must not meet the person's own programs: the folder
+// named by $CASTORA_RUN_FOLDER, when set, stands for "/run" in the rule above. Every
+// check of the rule still applies to what is found there.
+inline constexpr char kRunFolderVariable[] = "CASTORA_RUN_FOLDER";
 
 // The effective user id of the process at the other end of a connected local socket
 // (as it was when that process connected or listened); nothing when it cannot be told.

@@ -57,8 +57,13 @@ class SingleApplication : public QApplication {
   bool NotifyRunningInstance();
   bool NotifyRunningInstanceAt(const QString& address);
   void Listen();
+  bool ListenOn(QLocalServer& server, const QString& address);
+  void Accept(QLocalServer& server);
 
   QLocalServer* server_ = nullptr;
+  // The same server under its bare name in the temporary folder, while server_ listens
+  // in a folder that only this environment names (PerUserSecondAddress); else null.
+  QLocalServer* second_server_ = nullptr;
   QString server_name_;
   QString server_address_;
   QString listen_error_;

@@ -1,11 +1,10 @@
 // A program built on utils::SingleApplication for the single-instance tests.
-//   single_application_helper <application name> stay [<run folder>]  first instance: a
-//       minimised window as activation window; prints "address <server address>" and
-//       "ready", then "raised" whenever the window comes back from minimised; ends on
-//       end of input or after 30 s.
-//   single_application_helper <application name> no-exit [<run folder>]  built with the
-//       exit flag clear: ends with 3 when another instance runs, else 0.
-// <run folder> stands for "/run" in the rule that finds the user's runtime folder.
+//   single_application_helper <application name> stay     first instance: a minimised
+//       window as activation window; prints "address <server address>" and "ready",
+//       then "raised" whenever the window comes back from minimised; ends on end of
+//       input or after 30 s.
+//   single_application_helper <application name> no-exit  built with the exit flag clear:
+//       ends with 3 when another instance runs, else 0.
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,7 +14,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "utils/local_peer.h"
 #include "utils/single_application.h"
 
 namespace {
@@ -41,7 +39,6 @@ int main(int argc, char** argv) {
   const QString name = QString::fromLocal8Bit(argv[1]);
   const QByteArray mode = argv[2];
   QCoreApplication::setApplicationName(name);
-  if (argc > 3) utils::SetSystemRunFolderForTesting(QString::fromLocal8Bit(argv[3]));
   utils::SingleApplication app(argc, argv, mode != "no-exit");
   if (mode == "no-exit") return app.IsSecondInstance() ? 3 : 0;
 

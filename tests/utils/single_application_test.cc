@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include "utils/local_peer.h"
+
 namespace {
 
 constexpr int kBoundMs = 10000;
@@ -50,16 +52,13 @@ QString TestAppName(const char* what) {
 
 QString SocketPath(const QString& server_name) { return QDir(QDir::tempPath()).filePath(server_name); }
 
-// Runs the helper to its end and returns its exit code (-1000 when it hangs). With a
-// run folder, it stands for "/run" in the helper's rule.
-int RunHelper(const QString& app_name, const char* mode, const QString& run_folder = QString(),
+// Runs the helper to its end and returns its exit code (-1000 when it hangs).
+int RunHelper(const QString& app_name, const char* mode,
               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
   QProcess helper;
   helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   helper.setProcessEnvironment(environment);
-  QStringList arguments = {app_name, QString::fromLatin1(mode)};
-  if (!run_folder.isEmpty()) arguments << run_folder;
-  helper.start(QStringLiteral(SINGLE_APPLICATION_HELPER), arguments);
+  helper.start(QStringLiteral(SINGLE_APPLICATION_HELPER), {app_name, QString::fromLatin1(mode)});
   if (!helper.waitForFinished(kBoundMs)) {
     helper.kill();
     helper.waitForFinished(kBoundMs);
@@ -272,7 +271,7 @@ TEST(SingleApplicationStaleTest, AnotherUsersServerUnderOurNameIsNotBelieved) {
 // A second start from another environment than the first (a desktop session, `sudo -u`,
 // `su`, cron: with or without XDG_RUNTIME_DIR, or with it pointing elsewhere) finds the
 // first and hands over. The user's "/run/user/<uid>" is made in a private folder that
-// stands for "/run".
+// stands for "/run" (CASTORA_RUN_FOLDER).
 TEST(SingleApplicationEnvironmentTest, SecondStartFromAnotherEnvironmentHandsOverToTheFirst) {
   QTemporaryDir scratch;
   ASSERT_TRUE(scratch.isValid());
@@ -298,13 +297,15 @@ TEST(SingleApplicationEnvironmentTest, SecondStartFromAnotherEnvironmentHandsOve
       {"without the variable first, then a session", run, unset, run_user, run_user},
       {"the variable points elsewhere", run, elsewhere, unset, run_user},
       {"no /run/user/<uid>: without the variable first, then with it", no_run, unset, elsewhere, QString()},
+      {"no /run/user/<uid>: with the variable first, then without it", no_run, elsewhere, unset, elsewhere},
   };
   int row = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const QString app_name = TestAppName("Env") + QString::number(row++);
-    const auto environment_of = [](const QString& runtime) {
+    const auto environment_of = [&c](const QString& runtime) {
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert(QString::fromLatin1(utils::kRunFolderVariable), c.run_folder);
       environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
       if (!runtime.isEmpty()) environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
       return environment;
@@ -312,14 +313,14 @@ TEST(SingleApplicationEnvironmentTest, SecondStartFromAnotherEnvironmentHandsOve
     QProcess first;
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     first.setProcessEnvironment(environment_of(c.first_runtime));
-    first.start(QStringLiteral(SINGLE_APPLICATION_HELPER), {app_name, QStringLiteral("stay"), c.run_folder});
+    first.start(QStringLiteral(SINGLE_APPLICATION_HELPER), {app_name, QStringLiteral("stay")});
     const QString name = utils::SingleApplication::ServerNameFor(app_name);
     const QString expected = c.first_listens_in.isEmpty() ? name : c.first_listens_in + QLatin1Char('/') + name;
     ASSERT_TRUE(first.waitForReadyRead(kBoundMs) && first.canReadLine());
     EXPECT_EQ(first.readLine().trimmed(), "address " + expected.toLocal8Bit());
     ASSERT_TRUE(WaitForLine(first, "ready"));
 
-    EXPECT_EQ(RunHelper(app_name, "stay", c.run_folder, environment_of(c.second_runtime)), 255);
+    EXPECT_EQ(RunHelper(app_name, "stay", environment_of(c.second_runtime)), 255);
     EXPECT_TRUE(WaitForLine(first, "raised"));
 
     first.closeWriteChannel();
