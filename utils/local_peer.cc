@@ -86,7 +86,8 @@ QStringList PerUserAddresses(const QString& base) {
 QString PerUserSecondAddress(const QString& base) {
   if (!SystemRuntimeFolder().isEmpty()) return QString();
   const QString name = PerUserName(base);
-  return PerUserAddress(base) == name ? QString() : name;
+  // The variable may name the temporary folder itself.
+  return SocketPath(PerUserAddress(base)) == SocketPath(name) ? QString() : name;
 }
 
 std::optional<uid_t> PeerUid(const QLocalSocket& socket) {
