@@ -50,8 +50,11 @@ function(castora_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
+  # CASTORA_RUN_FOLDER: a folder without "user/<uid>" stands for "/run", so that the
+  # tests' local sockets stay in the folders each test gives them and never meet the
+  # person's own programs in /run/user/<uid>.
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-                       ENVIRONMENT "CASTORA_PLATFORM=sim;QT_QPA_PLATFORM=offscreen;APPDATA=${CMAKE_BINARY_DIR}/test-appdata")
+                       ENVIRONMENT "CASTORA_PLATFORM=sim;QT_QPA_PLATFORM=offscreen;APPDATA=${CMAKE_BINARY_DIR}/test-appdata;CASTORA_RUN_FOLDER=${CMAKE_BINARY_DIR}/test-run")
   if(CASTORA_SANITIZE STREQUAL "address")
     # Full stacks so that the suppressions (libraries' own leaks, not ours) match.
     set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT

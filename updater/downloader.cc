@@ -250,6 +250,14 @@ bool Downloader::CheckAnswer() {
            false);
       return false;
     }
+    // A package that fits only just would leave the user's other programs without room.
+    if (free >= 0 && free - needed < min_free_space_) {
+      Fail(fmt::format("Download failed, not enough space: the {} more bytes of the package would leave under {} "
+                       "bytes free for \"{}\"",
+                       needed, min_free_space_, Text(temp_path_)),
+           false);
+      return false;
+    }
   }
   return true;
 }
@@ -279,17 +287,16 @@ bool Downloader::Append(const QByteArray& data) {
     Fail(fmt::format("Download failed, more than the announced {} bytes arrived", expected_size_), false);
     return false;
   }
-  if (expected_size_ < 0) {
-    // Nothing told us where this body ends: it may fill the disk the user's other
-    // programs need, so it stops while a floor of free space is left.
-    const qint64 free = FreeSpace();
-    if (free >= 0 && free - data.size() < min_free_space_) {
-      Fail(fmt::format("Download failed, not enough space: {} bytes of a package of unknown size would leave "
-                       "under {} bytes free for \"{}\"",
-                       size, min_free_space_, Text(temp_path_)),
-           false);
-      return false;
-    }
+  // The disk the user's other programs need keeps a floor of free space: a body of
+  // unknown length may run on, and others may fill the disk while a known one comes.
+  const qint64 free = FreeSpace();
+  if (free >= 0 && free - data.size() < min_free_space_) {
+    Fail(fmt::format("Download failed, not enough space: {} bytes of a package of {} would leave under {} bytes "
+                     "free for \"{}\"",
+                     size, expected_size_ < 0 ? std::string("unknown size") : fmt::format("{} bytes", expected_size_),
+                     min_free_space_, Text(temp_path_)),
+         false);
+    return false;
   }
   errno = 0;
   if (file_.write(data) != data.size()) {

@@ -18,10 +18,11 @@ class QNetworkReply;
 // The server is not trusted, since the package travels over plain HTTP:
 // - only http and https addresses are fetched;
 // - the package is bounded: an announced size above the maximum, or less free space
-//   than the rest of it needs, ends the download before the first byte is written, a
-//   body that grows past the maximum ends it there, and so does the first write that
-//   fails; the partial file is removed in each of these cases. The reply holds at most
-//   kReadBufferSize bytes in memory, however fast the data comes;
+//   than the rest of it needs with the free-space floor kept, ends the download before
+//   the first byte is written, a body that grows past the maximum or would pass the
+//   floor ends it there, and so does the first write that fails; the partial file is
+//   removed in each of these cases. The reply holds at most kReadBufferSize bytes in
+//   memory, however fast the data comes;
 // - a 206 is taken only when its Content-Range continues the partial file exactly up
 //   to its announced total; any other 206 makes the file start again from 0;
 // - the file must end with exactly the announced size before it counts as complete;
@@ -53,8 +54,9 @@ class Downloader : public QObject {
   static constexpr qint64 kMaxPackageSize = qint64(1) << 30;
   void SetMaxPackageSize(qint64 bytes) { max_package_size_ = bytes; }
 
-  // A body of unknown length stops ("not enough space") once the free space beside the
-  // partial file would fall under this floor.
+  // The free space beside the partial file stays above this floor: a package whose
+  // announced rest would pass it fails before its first byte, and any download stops
+  // ("not enough space") at the write that would pass it.
   static constexpr qint64 kDefaultMinFreeSpace = qint64(64) << 20;
   void SetMinimumFreeSpace(qint64 bytes) { min_free_space_ = bytes; }
 

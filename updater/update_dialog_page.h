@@ -16,7 +16,8 @@ class UpdateDialogPage : public QWidget {
 
   // An empty text leaves the page as it is.
   void SetDescription(const QString& text);
-  // The line above the description: the offer, or that the last Update could not start.
+  // The line above the description: the offer, or that the last Update could not start
+  // (wrapped over as many lines as it needs, the rest of the page moving down with it).
   void ShowOffer();
   void ShowStartFailed();
 
@@ -32,10 +33,20 @@ class UpdateDialogPage : public QWidget {
   void ResizeWindowHeight(int height_added);
 
  private:
+  // Places the description and the buttons below the status and the description, and
+  // tells the window the height they add when it changed (or, with `announce`, when
+  // there is any).
+  void Relayout(bool announce);
+
   const int base_height_;
   const int max_height_;
   QLabel* status_ = nullptr;
   QLabel* description_ = nullptr;
   QPushButton* update_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  // Logical pixels beyond the base height: the status's, the description's, and their
+  // sum as last told to the window.
+  int status_added_ = 0;
+  int description_added_ = 0;
+  int announced_added_ = 0;
 };

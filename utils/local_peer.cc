@@ -23,14 +23,9 @@ QString SocketPath(const QString& address) {
   return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + address;
 }
 
-}  // namespace
-
-QString PerUserName(const QString& base) {
-  return QStringLiteral("%1-%2").arg(base).arg(static_cast<qulonglong>(::geteuid()));
-}
-
-QString UserRuntimeFolder() {
-  const QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+// `folder` cleaned when it is an absolute path to a folder (not a link) of this user's
+// own with mode 0700; empty otherwise.
+QString SafeFolder(const QString& folder) {
   if (folder.isEmpty() || !folder.startsWith(QLatin1Char('/'))) return QString();
   const QString cleaned = QDir::cleanPath(folder);
   struct stat st {};
@@ -39,14 +34,60 @@ QString UserRuntimeFolder() {
   return cleaned;
 }
 
-QString PerUserAddress(const QString& base) {
+// The folder the system makes for the user at login, when it is safe.
+QString SystemRuntimeFolder() {
+  QString run = qEnvironmentVariable(kRunFolderVariable);
+  if (run.isEmpty()) run = QStringLiteral("/run");
+  return SafeFolder(QStringLiteral("%1/user/%2").arg(run).arg(static_cast<qulonglong>(::geteuid())));
+}
+
+// $XDG_RUNTIME_DIR, when it is safe.
+QString EnvironmentRuntimeFolder() { return SafeFolder(qEnvironmentVariable("XDG_RUNTIME_DIR")); }
+
+// "<folder>/<base>-<uid>", or the bare name (the temporary folder) without a folder or
+// when the path would not fit a socket address.
+QString AddressIn(const QString& folder, const QString& base) {
   const QString name = PerUserName(base);
-  const QString folder = UserRuntimeFolder();
   if (folder.isEmpty()) return name;
   const QString path = folder + QLatin1Char('/') + name;
   // Qt's socket address holds the path with its terminating zero.
   if (static_cast<size_t>(QFile::encodeName(path).size()) >= sizeof(sockaddr_un::sun_path)) return name;
   return path;
+}
+
+}  // namespace
+
+QString PerUserName(const QString& base) {
+  return QStringLiteral("%1-%2").arg(base).arg(static_cast<qulonglong>(::geteuid()));
+}
+
+QString UserRuntimeFolder() {
+  for (const QString& folder : {SystemRuntimeFolder(), EnvironmentRuntimeFolder()}) {
+    if (!folder.isEmpty()) return folder;
+  }
+  return QString();
+}
+
+QString PerUserAddress(const QString& base) { return AddressIn(UserRuntimeFolder(), base); }
+
+QStringList PerUserAddresses(const QString& base) {
+  const QString name = PerUserName(base);
+  QStringList addresses;
+  QStringList paths;  // the bare name and its path in the temporary folder are one place
+  for (const QString& address : {PerUserAddress(base), AddressIn(EnvironmentRuntimeFolder(), base), name}) {
+    const QString path = SocketPath(address);
+    if (paths.contains(path)) continue;
+    paths << path;
+    addresses << address;
+  }
+  return addresses;
+}
+
+QString PerUserSecondAddress(const QString& base) {
+  if (!SystemRuntimeFolder().isEmpty()) return QString();
+  const QString name = PerUserName(base);
+  // The variable may name the temporary folder itself.
+  return SocketPath(PerUserAddress(base)) == SocketPath(name) ? QString() : name;
 }
 
 std::optional<uid_t> PeerUid(const QLocalSocket& socket) {

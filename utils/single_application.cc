@@ -38,13 +38,24 @@ SingleApplication::SingleApplication(int& argc, char** argv, bool exit_if_runnin
 SingleApplication::~SingleApplication() {
   delete server_;
   server_ = nullptr;
+  delete second_server_;
+  second_server_ = nullptr;
 }
 
 void SingleApplication::SetActivationWindow(QWidget* window) { activation_window_ = window; }
 
 bool SingleApplication::NotifyRunningInstance() {
+  // The first instance may have started from another environment and found another
+  // folder than ours: it is looked for wherever it may listen.
+  for (const QString& address : PerUserAddresses(QCoreApplication::applicationName())) {
+    if (NotifyRunningInstanceAt(address)) return true;
+  }
+  return false;
+}
+
+bool SingleApplication::NotifyRunningInstanceAt(const QString& address) {
   auto socket = std::make_unique<QLocalSocket>();
-  socket->connectToServer(server_address_, QIODevice::ReadWrite);
+  socket->connectToServer(address, QIODevice::ReadWrite);
   if (!socket->waitForConnected(kWaitMs)) return false;
   // A name in the shared temporary folder can be taken by anyone; only our own user's
   // instance may silence a start.
@@ -56,25 +67,48 @@ bool SingleApplication::NotifyRunningInstance() {
   return true;
 }
 
+bool SingleApplication::ListenOn(QLocalServer& server, const QString& address) {
+  // Only this user may connect; Qt sets the mode before the socket gets its name.
+  server.setSocketOptions(QLocalServer::UserAccessOption);
+  connect(&server, &QLocalServer::newConnection, this, &SingleApplication::OnNewConnection);
+  if (server.listen(address)) return true;
+  if (server.serverError() == QAbstractSocket::AddressInUseError) {
+    // Left over by an instance that died: nobody answered on it above.
+    QLocalServer::removeServer(address);
+    if (server.listen(address)) return true;
+  }
+  return false;
+}
+
 void SingleApplication::Listen() {
   server_ = new QLocalServer(this);
-  // Only this user may connect; Qt sets the mode before the socket gets its name.
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  connect(server_, &QLocalServer::newConnection, this, &SingleApplication::OnNewConnection);
-  if (server_->listen(server_address_)) return;
-  if (server_->serverError() == QAbstractSocket::AddressInUseError) {
-    // Left over by an instance that died: nobody answered on it above.
-    QLocalServer::removeServer(server_address_);
-    if (server_->listen(server_address_)) return;
+  if (!ListenOn(*server_, server_address_)) {
+    // The process logger is not up yet: the text waits for the program to log it, and
+    // goes to stderr as well for a start that never gets that far.
+    listen_error_ = ListenFailureText(*server_, server_address_);
+    qWarning("single instance server %s not listening: %s", qPrintable(server_address_),
+             qPrintable(listen_error_));
+    return;
   }
-  // The process logger is not up yet: the text waits for the program to log it, and
-  // goes to stderr as well for a start that never gets that far.
-  listen_error_ = ListenFailureText(*server_, server_address_);
-  qWarning("single instance server %s not listening: %s", qPrintable(server_address_), qPrintable(listen_error_));
+  // In a folder that only this environment names, a start from another one would not
+  // find us: the temporary folder, where every start looks, has the name as well.
+  const QString second_address = PerUserSecondAddress(QCoreApplication::applicationName());
+  if (second_address.isEmpty()) return;
+  second_server_ = new QLocalServer(this);
+  if (!ListenOn(*second_server_, second_address)) {
+    qWarning("single instance server %s not listening: %s (only a start from this environment finds this one)",
+             qPrintable(second_address), qPrintable(ListenFailureText(*second_server_, second_address)));
+  }
 }
 
 void SingleApplication::OnNewConnection() {
-  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+  for (QLocalServer* server : {server_, second_server_}) {
+    if (server != nullptr) Accept(*server);
+  }
+}
+
+void SingleApplication::Accept(QLocalServer& server) {
+  while (QLocalSocket* socket = server.nextPendingConnection()) {
     if (!PeerIsSameUser(*socket)) {
       socket->abort();
       socket->deleteLater();

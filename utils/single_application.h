@@ -44,19 +44,26 @@ class SingleApplication : public QApplication {
   // message a second start writes.
   static QString ServerNameFor(const QString& application_name);
   // Where that server listens: the name in the user's own runtime folder when there is
-  // one, else the bare name in the temporary folder (PerUserAddress). The updater finds
-  // the client by it.
+  // one, else the bare name in the temporary folder (PerUserAddress). The updater, which
+  // the client starts in its own environment, finds the client by it.
   static QString ServerAddressFor(const QString& application_name);
 
  public slots:
   void OnNewConnection();
 
  private:
-  // True when another instance answered on the server name.
+  // True when another instance of this user answered, at any address where it may
+  // listen (PerUserAddresses).
   bool NotifyRunningInstance();
+  bool NotifyRunningInstanceAt(const QString& address);
   void Listen();
+  bool ListenOn(QLocalServer& server, const QString& address);
+  void Accept(QLocalServer& server);
 
   QLocalServer* server_ = nullptr;
+  // The same server under its bare name in the temporary folder, while server_ listens
+  // in a folder that only this environment names (PerUserSecondAddress); else null.
+  QLocalServer* second_server_ = nullptr;
   QString server_name_;
   QString server_address_;
   QString listen_error_;

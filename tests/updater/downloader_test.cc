@@ -241,6 +241,10 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
   };
   Response no_room = Response::File(package);
   no_room.announced_size = QStorageInfo(dir_.path()).bytesAvailable() + (qint64(1) << 30);
+  // Announced as 256 MiB (the body is the small package): it fits in the free space, but
+  // only under the floor of the row (free space - 128 MiB).
+  Response under_the_floor = Response::File(package);
+  under_the_floor.announced_size = qint64(256) << 20;
   const QString local_file = dir_.filePath(QStringLiteral("local"));
   ASSERT_TRUE(WriteFile(local_file, package));
 
@@ -256,7 +260,7 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
     std::string logged;
     qint64 left;  // the partial file's size afterwards
     // >0: the free-space floor is this many bytes under the space free now, so that a
-    // body of unknown length meets it without filling the disk.
+    // package meets it without filling the disk.
     qint64 floor_below_free = 0;
   };
   const Case cases[] = {
@@ -268,6 +272,10 @@ TEST_F(DownloaderTest, HostileAnswersEndBoundedWithTheirOutcomeLogged) {
        "of 262144 bytes", kNone},
       {"less free space than announced", no_room, Before::kNothing, {}, std::numeric_limits<qint64>::max(), 0, 0,
        Downloader::kFailed, "more bytes are needed but only", kNone},
+      {"announced size that fits only under the free-space floor", under_the_floor, Before::kNothing, {},
+       std::numeric_limits<qint64>::max(), 0, 0, Downloader::kFailed,
+       "error [RENOVIX:downloader]: Download failed, not enough space: the 268435456 more bytes of the package "
+       "would leave under ", kNone, 128 << 20},
       {"a write fails", Response::File(package), Before::kFullDevice, {}, 0, 0, 0, Downloader::kFailed,
        "error [RENOVIX:downloader]: Download failed, writing", kNone},
       {"a write fails: the system's reason", Response::File(package), Before::kFullDevice, {}, 0, 0, 0,

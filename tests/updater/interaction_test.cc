@@ -59,6 +59,46 @@ TEST(InteractionTest, PanelIsScaledOnceAndGrowsWithTheDescription) {
   }
 }
 
+// The line that says Update could not start is longer than the panel is wide at a
+// desk's fonts: it wraps, shows whole, and pushes the description and the buttons down;
+// the offer, shown again, is laid out as before.
+TEST(InteractionTest, FailureTextShowsInFullAndTheOfferComesBackAsItWas) {
+  for (const int lines : {0, 1, 8, 200}) {
+    SCOPED_TRACE(lines);
+    Interaction window;
+    UpdateDialogPage* page = window.update_dialog_page();
+    window.ShowUpdateDialog(lines == 0 ? QString() : Lines(lines));
+    const QRect offer_status = page->status_label()->geometry();
+    const QRect offer_panel = window.panel()->geometry();
+    const QRect offer_description = page->description_label()->geometry();
+    const QRect offer_update = page->update_button()->geometry();
+
+    window.ShowUpdateFailed();
+    QLabel* status = page->status_label();
+    EXPECT_EQ(status->text(), QStringLiteral("The update could not start, please try again later"));
+    // Every word inside the label, the label inside the panel and above the description.
+    const QRect text = status->fontMetrics().boundingRect(QRect(0, 0, status->width(), 10000),
+                                                          int(status->alignment()) | Qt::TextWordWrap, status->text());
+    EXPECT_LE(text.width(), status->width());
+    EXPECT_LE(text.height(), status->height());
+    EXPECT_GE(status->x(), 0);
+    EXPECT_LE(status->geometry().right(), window.panel()->width());
+    EXPECT_LE(status->geometry().bottom(), page->description_label()->y());
+    EXPECT_LE(page->description_label()->geometry().bottom(), page->update_button()->y());
+    EXPECT_EQ(page->cancel_button()->y(), page->update_button()->y());
+    EXPECT_LT(page->update_button()->geometry().bottom(), window.panel()->height());
+    EXPECT_EQ(window.stack()->size(), window.panel()->size());
+    EXPECT_LE(window.panel()->geometry().bottom(), window.height());
+
+    window.ShowUpdateDialog(lines == 0 ? QString() : Lines(lines));
+    EXPECT_EQ(page->status_label()->text(), QStringLiteral("Update is available"));
+    EXPECT_EQ(page->status_label()->geometry(), offer_status);
+    EXPECT_EQ(window.panel()->geometry(), offer_panel);
+    EXPECT_EQ(page->description_label()->geometry(), offer_description);
+    EXPECT_EQ(page->update_button()->geometry(), offer_update);
+  }
+}
+
 TEST(InteractionTest, CancelKeepsThePendingPackageAndUpdateHandsOver) {
   UpdaterSettings& settings = UpdaterSettings::Instance();
   settings.SetUpdateAtNextStartup(true);

@@ -1,7 +1,8 @@
 // A program built on utils::SingleApplication for the single-instance tests.
 //   single_application_helper <application name> stay     first instance: a minimised
-//       window as activation window; prints "ready", then "raised" whenever the window
-//       comes back from minimised; ends on end of input or after 30 s.
+//       window as activation window; prints "address <server address>" and "ready",
+//       then "raised" whenever the window comes back from minimised; ends on end of
+//       input or after 30 s.
 //   single_application_helper <application name> no-exit  built with the exit flag clear:
 //       ends with 3 when another instance runs, else 0.
 #include <unistd.h>
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     }
   });
   QTimer::singleShot(30000, &app, []() { QCoreApplication::exit(4); });
-  std::printf("ready\n");
+  std::printf("address %s\nready\n", qPrintable(app.server_address()));
   std::fflush(stdout);
   return app.exec();
 }

@@ -18,9 +18,13 @@
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include "utils/local_peer.h"
 
 namespace {
 
@@ -49,9 +53,11 @@ QString TestAppName(const char* what) {
 QString SocketPath(const QString& server_name) { return QDir(QDir::tempPath()).filePath(server_name); }
 
 // Runs the helper to its end and returns its exit code (-1000 when it hangs).
-int RunHelper(const QString& app_name, const char* mode) {
+int RunHelper(const QString& app_name, const char* mode,
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
   QProcess helper;
   helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  helper.setProcessEnvironment(environment);
   helper.start(QStringLiteral(SINGLE_APPLICATION_HELPER), {app_name, QString::fromLatin1(mode)});
   if (!helper.waitForFinished(kBoundMs)) {
     helper.kill();
@@ -113,7 +119,10 @@ TEST_F(SingleApplicationTest, ServerIsNamedPerUserAndOpenToThisUserOnly) {
   EXPECT_FALSE(app_->IsSecondInstance());
   EXPECT_EQ(app_->server_name(), TestAppName("First") + QStringLiteral("-%1").arg(::geteuid()));
   struct stat info {};
-  ASSERT_EQ(::stat(QFile::encodeName(SocketPath(app_->server_name())).constData(), &info), 0);
+  const QString address = app_->server_address();
+  ASSERT_EQ(::stat(QFile::encodeName(address.startsWith(QLatin1Char('/')) ? address : SocketPath(address)).constData(),
+                   &info),
+            0);
   EXPECT_TRUE(S_ISSOCK(info.st_mode));
   EXPECT_EQ(info.st_mode & 077, 0u) << std::oct << info.st_mode;
 }
@@ -257,6 +266,68 @@ TEST(SingleApplicationStaleTest, AnotherUsersServerUnderOurNameIsNotBelieved) {
   ::waitpid(squatter, &status, 0);
   ::close(ready[0]);
   QFile::remove(QFile::decodeName(path));
+}
+
+// A second start from another environment than the first (a desktop session, `sudo -u`,
+// `su`, cron: with or without XDG_RUNTIME_DIR, or with it pointing elsewhere) finds the
+// first and hands over. The user's "/run/user/<uid>" is made in a private folder that
+// stands for "/run" (CASTORA_RUN_FOLDER).
+TEST(SingleApplicationEnvironmentTest, SecondStartFromAnotherEnvironmentHandsOverToTheFirst) {
+  QTemporaryDir scratch;
+  ASSERT_TRUE(scratch.isValid());
+  const QString run = scratch.filePath(QStringLiteral("run"));
+  const QString no_run = scratch.filePath(QStringLiteral("no-run"));  // no "user/<uid>" in it
+  const QString run_user = QStringLiteral("%1/user/%2").arg(run).arg(::geteuid());
+  const QString elsewhere = scratch.filePath(QStringLiteral("elsewhere"));
+  for (const QString& folder : {run_user, elsewhere}) {
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+  }
+  ASSERT_TRUE(QDir().mkpath(no_run));
+  const QString unset;  // no XDG_RUNTIME_DIR
+  struct Case {
+    const char* what;
+    QString run_folder;
+    QString first_runtime;
+    QString second_runtime;
+    QString first_listens_in;  // empty: the temporary folder
+  };
+  const Case cases[] = {
+      {"session first, then without the variable", run, run_user, unset, run_user},
+      {"without the variable first, then a session", run, unset, run_user, run_user},
+      {"the variable points elsewhere", run, elsewhere, unset, run_user},
+      {"no /run/user/<uid>: without the variable first, then with it", no_run, unset, elsewhere, QString()},
+      {"no /run/user/<uid>: with the variable first, then without it", no_run, elsewhere, unset, elsewhere},
+  };
+  int row = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString app_name = TestAppName("Env") + QString::number(row++);
+    const auto environment_of = [&c](const QString& runtime) {
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert(QString::fromLatin1(utils::kRunFolderVariable), c.run_folder);
+      environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+      if (!runtime.isEmpty()) environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+      return environment;
+    };
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.setProcessEnvironment(environment_of(c.first_runtime));
+    first.start(QStringLiteral(SINGLE_APPLICATION_HELPER), {app_name, QStringLiteral("stay")});
+    const QString name = utils::SingleApplication::ServerNameFor(app_name);
+    const QString expected = c.first_listens_in.isEmpty() ? name : c.first_listens_in + QLatin1Char('/') + name;
+    ASSERT_TRUE(first.waitForReadyRead(kBoundMs) && first.canReadLine());
+    EXPECT_EQ(first.readLine().trimmed(), "address " + expected.toLocal8Bit());
+    ASSERT_TRUE(WaitForLine(first, "ready"));
+
+    EXPECT_EQ(RunHelper(app_name, "stay", environment_of(c.second_runtime)), 255);
+    EXPECT_TRUE(WaitForLine(first, "raised"));
+
+    first.closeWriteChannel();
+    if (!first.waitForFinished(kBoundMs)) first.kill();
+    first.waitForFinished(kBoundMs);
+    EXPECT_EQ(first.exitCode(), 0);
+  }
 }
 
 }  // namespace

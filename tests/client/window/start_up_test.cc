@@ -2,6 +2,7 @@
 // beside the helper that poses as the updater under the updater's name.
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "tests/platform/audio/pulse_test_server.h"
+#include "utils/local_peer.h"
 
 namespace {
 
@@ -40,6 +42,13 @@ class ClientRun {
   void Set(const QString& name, const QString& value) { env_.insert(name, value); }
   void Remove(const QString& name) { env_.remove(name); }
   QString UpdaterLogPath() const { return dir_.filePath(QStringLiteral("updater.log")); }
+  // A folder of the run's own with mode 0700 (made on the first call).
+  QString PrivateFolder(const QString& name) const {
+    const QString path = dir_.filePath(name);
+    QDir().mkpath(path);
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+    return path;
+  }
 
   void Start(QProcess& process) {
     process.setProcessEnvironment(env_);
@@ -187,27 +196,51 @@ TEST(StartUpTest, AnIgnoredSignalStaysIgnored) {
   EXPECT_EQ(client.exitCode(), 0);
 }
 
-// A second start of the same user ends at once with 255; the first runs on.
+// A second start of the same user ends at once with 255; the first runs on. So it does
+// when the second starts without XDG_RUNTIME_DIR (`sudo -u`, `su`, cron) while the
+// first's names the run's own runtime folder: with a /run/user/<uid> both meet there,
+// without one in the temporary folder, where the first listens as well.
 TEST(StartUpTest, SecondStartEndsWith255) {
-  ClientRun run;
-  run.Set(QStringLiteral("CASTORA_FAKE_UPDATER_SEND"), QStringLiteral("0"));
-  QProcess first;
-  run.Start(first);
-  // Up once the window (and so its Controller) exists.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        first.waitForReadyRead(100);
-        return first.peek(1 << 16).contains("controller: Construct");
-      },
-      30000));
-  QProcess second;
-  run.Start(second);
-  ASSERT_TRUE(second.waitForFinished(30000));
-  EXPECT_EQ(second.exitCode(), 255);
-  EXPECT_FALSE(second.readAllStandardOutput().contains("controller: Construct"));
-  EXPECT_EQ(first.state(), QProcess::Running);
-  first.kill();
-  first.waitForFinished(10000);
+  struct Case {
+    const char* what;
+    bool first_in_own_runtime;  // else XDG_RUNTIME_DIR is the temporary folder
+    bool second_without_runtime;
+    bool run_user;  // a /run/user/<uid> of the user's own
+  };
+  const Case cases[] = {
+      {"the same environment", false, false, false},
+      {"the second without XDG_RUNTIME_DIR, no /run/user/<uid>", true, true, false},
+      {"the second without XDG_RUNTIME_DIR, with /run/user/<uid>", true, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClientRun run;
+    run.Set(QStringLiteral("CASTORA_FAKE_UPDATER_SEND"), QStringLiteral("0"));
+    if (c.first_in_own_runtime) run.Set(QStringLiteral("XDG_RUNTIME_DIR"), run.PrivateFolder(QStringLiteral("runtime")));
+    if (c.run_user) {
+      run.PrivateFolder(QStringLiteral("run/user/%1").arg(::geteuid()));
+      run.Set(QString::fromLatin1(utils::kRunFolderVariable), run.PrivateFolder(QStringLiteral("run")));
+    }
+    QProcess first;
+    run.Start(first);
+    // Up once the window (and so its Controller) exists.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          first.waitForReadyRead(100);
+          return first.peek(1 << 16).contains("controller: Construct");
+        },
+        30000));
+    if (c.second_without_runtime) run.Remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    QProcess second;
+    run.Start(second);
+    if (!second.waitForFinished(30000)) second.kill();
+    EXPECT_EQ(second.exitCode(), 255);
+    EXPECT_FALSE(second.readAllStandardOutput().contains("controller: Construct"));
+    second.waitForFinished(10000);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(10000);
+  }
 }
 
 // The interface language follows the system's UI languages, in order; English when
