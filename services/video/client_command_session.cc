@@ -387,10 +387,14 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
           LOG_INFO("Start answered after it was called off, stopping");
           SendCommand(kCommandStop, nullptr);
         }
-      } else {
-        LOG_WARN_LIMITED("Start answer while no start is waiting, ignored");
+        return;
       }
-      return;
+      // A refusal (or an answer that cannot be read) still ends a running share, as
+      // it always has: the receiver may end what it shows at any time.
+      if (accepting || status == kStatusStopped) {
+        LOG_WARN_LIMITED("Start answer while no start is waiting, ignored");
+        return;
+      }
     }
     if (!accepting && cancelled_answers_ > 0) {
       // The answers carry nothing that tells which start they answer: a refusal may be
@@ -404,7 +408,7 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
       LOG_ERROR_LIMITED("DoStart Json Parse fail");
       // A start left waiting for an answer that never becomes valid would refuse both
       // start and stop for good.
-      status_ = kStatusStopped;
+      if (status_ == kStatusStartSent) status_ = kStatusStopped;
       code = kResultParseError;
     } else {
       LOG_INFO_LIMITED("Recv Start Message, result is {}", result);

@@ -117,6 +117,7 @@ class Listener : public crcp::ril::IServerListener, public testing_support::Even
   void OnStart() override { Add("start"); }
   void OnStop() override { Add("stop"); }
   void OnError(int code) override { Add("error " + std::to_string(code)); }
+
  public:
   Listener() : EventRecorder(kWait) {}
 };
@@ -346,7 +347,11 @@ TEST_F(ServiceSidesTest, ClosingTheSessionEndsTheServicesPart) {
   EXPECT_FALSE(input_->SetupConnection(session_id_, ""));
   EXPECT_EQ(info_->GetPeerProperties(session_id_).device_name, "");
 
-  // The touch of the share ended with its session, and the former peer is not heard.
+  // The touch of the share ended with its session (switched off once the session's
+  // worker has let go, just after the session left the store), and the former peer is
+  // not heard.
+  for (int i = 0; i < 500 && simulator_->IsEnabled(); ++i)
+    std::this_thread::sleep_for(milliseconds(10));
   EXPECT_FALSE(simulator_->IsEnabled());
   simulator_->SetEnabled(true);  // even were it on
   ASSERT_TRUE(remote_side_->SendInputEvents(wire::TouchFrame({{0, 5, 1000, 600}}, 12)));
