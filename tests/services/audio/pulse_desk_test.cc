@@ -2,6 +2,7 @@
 #include <opus.h>
 
 #include <cmath>
+#include <deque>
 #include <future>
 #include <map>
 #include <memory>
@@ -61,10 +62,27 @@ struct DeskCase {
   bool sound_after_act;   // packets reach the receiver (else none until the volume is touched)
   const char* output_after;
   bool muted_after;
+  SoundServer server = SoundServer::kPulseAudio;  // OnEachServer sets it
 };
 
 // A failing row is named, not dumped as bytes.
 void PrintTo(const DeskCase& c, std::ostream* os) { *os << c.name; }
+
+// Every row on each server a desk may run: PulseAudio's own, then PipeWire's PulseAudio
+// server, whose rows are named "PipeWire_" and the row's name.
+template <typename... Rows>
+auto OnEachServer(const Rows&... rows) {
+  static std::deque<std::string> names;  // the PipeWire rows' names, kept for the run
+  std::vector<DeskCase> all = {rows...};
+  for (const DeskCase& row : {rows...}) {
+    DeskCase on_pipewire = row;
+    on_pipewire.server = SoundServer::kPipeWire;
+    names.push_back(std::string("PipeWire_") + row.name);
+    on_pipewire.name = names.back().c_str();
+    all.push_back(on_pipewire);
+  }
+  return ::testing::ValuesIn(all);
+}
 
 // The receiver's level (RMS in dB of full scale) from packet `from` on, decoded in order.
 double ReceivedLevel(BlockCollector& packets, size_t from) {
@@ -95,6 +113,12 @@ double LevelFromNow(BlockCollector& packets) {
 
 class DeskShareTest : public SourcePulseLiveTest, public ::testing::WithParamInterface<DeskCase> {
  protected:
+  ServerSpec ServerToStart() const override {
+    ServerSpec spec;
+    spec.program = GetParam().server;
+    return spec;
+  }
+
   static std::vector<std::string> StandIns() {
     std::vector<std::string> found;
     for (const std::string& sink : QueryServer().sinks) {
@@ -271,7 +295,7 @@ TEST_P(DeskShareTest, SoundFollowsTheUsersOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Desk, DeskShareTest,
-    ::testing::Values(
+    OnEachServer(
         DeskCase{"UnmutedNothing", false, Headset::kNone, DeskAct::kNothing, true, kSpeaker, false},
         DeskCase{"UnmutedUnmute", false, Headset::kNone, DeskAct::kUnmute, true, kSpeaker, false},
         DeskCase{"UnmutedMute", false, Headset::kNone, DeskAct::kMute, true, kSpeaker, false},
