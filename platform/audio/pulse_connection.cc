@@ -235,7 +235,7 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
     stand_in_name_ = stand_in.name;
     record_token_ = token;
     synced_volume_ = level;
-    monitor_gain_ = StandInMonitorGain(level, monitor_after_volume_);
+    monitor_gain_ = StandInMonitorGain(level);
   }
   // Moved while the output is still the default, the streams stay on the stand-in when
   // the default changes later; streams that start meanwhile land on the new default and
@@ -317,7 +317,7 @@ AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
   SetFlatVolume(before.stand_in.index, before.stand_in.channels, level);
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
-    monitor_gain_ = StandInMonitorGain(level, monitor_after_volume_);
+    monitor_gain_ = StandInMonitorGain(level);
   }
   AudioResult r = SetDefaultSink(before.stand_in.name);
   ReturnCaughtStreamsLocked(sink.name);
@@ -355,7 +355,7 @@ void PulseConnection::SyncVolume() {
     {
       std::lock_guard<std::mutex> lock(alias_mutex_);
       synced_volume_ = level;
-      monitor_gain_ = StandInMonitorGain(level, monitor_after_volume_);
+      monitor_gain_ = StandInMonitorGain(level);
     }
     if (sync == VolumeSync::kNone) return;
     if (sync == VolumeSync::kStandInToOutput) {
@@ -532,7 +532,7 @@ AudioResult PulseConnection::RemoveLeftoverStandIns() {
     }
     if (output != nullptr) {
       std::string real;
-      if (RealDefaultSinkName(&real) == AudioResult::kOk && IsStandInName(real)) SetDefaultSink(output->name);
+      if (RealDefaultSinkName(&real) == AudioResult::kOk && real == left.name) SetDefaultSink(output->name);
       MoveInputs(left.index, output->index);
     }
     AudioResult u = UnloadModule(left.owner_module);
@@ -630,12 +630,7 @@ void PulseConnection::OnEvent(pa_context* c, pa_subscription_event_type_t t, uin
 
 void PulseConnection::OnServerInfoEvent(pa_context*, const pa_server_info* i, void* userdata) {
   auto* self = static_cast<PulseConnection*>(userdata);
-  if (i == nullptr) return;
-  if (i->server_name != nullptr) {
-    std::lock_guard<std::mutex> lock(self->alias_mutex_);
-    self->monitor_after_volume_ = MonitorAfterVolume(i->server_name);
-  }
-  if (i->default_sink_name == nullptr) return;
+  if (i == nullptr || i->default_sink_name == nullptr) return;
   std::string name = i->default_sink_name;
   {
     std::lock_guard<std::mutex> lock(self->alias_mutex_);

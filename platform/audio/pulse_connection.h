@@ -211,7 +211,6 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // The loudest channel both volumes had when last made equal, and the loopback's gain.
   pa_volume_t synced_volume_ = PA_VOLUME_NORM;
   float monitor_gain_ = 1.0f;
-  bool monitor_after_volume_ = true;
   // Streams caught from the output they were played on by name or moved to: stream
   // index to that output's name.
   std::map<uint32_t, std::string> stream_origin_;

@@ -29,12 +29,7 @@ VolumeSync DecideVolumeSync(pa_volume_t stand_in, pa_volume_t output, pa_volume_
   return VolumeSync::kNone;
 }
 
-bool MonitorAfterVolume(const std::string& server_name) {
-  return server_name.find("PipeWire") == std::string::npos;
-}
-
-float StandInMonitorGain(pa_volume_t stand_in, bool monitor_after_volume) {
-  if (!monitor_after_volume) return 1.0f;
+float StandInMonitorGain(pa_volume_t stand_in) {
   const double linear = pa_sw_volume_to_linear(stand_in);
   if (linear <= 0.0) return 0.0f;
   return static_cast<float>(1.0 / linear);

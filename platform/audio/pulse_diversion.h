@@ -24,9 +24,9 @@ namespace platform::audio {
 // output's volume (flat, at the loudest channel's), so that a desk's volume key steps
 // from the output's level and its indicator shows it. The two are kept equal both
 // ways: a change of the stand-in (a key) goes to the output, its balance kept, and a
-// change of the output goes to the stand-in. A server that applies a sink's volume to
-// its monitor has the capture's samples scaled back by the monitor gain, so that the
-// capture hears the stand-in as at full volume and scales by the output's volume itself.
+// change of the output goes to the stand-in. The monitor carries the stand-in's volume,
+// so the capture's samples are scaled back by the monitor gain: the capture hears the
+// stand-in as at full volume and scales by the output's volume itself.
 //
 // What a recovery needs. The stand-in's properties name the output it was loaded for,
 // and cannot change; the output the user has now is kept in a small file that the
@@ -40,14 +40,10 @@ namespace platform::audio {
 enum class VolumeSync { kNone, kStandInToOutput, kOutputToStandIn };
 VolumeSync DecideVolumeSync(pa_volume_t stand_in, pa_volume_t output, pa_volume_t synced);
 
-// Whether the server's monitors carry a sink's volume, by its name: PulseAudio's do,
-// those of PipeWire's PulseAudio server (which names itself "... (on PipeWire ...)")
-// are taken before the volume.
-bool MonitorAfterVolume(const std::string& server_name);
-
-// The factor that gives the stand-in's monitor back at full volume: 1 where the monitor
-// is taken before the volume, 0 for a stand-in at zero (nothing to give back).
-float StandInMonitorGain(pa_volume_t stand_in, bool monitor_after_volume);
+// The factor that gives the stand-in's monitor back at full volume (a monitor carries
+// its sink's volume, on PipeWire's PulseAudio server too); 0 for a stand-in at zero,
+// which has nothing to give back.
+float StandInMonitorGain(pa_volume_t stand_in);
 
 // The small file that says which output a stand-in stands in for now. Kept in the
 // user's runtime folder ($XDG_RUNTIME_DIR, else ~/.cache/castora), named by a token

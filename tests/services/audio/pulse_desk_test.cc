@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <deque>
 #include <future>
 #include <map>
 #include <memory>
@@ -44,7 +45,8 @@ constexpr double kKeyStep = 0.05;
 // share, still running, recovers as the next start would and goes on. The keys: three
 // steps down pressed quickly, one up, and one up on a desk that stops at 100 %. A player
 // told the headset plays there while the speaker's tone stops; a mixer moves every
-// stream to the headset.
+// stream to the headset. A restart is the server's (with a desk's restore modules
+// loaded) once the share has followed a pick of the USB output; the player starts again.
 enum class DeskAct {
   kNothing,
   kUnmute,
@@ -61,6 +63,7 @@ enum class DeskAct {
   kKeyUpOnADeskThatStopsAt100,
   kPlayOnTheHeadsetByName,
   kMoveTheToneToTheHeadset,
+  kPickTheUsbThenRestart,
 };
 
 // A headset plugged in before the share, with a state of its own.
@@ -77,10 +80,27 @@ struct DeskCase {
   double speaker_at = 1.0;          // the speaker's volume before the share
   double key_to = 0.0;              // the output's volume after the act's keys (0: none)
   const char* plays_apart = nullptr;  // an output the user's stream plays on, not sent
+  SoundServer server = SoundServer::kPulseAudio;  // OnEachServer sets it
 };
 
 // A failing row is named, not dumped as bytes.
 void PrintTo(const DeskCase& c, std::ostream* os) { *os << c.name; }
+
+// Every row on each server a desk may run: PulseAudio's own, then PipeWire's PulseAudio
+// server, whose rows are named "PipeWire_" and the row's name.
+template <typename... Rows>
+auto OnEachServer(const Rows&... rows) {
+  static std::deque<std::string> names;  // the PipeWire rows' names, kept for the run
+  std::vector<DeskCase> all = {rows...};
+  for (const DeskCase& row : {rows...}) {
+    DeskCase on_pipewire = row;
+    on_pipewire.server = SoundServer::kPipeWire;
+    names.push_back(std::string("PipeWire_") + row.name);
+    on_pipewire.name = names.back().c_str();
+    all.push_back(on_pipewire);
+  }
+  return ::testing::ValuesIn(all);
+}
 
 // The receiver's level (RMS in dB of full scale) from packet `from` on, decoded in order.
 double ReceivedLevel(BlockCollector& packets, size_t from) {
@@ -135,6 +155,13 @@ double LevelFromNow(BlockCollector& packets) {
 
 class DeskShareTest : public SourcePulseLiveTest, public ::testing::WithParamInterface<DeskCase> {
  protected:
+  ServerSpec ServerToStart() const override {
+    ServerSpec spec;
+    spec.program = GetParam().server;
+    spec.restore_modules = GetParam().act == DeskAct::kPickTheUsbThenRestart;
+    return spec;
+  }
+
   static std::vector<std::string> StandIns() {
     std::vector<std::string> found;
     for (const std::string& sink : QueryServer().sinks) {
@@ -245,6 +272,10 @@ class DeskShareTest : public SourcePulseLiveTest, public ::testing::WithParamInt
         ASSERT_TRUE((*named)->ok());
         break;
       case DeskAct::kMoveTheToneToTheHeadset: ASSERT_TRUE(UserMoveStreams(kHeadset)); break;
+      case DeskAct::kPickTheUsbThenRestart:
+        ASSERT_TRUE(UserSetDefault(kUsb));
+        ASSERT_TRUE(SoundFlows(*packets));
+        break;  // the restart is the fixture's
     }
   }
 
@@ -327,12 +358,21 @@ TEST_P(DeskShareTest, SoundFollowsTheUsersOutput) {
     if (!c.muted_at_start) {
       ASSERT_TRUE(packets.WaitFor(5, 20s));
     }
+    // The receiver's level follows the output's volume as a linear scale.
+    const double start_level = c.key_to != 0.0 ? LevelFromNow(packets) : 0.0;
     const auto acted = std::chrono::steady_clock::now();
     const size_t acted_at = packets.Count();
     Act(c.act, &packets, &player, &named);
+    if (c.act == DeskAct::kPickTheUsbThenRestart) {
+      std::string why;
+      ASSERT_TRUE(server_.Restart(&why)) << why;
+      player = std::make_unique<TonePlayer>();
+      ASSERT_TRUE(player->ok());
+    }
     if (c.key_to != 0.0) {
       ExpectVolumeDuringShare(c.output_after, c.key_to);
       key_level = LevelFromNow(packets);
+      EXPECT_NEAR(key_level, start_level + 20.0 * std::log10(c.key_to / c.speaker_at), 1.0);
     }
     if (c.act == DeskAct::kPickTheHeadset && !c.muted_at_start) {
       // No sound lost while the share follows the pick.
@@ -342,14 +382,15 @@ TEST_P(DeskShareTest, SoundFollowsTheUsersOutput) {
     }
     if (c.plays_apart != nullptr) {
       // The user's stream on the other output is not sent: once what was on its way
-      // has come, nothing more comes. A new stream on the default is sent.
+      // has come, nothing more comes. A new stream on the user's output is sent (named:
+      // a server that restores streams would put one of the same player on the headset).
       std::this_thread::sleep_for(500ms);
       const size_t count = packets.Count();
       std::this_thread::sleep_for(1500ms);
       EXPECT_EQ(packets.Count(), count);
       ExpectSpeakersSilent(c.plays_apart);
       if (!named) named = std::move(player);  // the tone the mixer moved plays on
-      player = std::make_unique<TonePlayer>();
+      player = std::make_unique<TonePlayer>(TonePlayer::Sound::kTone, kSpeaker);
       ASSERT_TRUE(player->ok());
     }
     if (c.sound_after_act) {
@@ -368,6 +409,9 @@ TEST_P(DeskShareTest, SoundFollowsTheUsersOutput) {
     EXPECT_GT(RecordPeak(std::string(c.plays_apart) + ".monitor", 300), 9000) << "after the share";
   }
 
+  // A new capture moves the default off the maker's USB device, so a second share
+  // would start on the speaker: the restart's row ends here.
+  if (c.act == DeskAct::kPickTheUsbThenRestart) return;
   if (c.key_to != 0.0) {
     ASSERT_TRUE(UserSetVolume(kSpeaker, c.key_to));
   }
@@ -394,7 +438,7 @@ TEST_P(DeskShareTest, SoundFollowsTheUsersOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Desk, DeskShareTest,
-    ::testing::Values(
+    OnEachServer(
         DeskCase{"UnmutedNothing", false, Headset::kNone, DeskAct::kNothing, true, kSpeaker, false},
         DeskCase{"UnmutedUnmute", false, Headset::kNone, DeskAct::kUnmute, true, kSpeaker, false},
         DeskCase{"UnmutedMute", false, Headset::kNone, DeskAct::kMute, true, kSpeaker, false},
@@ -430,7 +474,10 @@ INSTANTIATE_TEST_SUITE_P(
         DeskCase{"UnmutedPlayOnTheHeadsetByName", false, Headset::kUnmuted, DeskAct::kPlayOnTheHeadsetByName, true,
                  kSpeaker, false, 1.0, 0.0, kHeadset},
         DeskCase{"UnmutedMoveTheToneToTheHeadset", false, Headset::kUnmuted, DeskAct::kMoveTheToneToTheHeadset,
-                 true, kSpeaker, false, 1.0, 0.0, kHeadset}),
+                 true, kSpeaker, false, 1.0, 0.0, kHeadset},
+        // The server saved the stand-in as its default; the user's pick holds.
+        DeskCase{"UnmutedPickTheUsbThenRestart", false, Headset::kNone, DeskAct::kPickTheUsbThenRestart, true, kUsb,
+                 false}),
     [](const ::testing::TestParamInfo<DeskCase>& p) { return p.param.name; });
 
 }  // namespace
