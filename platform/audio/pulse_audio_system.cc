@@ -70,6 +70,8 @@ std::shared_ptr<PulseConnection> PulseAudioSystem::Connect(AudioResult* result) 
     std::vector<SinkInfo> there;
     if (connection->Sinks(lost_output, &there) == AudioResult::kOk && !there.empty()) {
       connection->SetDefaultEndpoint(lost_output);
+    } else {
+      connection->SetWantedOutput(lost_output);
     }
   }
   if (holds_ > 0) connection->SetHeld(true);

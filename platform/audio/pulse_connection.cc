@@ -92,6 +92,11 @@ std::string PulseConnection::DivertedOutput(std::string* record_token) {
   return diverted_sink_;
 }
 
+void PulseConnection::SetWantedOutput(const std::string& name) {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  wanted_output_ = name;
+}
+
 float PulseConnection::MonitorGain() {
   std::lock_guard<std::mutex> lock(alias_mutex_);
   return monitor_gain_;
@@ -249,6 +254,10 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
   // The loopback now records the stand-in's monitor.
   PostEndpointChanged();
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    if (!wanted_output_.empty()) PostWhileAlive(&PulseConnection::FollowDefault);
+  }
   return AudioResult::kOk;
 }
 
@@ -434,16 +443,30 @@ void PulseConnection::FollowDefault() {
   if (RealDefaultSinkName(&real) != AudioResult::kOk || Sinks(std::string(), &sinks) != AudioResult::kOk) return;
   // The user's output: the one just made the default, else the diverted one while it is
   // there, else (it went away) the first output left.
+  std::string wanted;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    wanted = wanted_output_;
+  }
   const SinkInfo* chosen = nullptr;
+  const SinkInfo* came = nullptr;
   const SinkInfo* still_there = nullptr;
   const SinkInfo* first = nullptr;
   for (const SinkInfo& s : sinks) {
     if (IsStandIn(s)) continue;
     if (s.name == real) chosen = &s;
+    if (!wanted.empty() && s.name == wanted) came = &s;
     if (s.index == now.output_index) still_there = &s;
     if (first == nullptr) first = &s;
   }
-  const SinkInfo* target = chosen != nullptr ? chosen : still_there != nullptr ? still_there : first;
+  if (chosen != nullptr || came != nullptr) {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    wanted_output_.clear();
+  }
+  const SinkInfo* target = chosen != nullptr  ? chosen
+                           : came != nullptr  ? came
+                           : still_there != nullptr ? still_there
+                                                    : first;
   if (target == nullptr) return;  // no output at all: the next one that comes is followed
   if (target->index == now.output_index && IsStandInName(real)) return;
   RetargetLocked(*target);

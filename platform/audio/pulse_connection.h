@@ -96,6 +96,10 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // The output diverted now (empty when none) and the token of its record: what a
   // connection that was lost leaves for the next one.
   std::string DivertedOutput(std::string* record_token);
+  // The output a lost connection had diverted, not (yet) there: while diverted, it is
+  // followed when it comes (a restarted server loads its outputs one by one), unless
+  // the user picks another one first.
+  void SetWantedOutput(const std::string& name);
   // The factor by which the loopback scales the stand-in's monitor (pulse_diversion.h).
   float MonitorGain();
 
@@ -208,6 +212,7 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   uint8_t stand_in_channels_ = 2;
   std::string stand_in_name_;
   std::string record_token_;
+  std::string wanted_output_;
   // The loudest channel both volumes had when last made equal, and the loopback's gain.
   pa_volume_t synced_volume_ = PA_VOLUME_NORM;
   float monitor_gain_ = 1.0f;
