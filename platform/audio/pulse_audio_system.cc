@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/audio/pulse_connection.h"
+#include "platform/audio/pulse_diversion.h"
 #include "platform/audio/pulse_loopback_stream.h"
 #include "platform/audio/pulse_notifier.h"
 #include "platform/audio/pulse_sink_info.h"
@@ -52,13 +53,27 @@ std::shared_ptr<PulseConnection> PulseAudioSystem::Connect(AudioResult* result) 
     *result = AudioResult::kOk;
     return connection_;
   }
-  connection_.reset();
+  // The output a lost connection had diverted: the user's, which a server that
+  // restarted meanwhile no longer knows (it saved the stand-in as its default).
+  std::string lost_token;
+  const std::string lost_output = connection_ != nullptr ? connection_->DivertedOutput(&lost_token) : std::string();
   auto connection = std::make_shared<PulseConnection>(notifier_);
   *result = connection->Open();
   if (*result != AudioResult::kOk) return nullptr;
+  connection_.reset();
   // A stand-in sink left behind by an earlier connection (or a killed run) would keep
   // the output silent.
   connection->RemoveLeftoverStandIns();
+  // Its record, should the stand-in have gone with the server.
+  if (!lost_token.empty()) DiversionRecord::Remove(lost_token);
+  if (holds_ > 0 && !lost_output.empty()) {
+    std::vector<SinkInfo> there;
+    if (connection->Sinks(lost_output, &there) == AudioResult::kOk && !there.empty()) {
+      connection->SetDefaultEndpoint(lost_output);
+    } else {
+      connection->SetWantedOutput(lost_output);
+    }
+  }
   if (holds_ > 0) connection->SetHeld(true);
   connection_ = connection;
   return connection_;
@@ -171,6 +186,11 @@ AudioResult PulseAudioSystem::OpenLoopback(std::unique_ptr<LoopbackStream>* stre
   if (!c) return r;
   pa_sample_spec spec = sink.spec;
   MixFormat format;
+  // A diverted output's sound is on the stand-in, recorded as float: its monitor is
+  // scaled back to full volume, and the capture scales by the output's volume itself.
+  std::string stand_in_monitor;
+  const bool diverted = c->DivertedMonitor(sink.name, &stand_in_monitor);
+  if (diverted) spec.format = PA_SAMPLE_FLOAT32LE;
   switch (spec.format) {
     case PA_SAMPLE_S16LE: format.type = SampleType::kInt16; break;
     case PA_SAMPLE_S24LE: format.type = SampleType::kInt24; break;
@@ -185,11 +205,7 @@ AudioResult PulseAudioSystem::OpenLoopback(std::unique_ptr<LoopbackStream>* stre
   spec.channels = static_cast<uint8_t>(std::min<uint32_t>(spec.channels, 8));
   format.sample_rate = spec.rate;
   format.channels = spec.channels;
-  // A diverted output's sound is on the stand-in sink, at full volume: the capture
-  // scales it by the output's volume itself.
-  std::string stand_in_monitor;
-  const bool diverted = c->DivertedMonitor(sink.name, &stand_in_monitor);
-  auto s = std::make_unique<PulseLoopbackStream>(c, format, diverted ? false : !sink.hw_volume);
+  auto s = std::make_unique<PulseLoopbackStream>(c, format, diverted ? false : !sink.hw_volume, diverted);
   r = s->Open(diverted ? stand_in_monitor : sink.monitor, spec);
   if (r != AudioResult::kOk) return r;
   *stream = std::move(s);

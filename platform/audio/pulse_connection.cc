@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "platform/audio/pulse_diversion.h"
+
 namespace platform::audio {
 
 namespace {
@@ -80,7 +82,24 @@ bool PulseConnection::IsDiverted(const std::string& sink) {
 
 PulseConnection::Diversion PulseConnection::CurrentDiversion() {
   std::lock_guard<std::mutex> lock(alias_mutex_);
-  return Diversion{diverted_sink_, StandIn{module_, stand_in_index_, stand_in_name_}};
+  return Diversion{diverted_sink_, diverted_index_, StandIn{module_, stand_in_index_, stand_in_name_, stand_in_channels_},
+                   record_token_};
+}
+
+std::string PulseConnection::DivertedOutput(std::string* record_token) {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  *record_token = record_token_;
+  return diverted_sink_;
+}
+
+void PulseConnection::SetWantedOutput(const std::string& name) {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  wanted_output_ = name;
+}
+
+float PulseConnection::MonitorGain() {
+  std::lock_guard<std::mutex> lock(alias_mutex_);
+  return monitor_gain_;
 }
 
 bool PulseConnection::DivertedMonitor(const std::string& sink, std::string* monitor) {
@@ -198,24 +217,35 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
     if (diverted_sink_ == sink.name) return AudioResult::kOk;
     diverted = !diverted_sink_.empty();
   }
-  // One stand-in at a time: a second one would be loaded beside it (numbered by the
-  // server) and left behind.
+  // One stand-in for the whole share.
   if (diverted) return RetargetLocked(sink);
+  // Recorded before the stand-in is there, so that whoever finds it finds the record.
+  const std::string token = DiversionRecord::NewToken();
+  DiversionRecord::Write(token, sink.name);
   StandIn stand_in;
-  AudioResult r = LoadStandIn(sink, &stand_in);
-  if (r != AudioResult::kOk) return r;
+  AudioResult r = LoadStandIn(sink, token, &stand_in);
+  if (r != AudioResult::kOk) {
+    DiversionRecord::Remove(token);
+    return r;
+  }
+  const pa_volume_t level = pa_cvolume_max(&sink.volume);
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_ = sink.name;
+    diverted_index_ = sink.index;
     diverted_volume_ = VolumeScalar(sink.volume);
     module_ = stand_in.module;
     stand_in_index_ = stand_in.index;
+    stand_in_channels_ = stand_in.channels;
     stand_in_name_ = stand_in.name;
+    record_token_ = token;
+    synced_volume_ = level;
+    monitor_gain_ = StandInMonitorGain(level);
   }
   // Moved while the output is still the default, the streams stay on the stand-in when
   // the default changes later; streams that start meanwhile land on the new default and
   // are caught from there.
-  CatchStreamsLocked();
+  CatchStreamsLocked(false);
   r = SetDefaultSink(stand_in.name);
   if (r != AudioResult::kOk) {
     UndivertLocked();
@@ -224,24 +254,30 @@ AudioResult PulseConnection::DivertLocked(const SinkInfo& sink) {
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
   // The loopback now records the stand-in's monitor.
   PostEndpointChanged();
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    if (!wanted_output_.empty()) PostWhileAlive(&PulseConnection::FollowDefault);
+  }
   return AudioResult::kOk;
 }
 
-AudioResult PulseConnection::LoadStandIn(const SinkInfo& sink, StandIn* stand_in) {
+AudioResult PulseConnection::LoadStandIn(const SinkInfo& sink, const std::string& token, StandIn* stand_in) {
   std::string properties = "device.description=Castora-muted-output";
   // Sink names are plain (letters, digits and a few marks), so a double-quoted value
   // inside the single-quoted argument needs no escaping; a name that would (none the
-  // server accepts) is left out, and a later recovery leaves the default to the server.
+  // server accepts) is left out, and a later recovery reads the record alone.
   if (sink.name.find_first_of("'\"\\ ") == std::string::npos) {
     properties += std::string(" ") + kDivertedFromProperty + "=\"" + sink.name + "\"";
   }
+  properties += std::string(" ") + kDivertedRecordProperty + "=\"" + token + "\"";
+  // Float, so that a monitor scaled back from a low volume loses nothing.
   const std::string args = std::string("sink_name=") + kMutedSinkName + " rate=" + std::to_string(sink.spec.rate) +
-                           " channels=" + std::to_string(sink.spec.channels) + " format=" +
-                           pa_sample_format_to_string(sink.spec.format) + " sink_properties='" + properties + "'";
+                           " channels=" + std::to_string(sink.spec.channels) + " format=float32le sink_properties='" +
+                           properties + "'";
   uint32_t module = PA_INVALID_INDEX;
   AudioResult r = LoadModule("module-null-sink", args, &module);
   if (r != AudioResult::kOk) return r;
-  // The server numbers the name while another stand-in still has it.
+  // Found by its module: a server may number the name, or not, while another sink has it.
   std::vector<SinkInfo> sinks;
   r = Sinks(std::string(), &sinks);
   const SinkInfo* loaded = nullptr;
@@ -256,101 +292,121 @@ AudioResult PulseConnection::LoadStandIn(const SinkInfo& sink, StandIn* stand_in
   stand_in->module = module;
   stand_in->index = loaded->index;
   stand_in->name = loaded->name;
+  stand_in->channels = loaded->spec.channels;
   // A server that restores a sink's state by its name may give the stand-in the mute
-  // or volume of an earlier one; the capture hears it only unmuted at full volume.
-  SetSinkMute(stand_in->name, false);
-  SetFullVolume(stand_in->name, loaded->spec.channels);
+  // or volume of an earlier one; it reads as the output.
+  Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+    return pa_context_set_sink_mute_by_index(ctx, stand_in->index, 0, done, holder);
+  });
+  SetFlatVolume(stand_in->index, stand_in->channels, pa_cvolume_max(&sink.volume));
   return AudioResult::kOk;
 }
 
-AudioResult PulseConnection::SetFullVolume(const std::string& name, uint8_t channels) {
-  pa_cvolume full;
-  pa_cvolume_set(&full, channels, PA_VOLUME_NORM);
+AudioResult PulseConnection::SetFlatVolume(uint32_t sink, uint8_t channels, pa_volume_t level) {
+  pa_cvolume flat;
+  pa_cvolume_set(&flat, channels, level);
   return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
-    return pa_context_set_sink_volume_by_name(ctx, name.c_str(), &full, done, holder);
+    return pa_context_set_sink_volume_by_index(ctx, sink, &flat, done, holder);
   });
 }
 
 AudioResult PulseConnection::RetargetLocked(const SinkInfo& sink) {
   const Diversion before = CurrentDiversion();
-  // The stand-in names the output it stands in for, so that a run that ends without
-  // unmuting gives the default back to the output the user has by then: another output
-  // gets a stand-in of its own, which takes over the streams. Should it not load, the
-  // first one stays (and still names the output it was made for).
-  StandIn next;
-  const bool swap = sink.name != before.output && LoadStandIn(sink, &next) == AudioResult::kOk;
-  std::string stand_in_name;
+  // The record first: a run that ends from here on gives the default to this output.
+  if (sink.name != before.output) DiversionRecord::Write(before.token, sink.name);
+  const pa_volume_t level = pa_cvolume_max(&sink.volume);
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_ = sink.name;
+    diverted_index_ = sink.index;
     diverted_volume_ = VolumeScalar(sink.volume);
-    if (swap) {
-      module_ = next.module;
-      stand_in_index_ = next.index;
-      stand_in_name_ = next.name;
-    }
-    stand_in_name = stand_in_name_;
+    synced_volume_ = level;
   }
-  // The default first, so that what is left on the old stand-in when it goes lands on
-  // the new one.
-  AudioResult r = SetDefaultSink(stand_in_name);
-  if (swap) MoveInputs(before.stand_in.index, stand_in_name);
-  CatchStreamsLocked();
-  if (swap) UnloadModule(before.stand_in.module);
+  // The desk shows, and its keys step from, the new output's volume.
+  SetFlatVolume(before.stand_in.index, before.stand_in.channels, level);
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    monitor_gain_ = StandInMonitorGain(level);
+  }
+  AudioResult r = SetDefaultSink(before.stand_in.name);
+  ReturnCaughtStreamsLocked(sink.name);
+  CatchStreamsLocked(true);
   notifier_->Post(PulseEvent{true, sink.name, true, VolumeScalar(sink.volume)});
   PostEndpointChanged();
   return r;
 }
 
-void PulseConnection::TakeKeyVolume() {
+void PulseConnection::SyncVolume() {
   std::lock_guard<std::mutex> op(divert_op_mutex_);
   const Diversion now = CurrentDiversion();
-  const std::string& diverted = now.output;
-  const std::string& stand_in_name = now.stand_in.name;
-  if (diverted.empty()) return;
-  std::vector<SinkInfo> stand_in;
-  std::vector<SinkInfo> output;
-  if (Sinks(stand_in_name, &stand_in) != AudioResult::kOk || stand_in.empty() ||
-      Sinks(diverted, &output) != AudioResult::kOk || output.empty()) {
-    return;
+  if (now.output.empty()) return;
+  // A key pressed while this runs is compared by the loop thread with the level stored
+  // before it is set; one that comes between the read and the store is seen by the
+  // next round, which reads both again. Bounded: a desk that keeps changing both gets
+  // a task for each change anyway.
+  for (int round = 0; round < 4; ++round) {
+    std::vector<SinkInfo> stand_in;
+    std::vector<SinkInfo> output;
+    if (SinkAt(now.stand_in.index, &stand_in) != AudioResult::kOk || stand_in.empty() ||
+        SinkAt(now.output_index, &output) != AudioResult::kOk || output.empty()) {
+      return;
+    }
+    const pa_volume_t key = pa_cvolume_max(&stand_in.front().volume);
+    const pa_volume_t own = pa_cvolume_max(&output.front().volume);
+    pa_volume_t synced;
+    {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      synced = synced_volume_;
+    }
+    const VolumeSync sync = DecideVolumeSync(key, own, synced);
+    if (sync == VolumeSync::kNone && key != own) return;
+    const pa_volume_t level = sync == VolumeSync::kOutputToStandIn ? own : key;
+    {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      synced_volume_ = level;
+      monitor_gain_ = StandInMonitorGain(level);
+    }
+    if (sync == VolumeSync::kNone) return;
+    if (sync == VolumeSync::kStandInToOutput) {
+      // The output's channels scaled together, so that its balance stays.
+      pa_cvolume volume = output.front().volume;
+      pa_cvolume_scale(&volume, key);
+      Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
+        return pa_context_set_sink_volume_by_index(ctx, now.output_index, &volume, done, holder);
+      });
+    } else {
+      SetFlatVolume(now.stand_in.index, now.stand_in.channels, own);
+    }
   }
-  const pa_volume_t key = pa_cvolume_max(&stand_in.front().volume);
-  if (key == PA_VOLUME_NORM) return;
-  // The output takes the key's volume, its balance kept, and the capture scales by it
-  // as it does by the volume an output has at the start.
-  pa_cvolume volume = output.front().volume;
-  pa_cvolume_scale(&volume, key);
-  Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
-    return pa_context_set_sink_volume_by_name(ctx, diverted.c_str(), &volume, done, holder);
-  });
-  SetFullVolume(stand_in_name, stand_in.front().spec.channels);
 }
 
 AudioResult PulseConnection::UndivertLocked() {
   const Diversion now = CurrentDiversion();
   const std::string& sink = now.output;
   if (sink.empty()) return AudioResult::kOk;
+  const uint32_t stand_in = now.stand_in.index;
+  // The stand-in's streams as they are before the default goes back, which moves those
+  // that follow it.
+  std::vector<std::pair<uint32_t, uint32_t>> inputs;
+  if (stand_in == PA_INVALID_INDEX || SinkInputs(&inputs) != AudioResult::kOk) inputs.clear();
   std::string real;
   if (RealDefaultSinkName(&real) == AudioResult::kOk && IsStandInName(real)) SetDefaultSink(sink);
-  // Moved to the default, the streams follow the default again as before; one caught
-  // from an output it was played on by name goes back there while it is plugged in.
+  // Each goes to the output (moved to the default, it follows the default again), or
+  // one caught from the output it was played on by name back there while it is plugged in.
   std::map<uint32_t, std::string> origin;
-  const uint32_t stand_in = now.stand_in.index;
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     origin.swap(stream_origin_);
   }
   std::vector<SinkInfo> outputs;
-  std::vector<std::pair<uint32_t, uint32_t>> inputs;
-  if (stand_in != PA_INVALID_INDEX && Sinks(std::string(), &outputs) == AudioResult::kOk &&
-      SinkInputs(&inputs) == AudioResult::kOk) {
+  if (!inputs.empty() && Sinks(std::string(), &outputs) == AudioResult::kOk) {
     for (const auto& input : inputs) {
       if (input.second != stand_in) continue;
-      std::string to = sink;
+      uint32_t to = now.output_index;
       auto it = origin.find(input.first);
       if (it != origin.end()) {
         for (const SinkInfo& s : outputs) {
-          if (!IsStandIn(s) && s.name == it->second) to = it->second;
+          if (!IsStandIn(s) && s.name == it->second) to = s.index;
         }
       }
       MoveInput(input.first, to);
@@ -358,12 +414,16 @@ AudioResult PulseConnection::UndivertLocked() {
   }
   // Unloading moves whatever is left on the null sink to the default.
   AudioResult r = UnloadModule(now.stand_in.module);
+  DiversionRecord::Remove(now.token);
   {
     std::lock_guard<std::mutex> lock(alias_mutex_);
     diverted_sink_.clear();
+    diverted_index_ = PA_INVALID_INDEX;
     module_ = PA_INVALID_INDEX;
     stand_in_index_ = PA_INVALID_INDEX;
     stand_in_name_.clear();
+    record_token_.clear();
+    monitor_gain_ = 1.0f;
   }
   std::vector<SinkInfo> restored;
   if (Sinks(sink, &restored) == AudioResult::kOk && !restored.empty()) {
@@ -383,18 +443,32 @@ void PulseConnection::FollowDefault() {
   if (RealDefaultSinkName(&real) != AudioResult::kOk || Sinks(std::string(), &sinks) != AudioResult::kOk) return;
   // The user's output: the one just made the default, else the diverted one while it is
   // there, else (it went away) the first output left.
+  std::string wanted;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    wanted = wanted_output_;
+  }
   const SinkInfo* chosen = nullptr;
+  const SinkInfo* came = nullptr;
   const SinkInfo* still_there = nullptr;
   const SinkInfo* first = nullptr;
   for (const SinkInfo& s : sinks) {
     if (IsStandIn(s)) continue;
     if (s.name == real) chosen = &s;
-    if (s.name == diverted) still_there = &s;
+    if (!wanted.empty() && s.name == wanted) came = &s;
+    if (s.index == now.output_index) still_there = &s;
     if (first == nullptr) first = &s;
   }
-  const SinkInfo* target = chosen != nullptr ? chosen : still_there != nullptr ? still_there : first;
+  if (chosen != nullptr || came != nullptr) {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    wanted_output_.clear();
+  }
+  const SinkInfo* target = chosen != nullptr  ? chosen
+                           : came != nullptr  ? came
+                           : still_there != nullptr ? still_there
+                                                    : first;
   if (target == nullptr) return;  // no output at all: the next one that comes is followed
-  if (target->name == diverted && real == now.stand_in.name) return;
+  if (target->index == now.output_index && IsStandInName(real)) return;
   RetargetLocked(*target);
 }
 
@@ -407,31 +481,53 @@ void PulseConnection::PostWhileAlive(void (PulseConnection::*task)()) {
   });
 }
 
-void PulseConnection::CatchStreamsLocked() {
+void PulseConnection::CatchStreamsLocked(bool remember) {
   const Diversion now = CurrentDiversion();
-  const std::string& diverted = now.output;
-  if (diverted.empty() || now.stand_in.index == PA_INVALID_INDEX) return;
+  if (now.output.empty() || now.stand_in.index == PA_INVALID_INDEX) return;
+  std::vector<std::pair<uint32_t, uint32_t>> inputs;
+  if (SinkInputs(&inputs) != AudioResult::kOk) return;
+  // Only the user's output is muted: streams of other outputs play on there.
+  for (const auto& input : inputs) {
+    if (input.second != now.output_index) continue;
+    if (remember) {
+      std::lock_guard<std::mutex> lock(alias_mutex_);
+      stream_origin_[input.first] = now.output;
+    }
+    MoveInput(input.first, now.stand_in.index);
+  }
+}
+
+void PulseConnection::ReturnCaughtStreamsLocked(const std::string& output) {
+  const Diversion now = CurrentDiversion();
+  std::map<uint32_t, std::string> elsewhere;
+  {
+    std::lock_guard<std::mutex> lock(alias_mutex_);
+    for (auto it = stream_origin_.begin(); it != stream_origin_.end();) {
+      if (it->second == output) {
+        ++it;
+        continue;
+      }
+      elsewhere.insert(*it);
+      it = stream_origin_.erase(it);
+    }
+  }
+  if (elsewhere.empty()) return;
   std::vector<SinkInfo> sinks;
   std::vector<std::pair<uint32_t, uint32_t>> inputs;
   if (Sinks(std::string(), &sinks) != AudioResult::kOk || SinkInputs(&inputs) != AudioResult::kOk) return;
   for (const auto& input : inputs) {
-    const SinkInfo* on = nullptr;
+    auto it = elsewhere.find(input.first);
+    // Only from the stand-in: one the user has moved on meanwhile stays where it is.
+    if (it == elsewhere.end() || input.second != now.stand_in.index) continue;
     for (const SinkInfo& s : sinks) {
-      if (s.index == input.second) on = &s;
+      if (!IsStandIn(s) && s.name == it->second) MoveInput(input.first, s.index);
     }
-    // Streams of a stand-in, or of nothing (being moved), are left alone.
-    if (on == nullptr || IsStandIn(*on)) continue;
-    if (on->name != diverted) {
-      std::lock_guard<std::mutex> lock(alias_mutex_);
-      stream_origin_[input.first] = on->name;
-    }
-    MoveInput(input.first, now.stand_in.name);
   }
 }
 
 void PulseConnection::CatchStreams() {
   std::lock_guard<std::mutex> op(divert_op_mutex_);
-  CatchStreamsLocked();
+  CatchStreamsLocked(true);
 }
 
 void PulseConnection::PostEndpointChanged() { notifier_->Post(PulseEvent{false, std::string(), false, 1.0f}); }
@@ -448,17 +544,23 @@ AudioResult PulseConnection::RemoveLeftoverStandIns() {
   }
   for (const SinkInfo& left : sinks) {
     if (!IsStandIn(left) || (ours != PA_INVALID_INDEX && left.owner_module == ours)) continue;
-    bool output_there = false;
-    for (const SinkInfo& s : sinks) {
-      if (!IsStandIn(s) && s.name == left.diverted_from) output_there = true;
+    // The output it stood in for last, by its record, else the one it was loaded for.
+    std::string recorded;
+    const bool has_record = DiversionRecord::Read(left.diverted_record, &recorded);
+    const SinkInfo* output = nullptr;
+    for (const std::string& name : {has_record ? recorded : std::string(), left.diverted_from}) {
+      for (const SinkInfo& s : sinks) {
+        if (output == nullptr && !name.empty() && !IsStandIn(s) && s.name == name) output = &s;
+      }
     }
-    if (output_there) {
+    if (output != nullptr) {
       std::string real;
-      if (RealDefaultSinkName(&real) == AudioResult::kOk && real == left.name) SetDefaultSink(left.diverted_from);
-      MoveInputs(left.index, left.diverted_from);
+      if (RealDefaultSinkName(&real) == AudioResult::kOk && real == left.name) SetDefaultSink(output->name);
+      MoveInputs(left.index, output->index);
     }
     AudioResult u = UnloadModule(left.owner_module);
     if (u != AudioResult::kOk) r = u;
+    DiversionRecord::Remove(left.diverted_record);
   }
   return r;
 }
@@ -484,13 +586,21 @@ AudioResult PulseConnection::SinkInputs(std::vector<std::pair<uint32_t, uint32_t
       inputs);
 }
 
-AudioResult PulseConnection::MoveInput(uint32_t input, const std::string& to) {
+AudioResult PulseConnection::MoveInput(uint32_t input, uint32_t to) {
+  if (to == PA_INVALID_INDEX) return AudioResult::kFailed;
   return Call([&](pa_context* ctx, pa_context_success_cb_t done, void* holder) {
-    return pa_context_move_sink_input_by_name(ctx, input, to.c_str(), done, holder);
+    return pa_context_move_sink_input_by_index(ctx, input, to, done, holder);
   });
 }
 
-AudioResult PulseConnection::MoveInputs(uint32_t from, const std::string& to) {
+AudioResult PulseConnection::SinkAt(uint32_t index, std::vector<SinkInfo>* sinks) {
+  if (index == PA_INVALID_INDEX) return AudioResult::kFailed;
+  return Ask<std::vector<SinkInfo>>(
+      [&](pa_context* ctx, void* holder) { return pa_context_get_sink_info_by_index(ctx, index, &OnPulseSinkInfo, holder); },
+      sinks);
+}
+
+AudioResult PulseConnection::MoveInputs(uint32_t from, uint32_t to) {
   std::vector<std::pair<uint32_t, uint32_t>> inputs;
   AudioResult r = SinkInputs(&inputs);
   if (r != AudioResult::kOk) return r;
@@ -576,13 +686,19 @@ void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol,
   std::string diverted;
   float diverted_volume;
   bool stand_in;
+  bool out_of_sync;
   {
     std::lock_guard<std::mutex> lock(self->alias_mutex_);
     diverted = self->diverted_sink_;
-    stand_in = self->module_ != PA_INVALID_INDEX && i->owner_module == self->module_;
-    if (!stand_in && i->name == diverted) self->diverted_volume_ = now.second;
+    stand_in = self->stand_in_index_ != PA_INVALID_INDEX && i->index == self->stand_in_index_;
+    const bool output = !diverted.empty() && i->index == self->diverted_index_;
+    if (output) self->diverted_volume_ = now.second;
     diverted_volume = self->diverted_volume_;
+    out_of_sync = (stand_in || output) && pa_cvolume_max(&i->volume) != self->synced_volume_;
   }
+  // A volume key on the stand-in goes to the output, a change of the output to the
+  // stand-in (pulse_diversion.h).
+  if (out_of_sync) self->PostWhileAlive(&PulseConnection::SyncVolume);
   if (stand_in) {
     if (diverted.empty()) return;
     // The stand-in is the server's default, so a desk's mute key mutes it; muted it
@@ -591,15 +707,12 @@ void PulseConnection::OnSinkEvent(pa_context* c, const pa_sink_info* i, int eol,
     if (now.first) {
       Unref(pa_context_set_sink_mute_by_index(c, i->index, 0, nullptr, nullptr));
     }
-    // A volume key would scale what the capture hears by the server's curve; the
-    // output takes the key's volume instead and the stand-in goes back to full.
-    if (pa_cvolume_max(&i->volume) != PA_VOLUME_NORM) self->PostWhileAlive(&PulseConnection::TakeKeyVolume);
     if (!first && (now.first || now.second != before.second)) {
       self->notifier_->Post(PulseEvent{true, diverted, true, diverted_volume});
     }
     return;
   }
-  // Another stand-in: one that is taking over from ours, or one left by an earlier run.
+  // Another stand-in: one left by an earlier run.
   if (IsStandInName(i->name)) return;
   if (first) {
     // A new output; perhaps the first one again after the diverted one went away.
@@ -615,7 +728,8 @@ void PulseConnection::OnSinkInputEvent(pa_context*, const pa_sink_input_info* i,
   if (eol != 0 || i == nullptr || i->sink == PA_INVALID_INDEX) return;
   {
     std::lock_guard<std::mutex> lock(self->alias_mutex_);
-    if (self->diverted_sink_.empty() || i->sink == self->stand_in_index_) return;
+    // Only a stream on the user's output is caught.
+    if (self->diverted_sink_.empty() || i->sink != self->diverted_index_) return;
   }
   self->PostWhileAlive(&PulseConnection::CatchStreams);
 }

@@ -24,24 +24,19 @@ namespace platform::audio {
 //
 // The diversion. A sink's monitor is taken after the sink's mute, so muting an output
 // the ordinary way would silence the capture too. While a capture holds the connection
-// (SetHeld), muting the output instead moves its streams to a null sink of the same
-// format (the stand-in), which becomes the server's default so that new streams land
-// there as well: nothing reaches the speakers, and the loopback records the stand-in's
-// monitor. Through this class the output stays the default endpoint and reads as muted;
-// the stand-in is never listed and never the endpoint. The diversion belongs to the
-// user's output, whichever that is: when the user picks another output or the diverted
-// one goes away, the diversion moves to the new one (it is muted the same way), and a
-// stand-in that names the new output takes over, so that a recovery after a kill gives
-// the default back to the output the user had last. The stand-in itself is kept unmuted
-// at full volume, since it is what the capture hears; a mute or volume change of it (a
-// desk's keys act on the server's default) counts as a touch of the output's control,
-// and a volume key's volume goes to the output, by which the capture scales. Streams
-// that play on any of the user's outputs while diverted, named or moved there in a
-// mixer, are caught onto the stand-in as they come; one named for an output other than
-// the diverted one goes back to it at the end. Unmuting, or the capture letting go
-// while the output is still muted, gives the output its streams and the default back
-// and removes the stand-in; in the second case the output is muted the ordinary way
-// first.
+// (SetHeld), muting the output instead moves its streams to a null sink (the stand-in),
+// which becomes the server's default so that new streams land there as well: nothing
+// reaches the speakers, and the loopback records the stand-in's monitor. Through this
+// class the output stays the default endpoint and reads as muted; the stand-in is never
+// listed and never the endpoint. The diversion belongs to the user's output, whichever
+// that is: when the user picks another output or the diverted one goes away, the
+// diversion moves to the new one (it is muted the same way), with the same stand-in.
+// The stand-in is kept unmuted (a desk's mute key acts on the server's default; it
+// counts as a touch of the output's control). What is moved, caught and given back,
+// how the two volumes are kept equal, and what a recovery after a kill reads, is the
+// policy of pulse_diversion.h. Unmuting, or the capture letting go while the output is
+// still muted, gives the output its streams and the default back and removes the
+// stand-in; in the second case the output is muted the ordinary way first.
 class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
  public:
   explicit PulseConnection(std::shared_ptr<PulseNotifier> notifier) : notifier_(std::move(notifier)) {}
@@ -98,6 +93,16 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // unplugged meanwhile) the server moves the streams to whatever it makes the default.
   AudioResult RemoveLeftoverStandIns();
 
+  // The output diverted now (empty when none) and the token of its record: what a
+  // connection that was lost leaves for the next one.
+  std::string DivertedOutput(std::string* record_token);
+  // The output a lost connection had diverted, not (yet) there: while diverted, it is
+  // followed when it comes (a restarted server loads its outputs one by one), unless
+  // the user picks another one first.
+  void SetWantedOutput(const std::string& name);
+  // The factor by which the loopback scales the stand-in's monitor (pulse_diversion.h).
+  float MonitorGain();
+
   pa_context* context() { return context_; }
   pa_threaded_mainloop* loop() { return loop_; }
 
@@ -134,30 +139,34 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
     uint32_t module = PA_INVALID_INDEX;
     uint32_t index = PA_INVALID_INDEX;
     std::string name;
+    uint8_t channels = 2;
   };
   // The diverted output (empty when none) and its stand-in, as they are now.
   struct Diversion {
     std::string output;
+    uint32_t output_index = PA_INVALID_INDEX;
     StandIn stand_in;
+    std::string token;
   };
   Diversion CurrentDiversion();
 
   // With divert_op_mutex_ held.
   AudioResult DivertLocked(const SinkInfo& sink);
   AudioResult RetargetLocked(const SinkInfo& sink);
-  // Loads a stand-in for the output, unmuted at full volume.
-  AudioResult LoadStandIn(const SinkInfo& sink, StandIn* stand_in);
-  AudioResult SetFullVolume(const std::string& name, uint8_t channels);
+  // Loads a stand-in for the output, unmuted at the output's volume, naming the record.
+  AudioResult LoadStandIn(const SinkInfo& sink, const std::string& token, StandIn* stand_in);
+  AudioResult SetFlatVolume(uint32_t sink, uint8_t channels, pa_volume_t level);
   AudioResult UndivertLocked();
-  // Moves every stream that plays on one of the user's outputs onto the stand-in; a
-  // stream played on an output other than the diverted one by name remembers it, so
-  // that it goes back there at the end.
-  void CatchStreamsLocked();
+  // Moves every stream that plays on the diverted output onto the stand-in; `remember`
+  // makes each remember that output (it was played there by name or moved there).
+  void CatchStreamsLocked(bool remember);
+  // Streams caught from an output that is no longer the diverted one go back to it.
+  void ReturnCaughtStreamsLocked(const std::string& output);
   // Notifier thread: after the server's default changed or a sink came or went while
   // diverted, the diversion moves to the user's output as it is now.
   void FollowDefault();
-  // Notifier thread: a volume key moved the stand-in's volume while diverted.
-  void TakeKeyVolume();
+  // Notifier thread: the stand-in's or the output's volume changed while diverted.
+  void SyncVolume();
   void CatchStreams();
   // Runs the task on the notifier's thread while the connection lives and is alive.
   void PostWhileAlive(void (PulseConnection::*task)());
@@ -167,9 +176,11 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   AudioResult SetSinkMute(const std::string& name, bool muted);
   AudioResult LoadModule(const std::string& name, const std::string& args, uint32_t* index);
   AudioResult UnloadModule(uint32_t index);
-  // Moves every stream playing on the sink of that index to the named sink.
-  AudioResult MoveInputs(uint32_t from, const std::string& to);
-  AudioResult MoveInput(uint32_t input, const std::string& to);
+  // The sink of that index (none when it is gone).
+  AudioResult SinkAt(uint32_t index, std::vector<SinkInfo>* sinks);
+  // Moves every stream playing on the sink of index `from` to the sink of index `to`.
+  AudioResult MoveInputs(uint32_t from, uint32_t to);
+  AudioResult MoveInput(uint32_t input, uint32_t to);
   // (stream index, sink index) of every stream that plays.
   AudioResult SinkInputs(std::vector<std::pair<uint32_t, uint32_t>>* inputs);
 
@@ -194,11 +205,19 @@ class PulseConnection : public std::enable_shared_from_this<PulseConnection> {
   // thread too.
   std::mutex alias_mutex_;
   std::string diverted_sink_;
+  uint32_t diverted_index_ = PA_INVALID_INDEX;
   float diverted_volume_ = 1.0f;
   uint32_t module_ = PA_INVALID_INDEX;
   uint32_t stand_in_index_ = PA_INVALID_INDEX;
-  std::string stand_in_name_;  // numbered by the server while another one has the name
-  // Streams caught on an output other than the diverted one: stream index to output.
+  uint8_t stand_in_channels_ = 2;
+  std::string stand_in_name_;
+  std::string record_token_;
+  std::string wanted_output_;
+  // The loudest channel both volumes had when last made equal, and the loopback's gain.
+  pa_volume_t synced_volume_ = PA_VOLUME_NORM;
+  float monitor_gain_ = 1.0f;
+  // Streams caught from the output they were played on by name or moved to: stream
+  // index to that output's name.
   std::map<uint32_t, std::string> stream_origin_;
   // Loop thread only.
   bool have_default_ = false;

@@ -1,6 +1,7 @@
 #include "platform/audio/pulse_loopback_stream.h"
 
 #include <chrono>
+#include <cstring>
 
 namespace platform::audio {
 
@@ -72,6 +73,16 @@ ReadResult PulseLoopbackStream::ReadPacket(CapturePacket* packet) {
                                                         packet->frames * align, format_.type);
   if (data != nullptr) {
     buffer_.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + packet->frames * align);
+    const float gain = on_stand_in_ ? connection_->MonitorGain() : 1.0f;
+    if (gain != 1.0f) {
+      const size_t count = buffer_.size() / sizeof(float);
+      for (size_t n = 0; n < count; ++n) {
+        float sample;
+        std::memcpy(&sample, buffer_.data() + n * sizeof(float), sizeof sample);
+        sample *= gain;
+        std::memcpy(buffer_.data() + n * sizeof(float), &sample, sizeof sample);
+      }
+    }
     packet->data = buffer_.data();
   } else {
     packet->data = nullptr;

@@ -13,11 +13,17 @@
 
 namespace platform::audio {
 
-// A record stream on a sink's monitor source, in the format given.
+// A record stream on a sink's monitor source, in the format given. On the stand-in's
+// monitor (float), each packet is scaled by the connection's monitor gain, which gives
+// it back at full volume.
 class PulseLoopbackStream : public LoopbackStream {
  public:
-  PulseLoopbackStream(std::shared_ptr<PulseConnection> connection, const MixFormat& format, bool applies_volume)
-      : connection_(std::move(connection)), format_(format), applies_volume_(applies_volume) {}
+  PulseLoopbackStream(std::shared_ptr<PulseConnection> connection, const MixFormat& format, bool applies_volume,
+                      bool on_stand_in)
+      : connection_(std::move(connection)),
+        format_(format),
+        applies_volume_(applies_volume),
+        on_stand_in_(on_stand_in && format.type == SampleType::kFloat32) {}
   ~PulseLoopbackStream() override;
 
   AudioResult Open(const std::string& monitor, const pa_sample_spec& spec);
@@ -36,6 +42,7 @@ class PulseLoopbackStream : public LoopbackStream {
   std::shared_ptr<PulseConnection> connection_;
   MixFormat format_;
   bool applies_volume_;
+  bool on_stand_in_;
   pa_stream* stream_ = nullptr;
   std::vector<uint8_t> buffer_;
   std::mutex mutex_;

@@ -47,6 +47,8 @@ SinkInfo FromPa(const pa_sink_info* i) {
   s.owner_module = i->owner_module;
   const char* diverted_from = pa_proplist_gets(i->proplist, kDivertedFromProperty);
   if (diverted_from != nullptr) s.diverted_from = diverted_from;
+  const char* diverted_record = pa_proplist_gets(i->proplist, kDivertedRecordProperty);
+  if (diverted_record != nullptr) s.diverted_record = diverted_record;
   return s;
 }
 

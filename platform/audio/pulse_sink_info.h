@@ -12,6 +12,8 @@ inline constexpr const char* kMutedSinkName = "castora_muted_output";
 // The stand-in carries the name of the output it stands in for, so that whoever finds it
 // left behind (a run that was killed) can give that output its streams and the default.
 inline constexpr const char* kDivertedFromProperty = "castora.diverted_from";
+// The token of the record that names the output it stands in for now (DiversionRecord).
+inline constexpr const char* kDivertedRecordProperty = "castora.diverted_record";
 
 // What the sound system needs of one of the server's sinks.
 struct SinkInfo {
@@ -24,7 +26,8 @@ struct SinkInfo {
   bool muted = false;
   bool hw_volume = false;
   uint32_t owner_module = PA_INVALID_INDEX;
-  std::string diverted_from;  // the stand-in's: the output whose streams it took
+  std::string diverted_from;  // the stand-in's: the output whose streams it took first
+  std::string diverted_record;  // the stand-in's: the token of the record of the output now
 };
 
 SinkInfo FromPa(const pa_sink_info* i);

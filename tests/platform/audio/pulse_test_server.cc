@@ -4,7 +4,7 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/simple.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +14,8 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <vector>
 
@@ -44,29 +46,121 @@ bool InPath(const char* program) {
   return false;
 }
 
+// This process's environment without the variables that point a sound server or its
+// clients at the user's own session, then `own`.
+std::vector<std::string> PrivateEnvironment(const std::vector<std::string>& own) {
+  static const char* const kDropped[] = {"HOME=", "XDG_", "PULSE_", "PIPEWIRE_", "DBUS_SESSION_BUS_ADDRESS="};
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    bool dropped = false;
+    for (const char* prefix : kDropped) dropped = dropped || std::strncmp(*e, prefix, std::strlen(prefix)) == 0;
+    if (!dropped) env.emplace_back(*e);
+  }
+  env.insert(env.end(), own.begin(), own.end());
+  return env;
+}
+
+// Starts a program with its output appended to `log` (or dropped) and SIGTERM sent
+// to it when the calling thread ends, so that a test killed at its time-out leaves no
+// server behind. -1 when it cannot be started.
+pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, const std::string& log) {
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  const int out = open(log.empty() ? "/dev/null" : log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (out < 0 || in < 0) {
+    if (out >= 0) close(out);
+    if (in >= 0) close(in);
+    return -1;
+  }
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on: the test process has threads.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    execvpe(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(out);
+  close(in);
+  return pid;
+}
+
+// Ends a process started by Spawn: SIGTERM, then SIGKILL after two seconds.
+void End(pid_t pid) {
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 100; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+bool Exited(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == pid; }
+
+bool WriteFile(const std::string& path, const std::string& text) {
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  std::ofstream file(path);
+  file << text;
+  return static_cast<bool>(file.flush());
+}
+
+// The last lines a program logged, for a message.
+std::string Tail(const std::string& log) {
+  std::ifstream file(log);
+  std::string line, last;
+  while (std::getline(file, line)) {
+    if (!line.empty()) last = line;
+  }
+  return last.empty() ? std::string() : ": " + last;
+}
+
+constexpr char kSpeakerSink[] = "module-null-sink sink_name=castora_speaker rate=44100 channels=2 format=s16le";
+constexpr char kUsbSink[] =
+    "module-null-sink sink_name=castora_usb rate=48000 channels=2 format=float32le "
+    "sink_properties='device.bus=usb device.vendor.id=2e5a device.product.id=0b57'";
+
+bool LoadModule(const std::string& line);
+
 }  // namespace
 
 PulseTestServer::~PulseTestServer() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  for (int i = 0; i < 100; ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (pids_.empty()) return;
+  Stop(false);
   unsetenv("PULSE_SERVER");
+  std::error_code error;
+  if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
 }
 
-bool PulseTestServer::StartPrivate(std::string* why) {
+void PulseTestServer::Stop(bool keep_bus) {
+  const size_t kept = keep_bus && spec_.program == SoundServer::kPipeWire ? 1 : 0;
+  while (pids_.size() > kept) {
+    End(pids_.back());
+    pids_.pop_back();
+  }
+}
+
+bool PulseTestServer::StartPrivate(std::string* why, const ServerSpec& spec) {
   if (kPulseUnderThreadSanitizer) {
     *why = "libpulse is not instrumented for ThreadSanitizer";
     return false;
+  }
+  spec_ = spec;
+  if (spec.program == SoundServer::kPipeWire) {
+    if (!StartPipeWire(why)) {
+      Stop(false);
+      return false;
+    }
+    return true;
   }
   if (!Start(why)) return false;
   if (!Private()) {
@@ -88,55 +182,169 @@ bool PulseTestServer::Start(std::string* why) {
     return false;
   }
   dir_ = tmpl;
+  if (!StartPulseAudio(why)) return false;
+  // The server prefers the sink it likes best; the tests want the speaker.
+  platform::audio::PulseAudioSystem system;
+  if (system.SetDefaultEndpoint("castora_speaker") != platform::audio::AudioResult::kOk) {
+    *why = "pulseaudio did not take the speaker as its default";
+    return false;
+  }
+  return true;
+}
+
+bool PulseTestServer::StartPulseAudio(std::string* why) {
   const std::string socket = dir_ + "/native";
   std::vector<std::string> args = {
       "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--disallow-exit",
       "--load=module-native-protocol-unix socket=" + socket + " auth-anonymous=1",
-      "--load=module-null-sink sink_name=castora_speaker rate=44100 channels=2 format=s16le",
-      "--load=module-null-sink sink_name=castora_usb rate=48000 channels=2 format=float32le "
-      "sink_properties='device.bus=usb device.vendor.id=2e5a device.product.id=0b57'",
   };
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 &&
-        std::strncmp(*e, "PULSE_", 6) != 0) {
-      env.emplace_back(*e);
+  // Before the sinks, as a desk's configuration has them: a sink restores its volume
+  // and mute as it appears.
+  if (spec_.restore_modules) {
+    for (const char* module : {"module-device-restore", "module-stream-restore", "module-default-device-restore"}) {
+      args.push_back(std::string("--load=") + module);
     }
   }
-  env.push_back("HOME=" + dir_);
-  env.push_back("XDG_RUNTIME_DIR=" + dir_);
-  std::vector<char*> argv, envp;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const int rc = posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    pid_ = -1;
+  args.push_back(std::string("--load=") + kSpeakerSink);
+  args.push_back(std::string("--load=") + kUsbSink);
+  const pid_t pid = Spawn(args, PrivateEnvironment({"HOME=" + dir_, "XDG_RUNTIME_DIR=" + dir_}), std::string());
+  if (pid < 0) {
     *why = "pulseaudio could not be started";
     return false;
   }
+  pids_.push_back(pid);
   setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
   for (int i = 0; i < 100; ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (Exited(pid)) {
+      pids_.pop_back();
       *why = "pulseaudio ended at once";
       return false;
     }
-    if (access(socket.c_str(), F_OK) == 0 && Answers()) {
-      // The server prefers the sink it likes best; the tests want the speaker.
-      platform::audio::PulseAudioSystem system;
-      if (system.SetDefaultEndpoint("castora_speaker") == platform::audio::AudioResult::kOk) return true;
-    }
+    if (access(socket.c_str(), F_OK) == 0 && Answers()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   *why = "pulseaudio did not answer";
   return false;
+}
+
+bool PulseTestServer::StartPipeWire(std::string* why) {
+  std::string missing;
+  for (const char* program : {"pipewire", "wireplumber", "pipewire-pulse", "dbus-daemon"}) {
+    if (!InPath(program)) missing += std::string(missing.empty() ? "" : ", ") + program;
+  }
+  if (!missing.empty()) {
+    *why = "PipeWire's PulseAudio server cannot be started here: no " + missing + " program";
+    return false;
+  }
+  char tmpl[] = "/tmp/castora-pipewire-XXXXXX";
+  if (mkdtemp(tmpl) == nullptr) {
+    *why = "no temporary folder";
+    return false;
+  }
+  dir_ = tmpl;
+  // A session bus that starts no services: the desk's own (portals, a second sound
+  // server) stay out of it.
+  const std::string bus = dir_ + "/bus";
+  const bool written =
+      WriteFile(dir_ + "/bus.conf",
+                "<busconfig><type>session</type><listen>unix:path=" + bus +
+                    "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+                    "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n") &&
+      // The session manager leaves the machine's sound cards, cameras and Bluetooth
+      // alone: the tests' outputs are their null sinks.
+      WriteFile(dir_ + "/config/wireplumber/main.lua.d/51-castora-test.lua",
+                "alsa_monitor.enabled = false\nv4l2_monitor.enabled = false\nlibcamera_monitor.enabled = false\n") &&
+      WriteFile(dir_ + "/config/wireplumber/bluetooth.lua.d/51-castora-test.lua", "bluez_monitor.enabled = false\n");
+  if (!written) {
+    *why = "the private server's configuration could not be written";
+    return false;
+  }
+  const pid_t bus_pid = Spawn({"dbus-daemon", "--config-file=" + dir_ + "/bus.conf", "--nofork", "--nopidfile"},
+                              PrivateEnvironment({"HOME=" + dir_}), dir_ + "/dbus.log");
+  if (bus_pid < 0) {
+    *why = "dbus-daemon could not be started";
+    return false;
+  }
+  pids_.push_back(bus_pid);
+  for (int i = 0; i < 100 && access(bus.c_str(), F_OK) != 0; ++i) {
+    if (Exited(bus_pid)) {
+      pids_.pop_back();
+      *why = "the private session bus ended at once" + Tail(dir_ + "/dbus.log");
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (access(bus.c_str(), F_OK) != 0) {
+    *why = "the private session bus did not start";
+    return false;
+  }
+  if (!StartPipeWireServer(why)) return false;
+  // The first start makes the speaker the default, as the user has it; a restart keeps
+  // what the session manager restores.
+  for (int i = 0; i < 100; ++i) {
+    if (UserSetDefault("castora_speaker") && QueryServer().default_sink == "castora_speaker") return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  *why = "PipeWire's PulseAudio server did not take the speaker as its default";
+  return false;
+}
+
+bool PulseTestServer::StartPipeWireServer(std::string* why) {
+  const std::vector<std::string> env =
+      PrivateEnvironment({"HOME=" + dir_, "XDG_RUNTIME_DIR=" + dir_, "PIPEWIRE_RUNTIME_DIR=" + dir_,
+                          "XDG_CONFIG_HOME=" + dir_ + "/config", "XDG_STATE_HOME=" + dir_ + "/state",
+                          "DBUS_SESSION_BUS_ADDRESS=unix:path=" + dir_ + "/bus"});
+  const std::string core = dir_ + "/pipewire-0";
+  const std::string socket = dir_ + "/pulse/native";
+  // A restart finds the sockets of the processes before it.
+  unlink(core.c_str());
+  unlink(socket.c_str());
+  // The core first: the session manager and the PulseAudio server connect to it.
+  static const char* const kPrograms[] = {"pipewire", "wireplumber", "pipewire-pulse"};
+  const size_t first = pids_.size();
+  for (const char* program : kPrograms) {
+    const pid_t pid = Spawn({program}, env, dir_ + "/" + program + ".log");
+    if (pid < 0) {
+      *why = std::string(program) + " could not be started";
+      return false;
+    }
+    pids_.push_back(pid);
+    for (int i = 0; pids_.size() == first + 1 && i < 100 && access(core.c_str(), F_OK) != 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+  bool answers = false;
+  for (int i = 0; i < 100 && !answers; ++i) {
+    for (size_t n = 0; n < 3; ++n) {
+      if (Exited(pids_[first + n])) {
+        pids_.erase(pids_.begin() + static_cast<std::ptrdiff_t>(first + n));
+        const std::string log = dir_ + "/" + kPrograms[n] + ".log";
+        *why = std::string(kPrograms[n]) + " ended at once" + Tail(log);
+        return false;
+      }
+    }
+    answers = access(socket.c_str(), F_OK) == 0 && Answers();
+    if (!answers) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!answers) {
+    *why = "PipeWire's PulseAudio server did not answer" + Tail(dir_ + "/pipewire-pulse.log");
+    return false;
+  }
+  if (!LoadModule(kSpeakerSink) || !LoadModule(kUsbSink)) {
+    *why = "PipeWire's PulseAudio server did not load the null sinks";
+    return false;
+  }
+  return true;
+}
+
+bool PulseTestServer::Restart(std::string* why) {
+  if (pids_.empty()) {
+    *why = "no private server to restart";
+    return false;
+  }
+  Stop(true);
+  return spec_.program == SoundServer::kPipeWire ? StartPipeWireServer(why) : StartPulseAudio(why);
 }
 
 TonePlayer::TonePlayer(Sound sound, const std::string& sink) {
@@ -356,7 +564,10 @@ bool UserMoveStreams(const std::string& sink) {
   return ok;
 }
 
-bool UserPlugIn(const std::string& sink) {
+namespace {
+
+// Loads a module, its name then its arguments as one line; true once loaded.
+bool LoadModule(const std::string& line) {
   struct Loaded {
     int pending = 1;
     uint32_t module = PA_INVALID_INDEX;
@@ -366,13 +577,21 @@ bool UserPlugIn(const std::string& sink) {
     l->module = index;
     --l->pending;
   };
-  const std::string args = "sink_name=" + sink + " rate=48000 channels=2 format=s16le";
+  const size_t space = line.find(' ');
+  const std::string name = line.substr(0, space);
+  const std::string args = space == std::string::npos ? std::string() : line.substr(space + 1);
   return ServerSession().Run(&loaded.pending,
                              [&](pa_context* c) {
                                pa_operation_unref(
-                                   pa_context_load_module(c, "module-null-sink", args.c_str(), on_loaded, &loaded));
+                                   pa_context_load_module(c, name.c_str(), args.c_str(), on_loaded, &loaded));
                              }) &&
          loaded.module != PA_INVALID_INDEX;
+}
+
+}  // namespace
+
+bool UserPlugIn(const std::string& sink) {
+  return LoadModule("module-null-sink sink_name=" + sink + " rate=48000 channels=2 format=s16le");
 }
 
 bool UserUnplug(const std::string& sink) {

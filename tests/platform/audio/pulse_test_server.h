@@ -8,11 +8,25 @@
 #include <thread>
 #include <vector>
 
+// Which program a private server runs: PulseAudio's own, or PipeWire's PulseAudio
+// server (pipewire, its session manager wireplumber and pipewire-pulse, on a session
+// bus of their own), which a current desk runs instead.
+enum class SoundServer { kPulseAudio, kPipeWire };
+
+// What a private server is started with. The restore modules are those of a desk's
+// default configuration (device, stream and default-device restore), which keep the
+// user's choices across a restart; PipeWire's session manager always keeps them.
+struct ServerSpec {
+  SoundServer program = SoundServer::kPulseAudio;
+  bool restore_modules = false;
+};
+
 // A sound server for the tests that need a real one: the server PULSE_SERVER names
-// when it answers, else a private server started from the `pulseaudio` program with
-// two null sinks ("castora_speaker", 44.1 kHz 16-bit stereo, the default, and
-// "castora_usb", which claims to be one of the maker's USB devices). Without either
-// the tests skip.
+// when it answers, else a private server started from the `pulseaudio` program (or
+// PipeWire's, asked for) with two null sinks ("castora_speaker", 44.1 kHz 16-bit
+// stereo, the default, and "castora_usb", which claims to be one of the maker's USB
+// devices). Without either the tests skip. A private server's processes end with the
+// object, or with the thread that started them.
 class PulseTestServer {
  public:
   PulseTestServer() = default;
@@ -22,13 +36,29 @@ class PulseTestServer {
 
   // True when a server answers; sets PULSE_SERVER for this process. *why says why not.
   bool Start(std::string* why);
-  bool Private() const { return pid_ > 0; }
+  bool Private() const { return !pids_.empty(); }
   // For the tests that change the output: a private server, started; false with *why
   // under ThreadSanitizer, without a server, or when the one that answers is not ours.
-  bool StartPrivate(std::string* why);
+  bool StartPrivate(std::string* why, const ServerSpec& spec = ServerSpec());
+  // The private server stops and starts again with what it has saved, as when a desk
+  // restarts its sound server: the speaker and the USB output come back, outputs
+  // plugged in since do not, and the default is the one the server restores (without
+  // restore modules PulseAudio's own pick). False with *why when it does not answer.
+  bool Restart(std::string* why);
+  SoundServer Program() const { return spec_.program; }
 
  private:
-  pid_t pid_ = -1;
+  bool StartPulseAudio(std::string* why);
+  bool StartPipeWire(std::string* why);
+  // pipewire, wireplumber and pipewire-pulse on the bus already started, with the two
+  // sinks loaded (PipeWire's server takes no modules on its command line).
+  bool StartPipeWireServer(std::string* why);
+  // Ends the server's processes, the session bus (pids_[0] under PipeWire) as well
+  // unless `keep_bus`.
+  void Stop(bool keep_bus);
+
+  ServerSpec spec_;
+  std::vector<pid_t> pids_;  // in the order started
   std::string dir_;
 };
 

@@ -15,6 +15,7 @@ class BlockCollector {
     return [this](const uint8_t* data, unsigned size) {
       std::lock_guard<std::mutex> lock(mutex_);
       blocks_.emplace_back(data, data + size);
+      times_.push_back(std::chrono::steady_clock::now());
       cv_.notify_all();
     };
   }
@@ -26,9 +27,15 @@ class BlockCollector {
     std::lock_guard<std::mutex> lock(mutex_);
     return blocks_;
   }
+  // When each block arrived.
+  std::vector<std::chrono::steady_clock::time_point> Times() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return times_;
+  }
   void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     blocks_.clear();
+    times_.clear();
   }
   size_t Count() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -44,4 +51,5 @@ class BlockCollector {
   std::mutex mutex_;
   std::condition_variable cv_;
   std::vector<std::vector<uint8_t>> blocks_;
+  std::vector<std::chrono::steady_clock::time_point> times_;
 };

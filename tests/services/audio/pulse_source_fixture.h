@@ -16,9 +16,12 @@ class SourcePulseLiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string why;
-    if (!server_.StartPrivate(&why)) GTEST_SKIP() << why;
+    if (!server_.StartPrivate(&why, ServerToStart())) GTEST_SKIP() << why;
     system_ = std::make_shared<platform::audio::PulseAudioSystem>();
   }
+
+  // The server a test runs on: PulseAudio's own unless it says otherwise.
+  virtual ServerSpec ServerToStart() const { return ServerSpec(); }
 
   std::string DefaultId() {
     platform::audio::Endpoint e;
