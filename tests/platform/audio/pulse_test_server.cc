@@ -134,11 +134,12 @@ bool LoadModule(const std::string& line);
 }  // namespace
 
 PulseTestServer::~PulseTestServer() {
-  if (pids_.empty()) return;
   Stop(false);
+  // A folder of our own means PULSE_SERVER was ours too (or not set).
+  if (dir_.empty()) return;
   unsetenv("PULSE_SERVER");
   std::error_code error;
-  if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
+  std::filesystem::remove_all(dir_, error);
 }
 
 void PulseTestServer::Stop(bool keep_bus) {
