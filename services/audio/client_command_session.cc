@@ -172,8 +172,11 @@ class ClientCommandSession::ClientCommandSessionImpl {
   // Guarded by mutex_. Between the owner's start and stop: only then is the receiver's
   // own start taken (the user shares the screen).
   bool owner_started_ = false;
-  // Guarded by mutex_. Starts the owner called off while their answers were due; the
-  // receiver answers in order, so the next that many answers belong to them.
+  // Guarded by mutex_. Answers still due for starts the owner called off (a stop, a
+  // lock) before they were answered. The receiver may never answer one, so this only
+  // ever bounds what a later answer may be taken for: with a start waiting, the first
+  // accepting answer plays whichever start it answers; with none, an accepting answer
+  // is told to stop while this is above 0 and plainly ignored otherwise.
   int cancelled_answers_ = 0;
   std::shared_ptr<Connection> connection_;
   std::unordered_map<uint16_t, Handler> handlers_;
@@ -338,19 +341,33 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(
     std::lock_guard<std::mutex> lock(mutex_);
     listener = listener_;
     const auto body = ParseBody(*packet);
-    if (cancelled_answers_ > 0) {
-      // The answer to a start called off meanwhile (a stop, a lock): nothing is
-      // captured, and a receiver that took it is told to stop at once.
-      --cancelled_answers_;
-      int result = -1;
-      if (body && ReadInt(*body, "resultType", &result) && result == 0) {
-        LOG_INFO("Audio start answered after it was called off, stopping");
-        if (connection_->IsConnected()) Send(kStop, std::string());
+    int result = -1;
+    const bool readable = body && ReadInt(*body, "resultType", &result);
+    const bool accepting = readable && result == 0;
+    if (status_ != kStatusStartRequested) {
+      // No start waits for this answer: it captures nothing, whatever it says. Perhaps
+      // it answers a start called off (a stop, a lock); a receiver that took one is told
+      // to stop at once, unless a later start's share is up meanwhile.
+      if (cancelled_answers_ > 0) {
+        --cancelled_answers_;
+        if (accepting && status_ == kStatusReady) {
+          LOG_INFO("Audio start answered after it was called off, stopping");
+          if (connection_->IsConnected()) Send(kStop, std::string());
+        }
+      } else {
+        LOG_WARN_LIMITED("Audio start answer while no start is waiting, ignored");
       }
       return;
     }
-    int result = -1;
-    if (!body || !ReadInt(*body, "resultType", &result)) {
+    if (!accepting && cancelled_answers_ > 0) {
+      // The answers carry nothing that tells which start they answer: a refusal may be
+      // that of a start called off, so the waiting start keeps waiting for an accepting
+      // answer (bounded by the owner's time-out).
+      --cancelled_answers_;
+      LOG_INFO("Audio start refused while a called-off start's answer was due, still waiting");
+      return;
+    }
+    if (!readable) {
       LOG_ERROR_LIMITED("DoStart Json Parse fail");
       events.push_back({Event::kError, kErrorUnparsable});
       result = -1;

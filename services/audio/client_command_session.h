@@ -36,8 +36,10 @@ class ClientCommandSession {
   // The owner's start and stop. The receiver's own start (151) is taken only between
   // them, that is while the user shares; at any other time it is refused as a start
   // in a wrong status is, and nothing is captured. A stop while the start's answer is
-  // due calls the start off: that answer starts nothing (an accepting one is followed
-  // by a stop at once), and the next start goes out without waiting for it.
+  // due calls the start off, and the next start goes out without waiting for it. An
+  // answer counts only while a start waits for one: the first accepting answer then
+  // plays, whichever start it answers. At any other time an answer captures nothing
+  // (an accepting one that may answer a called-off start is followed by a stop at once).
   void SetupMirrorStart(uint16_t display_mode);
   void SetupMirrorStop();
 

@@ -91,21 +91,27 @@ class RemoteInputServer::RemoteInputServerImpl {
 
   void Disconnect(const std::string& session_id) {
     Entry entry;
-    bool share_left = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       auto it = sessions_.find(session_id);
       if (it == sessions_.end()) return;
       entry = std::move(it->second);
       sessions_.erase(it);
+    }
+    if (!entry.peer_address.empty()) receiver_.DisallowPeer(entry.peer_address);
+    // Destroyed outside the lock: it waits for the session's worker, which may be taking
+    // the receiver's start.
+    Release(std::move(entry.session));
+    // Touch taken during a share ends with it: the next session's peer must not find
+    // injection on before anything is shared over it. Whether a share is left and the
+    // switch off are one step with the owner's start, which would be undone otherwise.
+    std::lock_guard<std::mutex> owner(owner_mutex_);
+    bool share_left = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
       for (auto& item : sessions_) share_left = share_left || item.second.session->OwnerStarted();
     }
-    // Touch taken during a share ends with it: the next session's peer must not find
-    // injection on before anything is shared over it.
     if (!share_left && sink_) sink_->SetEnabled(false);
-    if (!entry.peer_address.empty()) receiver_.DisallowPeer(entry.peer_address);
-    // Destroyed outside the lock: it waits for the session's worker.
-    Release(std::move(entry.session));
   }
 
   void Shutdown() {
@@ -119,13 +125,8 @@ class RemoteInputServer::RemoteInputServerImpl {
     for (auto& item : sessions_) item.second.session->SetListener(listener_);
   }
 
-  void StartSessions() {
-    for (auto& session : Snapshot()) session->Start();
-  }
-
-  void StopSessions() {
-    for (auto& session : Snapshot()) session->Stop();
-  }
+  void StartSessions() { ForEachSession(&ServerSession::Start); }
+  void StopSessions() { ForEachSession(&ServerSession::Stop); }
 
   uint16_t GetDataPort() const { return receiver_.GetPort(); }
 
@@ -151,6 +152,15 @@ class RemoteInputServer::RemoteInputServerImpl {
     return sessions;
   }
 
+  // The owner's start or stop of every session. The copies are let go after the lock:
+  // one may be the last of a session removed meanwhile, whose end joins its worker.
+  void ForEachSession(void (ServerSession::*operation)()) {
+    std::vector<std::shared_ptr<ServerSession>> sessions;
+    std::lock_guard<std::mutex> owner(owner_mutex_);
+    sessions = Snapshot();
+    for (auto& session : sessions) (session.get()->*operation)();
+  }
+
   // The port is bound once and kept for the server's life; later sessions announce it.
   uint16_t BindDataPort() {
     std::lock_guard<std::mutex> lock(listen_mutex_);
@@ -165,6 +175,8 @@ class RemoteInputServer::RemoteInputServerImpl {
   void EndSessions() {
     std::unordered_map<std::string, Entry> sessions;
     {
+      // No start of the owner's reaches a session once it is out of the map.
+      std::lock_guard<std::mutex> owner(owner_mutex_);
       std::lock_guard<std::mutex> lock(mutex_);
       sessions.swap(sessions_);
     }
@@ -205,6 +217,10 @@ class RemoteInputServer::RemoteInputServerImpl {
   InputDataReceiver receiver_;
   const std::shared_ptr<SenderSlot> sender_;
   std::mutex listen_mutex_;
+  // Serialises the owner's start and stop of the sessions with the switch off at a
+  // session's end and with the server's end. Taken before mutex_ and before a
+  // session's own lock, never while a session is let go.
+  std::mutex owner_mutex_;
   mutable std::mutex mutex_;  // guards sessions_, listener_ and retired_
   std::unordered_map<std::string, Entry> sessions_;
   std::shared_ptr<IServerListener> listener_;

@@ -50,6 +50,7 @@ std::shared_ptr<IServerListener> ServerSession::Listener() const {
 
 void ServerSession::Start() {
   LOG_INFO("send start request to client");
+  std::lock_guard<std::mutex> lock(state_mutex_);
   owner_started_ = true;
   SetSinkEnabled(true);
   Send(control::kStartRequest);
@@ -57,6 +58,7 @@ void ServerSession::Start() {
 
 void ServerSession::Stop() {
   LOG_INFO("send stop request to client");
+  std::lock_guard<std::mutex> lock(state_mutex_);
   owner_started_ = false;
   SetSinkEnabled(false);
   Send(control::kStopRequest);
@@ -84,22 +86,30 @@ void ServerSession::MessageDispatch(const std::string& message) {
 
 void ServerSession::DoStart(const nlohmann::json&) {
   LOG_INFO_LIMITED("receive start request from client");
-  if (!owner_started_) {
-    // Nothing is shared, or the user does not let the receiver's touches in: the
-    // receiver gets the refusal it would give, and the session goes on.
-    LOG_WARN_LIMITED("start request refused: touch is not part of the share");
-    if (sender_) sender_(EncodeStartRefusal());
-    return;
+  {
+    // The check and the enabling are one step with the owner's Stop: a stop in between
+    // would leave injection on after it.
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    if (!owner_started_) {
+      // Nothing is shared, or the user does not let the receiver's touches in: the
+      // receiver gets the refusal it would give, and the session goes on.
+      LOG_WARN_LIMITED("start request refused: touch is not part of the share");
+      if (sender_) sender_(EncodeStartRefusal());
+      return;
+    }
+    SetSinkEnabled(true);
+    Send(control::kStartResponse);
   }
-  SetSinkEnabled(true);
-  Send(control::kStartResponse);
   if (auto listener = Listener()) listener->OnStart();
 }
 
 void ServerSession::DoStop(const nlohmann::json&) {
   LOG_INFO_LIMITED("receive stop request from client");
-  SetSinkEnabled(false);
-  Send(control::kStopResponse);
+  {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    SetSinkEnabled(false);
+    Send(control::kStopResponse);
+  }
   if (auto listener = Listener()) listener->OnStop();
 }
 

@@ -87,6 +87,12 @@ class ServerSession {
   const Sender sender_;
   // Filled by the constructor and only read afterwards.
   std::unordered_map<uint16_t, Handler> handlers_;
+  // Whether the owner started the session, the sink's flag as far as this session sets
+  // it, and the messages that tell the receiver of a change go together under
+  // state_mutex_, so that neither side's start overtakes the other side's stop. The
+  // sender writes synchronously and never calls back into the session. The flag is
+  // atomic for OwnerStarted, read without the lock.
+  std::mutex state_mutex_;
   std::atomic<bool> owner_started_{false};
   mutable std::mutex listener_mutex_;
   std::shared_ptr<IServerListener> listener_;

@@ -156,8 +156,11 @@ class ClientCommandSession::ClientCommandSessionImpl {
   std::shared_ptr<Connection> connection_;
   std::unordered_map<uint16_t, Handler> handlers_;
   std::atomic<bool> closing_{false};
-  // Guarded by mutex_. Starts called off by a stop while their answers were due; the
-  // receiver answers in order, so the next that many answers belong to them.
+  // Guarded by mutex_. Answers still due for starts called off by a stop before they
+  // were answered. The receiver may never answer one, so this only ever bounds what a
+  // later answer may be taken for: with a start waiting, the first accepting answer
+  // plays whichever start it answers; with none, an accepting answer is torn down
+  // while this is above 0 and plainly ignored otherwise.
   int cancelled_answers_ = 0;
   std::future<void> worker_;
 };
@@ -372,21 +375,36 @@ void ClientCommandSession::ClientCommandSessionImpl::DoStart(const VideoPacket& 
   {
     std::lock_guard<std::mutex> lock(mutex_);
     listener = listener_;
-    if (cancelled_answers_ > 0) {
-      // Nothing of this desk is shown for a start called off: a receiver that took it
-      // is torn down at once.
-      --cancelled_answers_;
-      if (parsed && result == 0 && width != 0 && height != 0) {
-        LOG_INFO("Start answered after it was called off, stopping");
-        SendCommand(kCommandStop, nullptr);
+    const bool accepting = parsed && result == 0 && width != 0 && height != 0;
+    const int status = status_;
+    if (status != kStatusStartSent) {
+      // No start waits for this answer: it starts nothing, whatever it says. Perhaps it
+      // answers a start called off; nothing of this desk is shown for that, so a
+      // receiver that took it is torn down at once, unless a later start's share is up.
+      if (cancelled_answers_ > 0) {
+        --cancelled_answers_;
+        if (accepting && status == kStatusStopped) {
+          LOG_INFO("Start answered after it was called off, stopping");
+          SendCommand(kCommandStop, nullptr);
+        }
+      } else {
+        LOG_WARN_LIMITED("Start answer while no start is waiting, ignored");
       }
+      return;
+    }
+    if (!accepting && cancelled_answers_ > 0) {
+      // The answers carry nothing that tells which start they answer: a refusal may be
+      // that of a start called off, so the waiting start keeps waiting for an accepting
+      // answer (bounded by the owner's time-out).
+      --cancelled_answers_;
+      LOG_INFO("Start refused while a called-off start's answer was due, still waiting");
       return;
     }
     if (!parsed) {
       LOG_ERROR_LIMITED("DoStart Json Parse fail");
       // A start left waiting for an answer that never becomes valid would refuse both
       // start and stop for good.
-      if (status_ == kStatusStartSent) status_ = kStatusStopped;
+      status_ = kStatusStopped;
       code = kResultParseError;
     } else {
       LOG_INFO_LIMITED("Recv Start Message, result is {}", result);

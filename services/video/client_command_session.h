@@ -90,9 +90,11 @@ class ClientCommandSession {
   void SetVideoSender(std::shared_ptr<IVideoSender> sender);
 
   // Each returns whether its command went out on the connection. A stop while the
-  // start's answer is due calls the start off: nothing is sent then, the answer starts
-  // nothing (an accepting one is followed by a stop at once), and the next start goes
-  // out without waiting for it.
+  // start's answer is due calls the start off: nothing is sent then, and the next start
+  // goes out without waiting for the answer. An answer counts only while a start waits
+  // for one: the first accepting answer then plays, whichever start it answers. At any
+  // other time an answer starts nothing (an accepting one that may answer a called-off
+  // start is followed by a stop at once).
   bool SetupMirrorStart(int display_mode);
   bool SetupMirrorPause();
   bool SetupMirrorStop();

@@ -18,9 +18,10 @@
 // connection code can carry (7382..7385) unless a port is given. Whenever the port is
 // one of those, the 8-character code of 127.0.0.1 and the port is printed as
 //   connection code: XXXXXXXX
-// On exit a summary is printed: video samples received and decoded (with ffmpeg), the
-// size of the last frame and the PNG it was written to, audio packets decoded, taps sent
-// and whether the client acknowledged the start of input.
+// On exit a summary is printed: video samples received and decoded (with ffmpeg, as
+// they arrive, so that the stop waits only for the last moments), the stream's size and
+// a PNG of its last second, audio packets decoded, taps sent and whether the client
+// acknowledged the start of input. ffmpeg's messages go to DIR/decode.log.
 
 #include <chrono>
 #include <csignal>
@@ -164,10 +165,14 @@ std::optional<Args> ParseArgs(int argc, char** argv) {
 // The files a run writes.
 struct Paths {
   explicit Paths(const std::string& out_dir)
-      : h264(out_dir + "/stream.h264"), png(out_dir + "/last_frame.png"), wave(out_dir + "/sound.wav") {}
+      : h264(out_dir + "/stream.h264"),
+        png(out_dir + "/last_frame.png"),
+        wave(out_dir + "/sound.wav"),
+        decode_log(out_dir + "/decode.log") {}
   std::string h264;
   std::string png;
   std::string wave;
+  std::string decode_log;  // ffmpeg's messages (and its progress, next to it)
 };
 
 // The session receiver and the service sides it offers.
@@ -368,7 +373,8 @@ void DriveInput(const Args& args, const Sides& sides, std::chrono::steady_clock:
 }
 
 // Runs until a signal or the --seconds limit; returns the signal (0 at the limit).
-int RunUntilStopped(const Args& args, const Sides& sides, const sigset_t& signals, Progress* p) {
+int RunUntilStopped(const Args& args, const Sides& sides, const sigset_t& signals,
+                    receiver::demo::StreamFollower* decoder, Progress* p) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(args.seconds);
   const timespec step = {0, 100 * 1000 * 1000};
   for (;;) {
@@ -381,6 +387,7 @@ int RunUntilStopped(const Args& args, const Sides& sides, const sigset_t& signal
     }
     ReportMilestones(sides, p);
     DriveInput(args, sides, now, p);
+    if (decoder) decoder->Feed();
     if (args.demo && now - p->last_status >= std::chrono::seconds(5)) {
       p->last_status = now;
       Say("status: connections %d, video samples %zu, audio packets %llu, taps %llu",
@@ -436,8 +443,8 @@ Results StopAndCollect(Sides* sides) {
   return results;
 }
 
-void PrintSummary(const Args& args, const Paths& paths, const Progress& p, const Results& r) {
-  using receiver::demo::DecodeStream;
+void PrintSummary(const Args& args, const Paths& paths, const Progress& p, const Results& r,
+                  receiver::demo::StreamFollower* decoder) {
   Say("summary:");
   Say("  control connections: %d, protocol errors: %zu", r.connections, r.protocol_errors.size());
   for (const auto& error : r.protocol_errors) Say("    %s", error.what.c_str());
@@ -445,8 +452,8 @@ void PrintSummary(const Args& args, const Paths& paths, const Progress& p, const
     Say("  video: started by the client: %s; %zu H.264 samples received (%llu bytes) in %s",
         p.video_started ? "yes" : "no", r.samples, static_cast<unsigned long long>(r.video_bytes),
         paths.h264.c_str());
-    if (r.samples > 0) {
-      const auto decoded = DecodeStream(paths.h264, paths.png);
+    if (r.samples > 0 && decoder) {
+      const auto decoded = decoder->Finish();
       if (decoded.error.empty()) {
         Say("  video: %ld frames decoded, %dx%d; last frame: %s", decoded.frames, decoded.width,
             decoded.height, decoded.png.c_str());
@@ -502,17 +509,24 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // A decoder that ends early is learnt from its pipe's EPIPE, not from a signal.
+  std::signal(SIGPIPE, SIG_IGN);
 
   const Paths paths(args->out_dir);
   Sides sides;
   if (!StartMediaSides(*args, paths, &sides) || !StartSessionReceiver(*args, &sides)) return 1;
   AnnounceReceiver(sides.receiver.get(), *args);
 
+  // The stream is decoded as it comes, so that the stop does not wait for the whole
+  // run's decode.
+  std::unique_ptr<receiver::demo::StreamFollower> decoder;
+  if (sides.video)
+    decoder = std::make_unique<receiver::demo::StreamFollower>(paths.h264, paths.png, paths.decode_log);
   Progress progress;
-  const int signal = RunUntilStopped(*args, sides, signals, &progress);
+  const int signal = RunUntilStopped(*args, sides, signals, decoder.get(), &progress);
   if (signal > 0) Say("signal %d, stopping", signal);
 
   const Results results = StopAndCollect(&sides);
-  PrintSummary(*args, paths, progress, results);
+  PrintSummary(*args, paths, progress, results, decoder.get());
   return 0;
 }

@@ -58,6 +58,14 @@ class AudioCommandSessionTest : public ::testing::Test {
     ASSERT_TRUE(peer_.Accept());
   }
 
+  // Packets are handled one at a time in order: once an unknown one has been logged,
+  // everything sent before it has been handled (and what it sent is on the link).
+  void SyncWorker() {
+    LogCapture::Get().Clear();
+    ASSERT_TRUE(peer_.WritePacket(7, ""));
+    ASSERT_TRUE(LogCapture::Get().WaitFor("unknow packet num"));
+  }
+
   // Start requested and accepted: playing.
   void Play() {
     session_->SetupMirrorStart(0);
@@ -267,7 +275,8 @@ TEST_F(AudioCommandSessionTest, ReceiverStartOnlyWhileTheOwnerShares) {
 
 // A stop while the start's answer is due calls the start off: the late accepting answer
 // captures nothing and is followed by a stop at once, and the next start goes out
-// without waiting for it; its own answer plays.
+// without waiting for it; the first accepting answer after it plays, and one more
+// changes nothing.
 TEST_F(AudioCommandSessionTest, StopBeforeTheAnswerCallsTheStartOff) {
   session_->SetupMirrorStart(0);
   ASSERT_TRUE(peer_.ReadPacket());
@@ -281,7 +290,7 @@ TEST_F(AudioCommandSessionTest, StopBeforeTheAnswerCallsTheStartOff) {
   EXPECT_FALSE(sender_->IsRunning());
   EXPECT_EQ(source_->starts(), 0);
 
-  // Called off twice more: a refusal and an accepting answer, in the receiver's order.
+  // Called off twice more: a refusal, then accepting answers, in the receiver's order.
   session_->SetupMirrorStart(0);
   session_->SetupMirrorStop();
   session_->SetupMirrorStart(0);
@@ -290,16 +299,87 @@ TEST_F(AudioCommandSessionTest, StopBeforeTheAnswerCallsTheStartOff) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(peer_.ReadPacket());
   ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":4})"));
   ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
-  const auto second_stop = peer_.ReadPacket();
-  ASSERT_TRUE(second_stop);
-  EXPECT_EQ(second_stop->type, 2u);
-  EXPECT_TRUE(listener_->Events().empty());
-  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
   ASSERT_TRUE(listener_->WaitForCount(1));
   EXPECT_EQ(listener_->Events(), (Strings{"play"}));
   EXPECT_TRUE(sender_->IsRunning());
+  ASSERT_TRUE(peer_.WritePacket(101, R"({"repeatSend":1,"resultType":0})"));
+  SyncWorker();
+  EXPECT_EQ(listener_->Events(), (Strings{"play"}));
+  EXPECT_EQ(source_->starts(), 1);
   EXPECT_TRUE(peer_.NothingPending(100));
 }
+
+// --- answers and starts called off, in the orders a receiver can give them ---
+
+struct ScriptCase {
+  const char* name;
+  // "start" and "stop": the owner's; "accept", "refuse" and "garbage": the receiver's
+  // answer to start.
+  Strings steps;
+  std::vector<uint32_t> sent;  // the ids the session sent, in order
+  Strings events;
+  int status;
+  int captures;  // starts of the capture
+};
+
+class AudioScriptTest : public AudioCommandSessionTest,
+                        public ::testing::WithParamInterface<ScriptCase> {};
+
+// An answer counts only for a start that waits for one, and a called-off start (never
+// answered, or answered late) never costs a later share.
+TEST_P(AudioScriptTest, AnswersCountOnlyForAWaitingStart) {
+  const ScriptCase& c = GetParam();
+  std::vector<uint32_t> sent;
+  for (const std::string& step : c.steps) {
+    if (step == "start") {
+      session_->SetupMirrorStart(0);
+    } else if (step == "stop") {
+      session_->SetupMirrorStop();
+    } else {
+      const char* body = step == "accept"   ? R"({"repeatSend":1,"resultType":0})"
+                         : step == "refuse" ? R"({"repeatSend":1,"resultType":4})"
+                                            : "not json";
+      ASSERT_TRUE(peer_.WritePacket(101, body));
+      SyncWorker();
+    }
+    // Every send is done before the call (or the handling) returns.
+    while (!peer_.NothingPending(20)) {
+      const auto packet = peer_.ReadPacket();
+      ASSERT_TRUE(packet);
+      sent.push_back(packet->type);
+    }
+  }
+  EXPECT_EQ(sent, c.sent);
+  EXPECT_EQ(listener_->Events(), c.events);
+  EXPECT_EQ(session_->GetStatus(), c.status);
+  EXPECT_EQ(source_->starts(), c.captures);
+  EXPECT_EQ(sender_->IsRunning(), c.status == ClientCommandSession::kStatusPlaying);
+}
+
+constexpr int kReady = ClientCommandSession::kStatusReady;
+constexpr int kPlaying = ClientCommandSession::kStatusPlaying;
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, AudioScriptTest,
+    ::testing::Values(
+        ScriptCase{"UnaskedOnTheFunctionPage", {"accept"}, {}, {}, kReady, 0},
+        ScriptCase{"UnaskedGarbage", {"garbage", "refuse"}, {}, {}, kReady, 0},
+        ScriptCase{"UnaskedAfterAStop", {"start", "accept", "stop", "accept"}, {1, 2},
+                   {"play", "teardown"}, kReady, 1},
+        ScriptCase{"UnaskedWhilePlaying", {"start", "accept", "accept", "refuse", "garbage"}, {1},
+                   {"play"}, kPlaying, 1},
+        ScriptCase{"CalledOffNeverAnsweredThenANewStart", {"start", "stop", "start", "accept"},
+                   {1, 1}, {"play"}, kPlaying, 1},
+        ScriptCase{"CalledOffAnsweredAfterANewStart",
+                   {"start", "stop", "start", "accept", "accept"}, {1, 1}, {"play"}, kPlaying, 1},
+        ScriptCase{"CalledOffAnsweredBeforeANewStart",
+                   {"start", "stop", "accept", "start", "accept"}, {1, 2, 1}, {"play"}, kPlaying,
+                   1},
+        ScriptCase{"CalledOffRefusedAfterANewStart",
+                   {"start", "stop", "start", "refuse", "accept"}, {1, 1}, {"play"}, kPlaying, 1},
+        ScriptCase{"CalledOffNeverAnsweredThenTwoShares",
+                   {"start", "stop", "start", "accept", "stop", "start", "accept"}, {1, 1, 2, 1},
+                   {"play", "teardown", "play"}, kPlaying, 2}),
+    [](const ::testing::TestParamInfo<ScriptCase>& p) { return p.param.name; });
 
 TEST_F(AudioCommandSessionTest, UnknownCommandChangesNothing) {
   LogCapture::Get().Clear();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -288,6 +289,77 @@ TEST_F(RemoteInputServerTest, DatagramsOnlyFromASessionsPeer) {
   SendFrom("127.0.0.2", port, 4);
   ASSERT_TRUE(sink_->seconds.WaitFor(2));
   EXPECT_EQ(sink_->seconds.Items(), (std::vector<uint32_t>{2, 4}));
+}
+
+// A sink that holds one switch of the flag open (until `other` ends, a second at most)
+// when it is the `held` value and comes from another thread than the test's: the moment
+// a concurrent call could overtake it.
+class HoldingSink : public RecordingSink {
+ public:
+  HoldingSink(bool held, std::thread::id test) : held_(held), test_(test) {}
+  void SetEnabled(bool enabled) override {
+    if (enabled == held_ && std::this_thread::get_id() != test_ && !used_.exchange(true)) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      holding_ = true;
+      cv_.notify_all();
+      cv_.wait_for(lock, std::chrono::seconds(1), [&] { return other_done_; });
+    }
+    RecordingSink::SetEnabled(enabled);
+  }
+  // Runs `other` on a thread of its own once a switch is held, and waits for it.
+  std::thread RunWhileHeld(std::function<void()> other) {
+    return std::thread([this, other = std::move(other)] {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!cv_.wait_for(lock, kWait, [&] { return holding_; })) return;
+      }
+      other();
+      std::lock_guard<std::mutex> lock(mutex_);
+      other_done_ = true;
+      cv_.notify_all();
+    });
+  }
+
+ private:
+  const bool held_;
+  const std::thread::id test_;
+  std::atomic<bool> used_{false};
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool holding_ = false;
+  bool other_done_ = false;
+};
+
+// Checking whether the owner started and switching injection are one step with the
+// other side's switch: the owner's stop while the receiver's start is taken, and the
+// owner's start while a session's end turns injection off, are never overtaken.
+TEST_F(RemoteInputServerTest, NoSwitchOfInjectionIsOvertaken) {
+  const auto test_thread = std::this_thread::get_id();
+  {
+    auto sink = std::make_shared<HoldingSink>(true, test_thread);
+    RemoteInputServer server(sink);
+    server.SetMessageSender([](const std::string&, const std::string&, const std::string&) {});
+    server.SetListener(listener_);
+    server.InitConnection("s1", "127.0.0.1");
+    server.StartSessions();
+    std::thread gui = sink->RunWhileHeld([&] { server.StopSessions(); });
+    server.HandleMsg("s1", R"({"id":0})");  // taken on the worker, which the sink holds
+    gui.join();
+    ASSERT_TRUE(listener_->events.WaitFor(1));
+    EXPECT_FALSE(sink->enabled()) << "the stop left injection on";
+  }
+  {
+    auto sink = std::make_shared<HoldingSink>(false, test_thread);
+    RemoteInputServer server(sink);
+    server.InitConnection("a", "127.0.0.1");
+    server.InitConnection("b", "127.0.0.1");
+    // The end of "a", with nothing shared, holds its switch off while the owner starts.
+    std::thread task([&] { server.Disconnect("a"); });
+    std::thread gui = sink->RunWhileHeld([&] { server.StartSessions(); });
+    task.join();
+    gui.join();
+    EXPECT_TRUE(sink->enabled()) << "the end of another session undid the start";
+  }
 }
 
 // The GUI thread starts and stops while the task thread adds and removes sessions and

@@ -1,5 +1,6 @@
 #include "services/video/client_command_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -218,6 +219,21 @@ INSTANTIATE_TEST_SUITE_P(
                      {}, kStatusPlaying},
         ReceiverCase{"StopAnswerIgnored", State::kPlaying, 0x300, kNoBody, std::nullopt, "", {},
                      {}, kStatusPlaying},
+        // An answer to start while no start waits starts nothing, whatever it says.
+        ReceiverCase{"StartAnswerWhileStopped", State::kStopped, 0x100,
+                     R"({"resultType":0,"screenHeight":1080,"screenWidth":1920})", std::nullopt,
+                     "", {}, {}, kStatusStopped},
+        ReceiverCase{"StartAnswerWhilePlaying", State::kPlaying, 0x100,
+                     R"({"resultType":0,"screenHeight":720,"screenWidth":1280})", std::nullopt,
+                     "", {}, {}, kStatusPlaying},
+        ReceiverCase{"StartAnswerWhilePaused", State::kPaused, 0x100,
+                     R"({"resultType":0,"screenHeight":720,"screenWidth":1280})", std::nullopt,
+                     "", {}, {}, kStatusPaused},
+        ReceiverCase{"StartRefusalWhilePlaying", State::kPlaying, 0x100,
+                     R"({"resultType":5,"screenHeight":0,"screenWidth":0})", std::nullopt, "", {},
+                     {}, kStatusPlaying},
+        ReceiverCase{"StartAnswerNotJsonWhilePlaying", State::kPlaying, 0x100, "{", std::nullopt,
+                     "", {}, {}, kStatusPlaying},
         ReceiverCase{"ReceiverStartWhileStopped", State::kStopped, 0x51, R"({"displayMode":1})",
                      kCommandStart, R"({"codec":"h264","displayMode":1})", {}, {},
                      kStatusStartSent},
@@ -342,6 +358,70 @@ TEST_F(CommandSessionTest, StopBeforeTheAnswerCallsTheStartOff) {
   EXPECT_EQ(listener_->events(), Strings{"play"});
   EXPECT_EQ(session_->GetStatus(), kStatusPlaying);
 }
+
+// --- answers and starts called off, in the orders a receiver can give them ---
+
+struct ScriptCase {
+  const char* name;
+  // "start" and "stop": the owner's; "accept" and "refuse": the receiver's answer to start.
+  Strings steps;
+  std::vector<uint32_t> sent;  // the ids the session sent, in order
+  Strings events;
+  VideoCommandStatus status;
+};
+
+class ScriptTest : public CommandSessionTest, public ::testing::WithParamInterface<ScriptCase> {};
+
+// An answer counts only for a start that waits for one, and a called-off start (never
+// answered, or answered late) never costs a later share: no stop follows a new start.
+TEST_P(ScriptTest, AnswersCountOnlyForAWaitingStart) {
+  const ScriptCase& c = GetParam();
+  std::vector<uint32_t> sent;
+  for (const std::string& step : c.steps) {
+    if (step == "start") {
+      session_->SetupMirrorStart(0);
+    } else if (step == "stop") {
+      session_->SetupMirrorStop();
+    } else {
+      ASSERT_TRUE(peer_->WritePacket(
+          kCommandStartAnswer, step == "accept"
+                                   ? R"({"resultType":0,"screenHeight":1080,"screenWidth":1920})"
+                                   : R"({"resultType":5,"screenHeight":0,"screenWidth":0})"));
+    }
+    // What the step sent, up to the answer of a probe that follows it.
+    ASSERT_TRUE(peer_->WritePacket(kCommandResolutionChange, R"({"screenHeight":2,"screenWidth":2})"));
+    for (;;) {
+      const auto packet = peer_->ReadPacket();
+      ASSERT_TRUE(packet);
+      if (packet->type == 0x5400) break;
+      sent.push_back(packet->type);
+    }
+  }
+  EXPECT_EQ(sent, c.sent);
+  EXPECT_EQ(listener_->events(), c.events);
+  EXPECT_EQ(session_->GetStatus(), c.status);
+  const Strings calls = sender_->calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "start"),
+            std::count(c.events.begin(), c.events.end(), "play"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, ScriptTest,
+    ::testing::Values(
+        ScriptCase{"UnaskedAfterAStop", {"start", "accept", "stop", "accept"}, {1, 3}, {"play"},
+                   kStatusStopped},
+        ScriptCase{"CalledOffNeverAnsweredThenANewStart", {"start", "stop", "start", "accept"},
+                   {1, 1}, {"play"}, kStatusPlaying},
+        ScriptCase{"CalledOffAnsweredAfterANewStart",
+                   {"start", "stop", "start", "accept", "accept"}, {1, 1}, {"play"},
+                   kStatusPlaying},
+        ScriptCase{"CalledOffAnsweredBeforeANewStart",
+                   {"start", "stop", "accept", "start", "accept"}, {1, 3, 1}, {"play"},
+                   kStatusPlaying},
+        ScriptCase{"CalledOffNeverAnsweredThenTwoShares",
+                   {"start", "stop", "start", "accept", "stop", "start", "accept"}, {1, 1, 3, 1},
+                   {"play", "play"}, kStatusPlaying}),
+    [](const ::testing::TestParamInfo<ScriptCase>& p) { return p.param.name; });
 
 TEST_F(CommandSessionTest, PauseAndStopFromTheClient) {
   EXPECT_FALSE(session_->SetupMirrorPause());  // not playing
