@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -51,14 +50,6 @@ class ControllerTestAccess {
 namespace {
 
 constexpr int kWaitMs = 10000;
-// PENDING MERGE: rows marked `needs_sessions` need the command sessions' fixes of
-// branch i30-sessions; until it is merged they are skipped (and say so).
-constexpr bool kSessionFixesMerged = false;
-bool SkippedForSessions(bool needs_sessions) {
-  if (!needs_sessions || kSessionFixesMerged) return false;
-  std::printf("row skipped until branch i30-sessions is merged\n");
-  return true;
-}
 constexpr std::chrono::milliseconds kWait{kWaitMs};
 
 // A settings folder of its own: the options are those of a first start.
@@ -152,11 +143,13 @@ TEST_F(WindowShareTest, EveryEndOfAShareLeavesAWayOn) {
          v.SendReceiverStop();
        },
        false, false},
-      {"an answer refusing the running stream",
+      // A start answer with no start waiting changes nothing; the stop after it ends the share.
+      {"an answer refusing the running stream, then the receiver's stop",
        [](receiver::VideoSide& v) {
          v.SendCommand(0x100, R"({"resultType":5,"screenHeight":720,"screenWidth":1280})");
+         v.SendReceiverStop();
        },
-       false, true},
+       false, false},
       {"the command link closed", [](receiver::VideoSide& v) { v.CloseCommandConnection(); }, true, true},
       {"garbage on the command link", [](receiver::VideoSide& v) { v.SendGarbage(); }, true, true},
       {"the data link closed under a write", [](receiver::VideoSide& v) { v.CloseDataConnection(); }, true,
@@ -222,7 +215,6 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
     // The receiver's device name (and version), with "%1" for a picture of the test's;
     // nullptr: the reference receiver's own.
     const char* device_name = nullptr;
-    bool needs_sessions = false;
   };
   const Case cases[] = {
       {kInputStart, kFunctionPage, false, false, false},
@@ -237,9 +229,8 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
       {kVideoStopThenStart, kFunctionPage, true, true, true},
       {kVideoStopThenStart, kSharingTouchOn, true, true, true},
       {kVideoStopThenStart, kSharingTouchOff, false, true, true},
-      // Needs the audio session's answer rule (branch i30-sessions).
-      {kSoundAnswer, kFunctionPage, false, false, false, nullptr, true},
-      {kSoundAnswer, kAfterStop, false, false, false, nullptr, true},
+      {kSoundAnswer, kFunctionPage, false, false, false},
+      {kSoundAnswer, kAfterStop, false, false, false},
       {kLockedVideoStart, kFunctionPage, true, true, true},
       {kLockedVideoStart, kSharingTouchOn, true, true, true},
       {kLockedVideoStopThenStart, kSharingTouchOff, false, true, true},
@@ -255,7 +246,6 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "action " << c.action << ", state " << c.state << ", name "
                                     << (c.device_name ? c.device_name : "-"));
-    if (SkippedForSessions(c.needs_sessions)) continue;
     Settings::SetEnableTouch(c.state != kSharingTouchOff);
     std::optional<nlohmann::json> device_info;
     const std::string name =
@@ -393,18 +383,15 @@ TEST_F(WindowShareTest, AnUnansweredStartEndsAndALockCallsItOff) {
     bool lock;
     bool late_answer;
     bool unlock;  // before the click; without it the click itself ends the lock
-    bool needs_sessions;
   };
   const Case cases[] = {
-      {"the start unanswered", false, true, false, false},
-      {"a lock while the start waits", true, true, false, false},
-      // Needs the video session's count of called-off starts (branch i30-sessions).
-      {"a lock, the start never answered, the unlock", true, false, true, true},
+      {"the start unanswered", false, true, false},
+      {"a lock while the start waits", true, true, false},
+      {"a lock, the start never answered, the unlock", true, false, true},
   };
   for (const Case& c : cases) {
     const bool lock = c.lock;
     SCOPED_TRACE(c.name);
-    if (SkippedForSessions(c.needs_sessions)) continue;
     ASSERT_TRUE(room_.Start({}));
     video_->SetStartAnswer(std::nullopt, 1280, 720);
     BuildWindow();
