@@ -1,6 +1,7 @@
 #include "client/controller.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <list>
 #include <memory>
@@ -216,6 +217,9 @@ class Controller::Impl {
   // From a PlayVideo (or the receiver's own start) until the video is torn down: an
   // error that leaves the video stopped in that time has ended the share.
   bool sharing_ = false;
+  // Set on the GUI thread, read by the video service's start check on the command
+  // sessions' workers.
+  const std::shared_ptr<std::atomic<bool>> session_locked_ = std::make_shared<std::atomic<bool>>(false);
 
   // The members below are used on the GUI thread only. Worker threads reach the
   // Controller through Link::Post alone (a connect completion through its
@@ -250,6 +254,13 @@ Controller::Impl::Impl(Controller* owner, QSize screen_size,
   video_service_ = std::make_shared<crcp::video::MirrorSenderService>(screen_source_);
   video_listener_ = std::make_shared<VideoListener>(link_);
   video_service_->SetListener(video_listener_);
+  // The receiver's video start while the desk is locked is refused (-1500); its sound
+  // and touch start only within a share the user started, so nothing starts at all.
+  video_service_->SetStartCheck([locked = session_locked_](const std::string& session_id) {
+    if (!locked->load()) return true;
+    LOG_INFO_LIMITED("Receiver start of session {} refused: the session is locked", session_id);
+    return false;
+  });
   service_manager_->AddService(video_service_);
 
   auto handler = std::make_shared<audiosource::AudioSourceHandler>();
@@ -497,6 +508,11 @@ void Controller::StartRemoteInput() {
 
 void Controller::StopRemoteInput() {
   if (impl_->remote_input_server_) impl_->remote_input_server_->StopSessions();
+}
+
+void Controller::SetSessionLocked(bool locked) {
+  LOG_INFO("Session {}", locked ? "locked" : "unlocked");
+  impl_->session_locked_->store(locked);
 }
 
 void Controller::OnToggleViceScreen(bool toggle) {

@@ -44,6 +44,7 @@ class Controller : public IController {
   void TeardownAudio() override;
   void StartRemoteInput() override;
   void StopRemoteInput() override;
+  void SetSessionLocked(bool locked) override;
 
  signals:
   // Besides IController's Connected, Disconnected, Error and MirrorVideoToggled:

@@ -39,6 +39,9 @@ class IController : public QObject {
   virtual void TeardownAudio() = 0;
   virtual void StartRemoteInput() = 0;
   virtual void StopRemoteInput() = 0;
+  // While the desk's session is locked the receiver's own starts are refused: nobody
+  // is there to have asked for a share.
+  virtual void SetSessionLocked(bool locked) = 0;
 
  signals:
   void Connected(bool result);

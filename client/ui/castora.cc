@@ -101,6 +101,9 @@ struct Castora::Form {
     icon_label->setScaledContents(true);
     status_label = new QLabel(window);
     status_label->setObjectName(QStringLiteral("status_label_"));
+    // It shows the receiver's device name, which is the receiver's to choose: markup in
+    // it is text, never a picture to load or a link.
+    status_label->setTextFormat(Qt::PlainText);
     disconnect_btn = new QPushButton(window);
     disconnect_btn->setObjectName(QStringLiteral("disconnect_btn_"));
     disconnect_btn->setFocusPolicy(Qt::NoFocus);
@@ -215,6 +218,8 @@ Castora::Castora(const ControllerFactory& make_controller, QWidget* parent)
 
   session_events_ = platform::session::CreateSessionEventWatcher();
   if (!session_events_->IsWatching()) LOG_INFO("No session manager to watch: suspend and lock go unnoticed");
+  if (session_events_->IsLocked()) HandleSessionMessage(platform::session::kWmWtsSessionChange,
+                                                        platform::session::kWtsSessionLock);
 }
 
 Castora::~Castora() {
@@ -369,7 +374,8 @@ void Castora::OnConnected(bool result) {
   peer_name_ = QString::fromStdString(peer.device_name);
   SetConnectedStatus(peer_name_);
   if (!controller_->HasRemoteInput()) enable_touch_action_->setVisible(false);
-  if (Settings::GetAutoMirror()) {
+  // Not behind a lock that came while connecting: the user shares after the unlock.
+  if (Settings::GetAutoMirror() && !locked_) {
     OnMirror(kJoinScreenMirror);
   } else {
     SetPage(kFunctionPage);
@@ -412,6 +418,12 @@ void Castora::OnMirror(MirrorType type) {
   if (share_asked_ || mirrored_) {
     LOG_INFO("Share already asked for, mode {} ignored", static_cast<int>(type));
     return;
+  }
+  if (locked_) {
+    // A click on the window comes from the user at an unlocked desk: the unlock was
+    // not told (a lock request that no screen locker carried out sends none).
+    LOG_INFO("Share asked for while the session reads as locked: taken as unlocked");
+    SetLocked(false);
   }
   share_asked_ = true;
   PushShareOptions();
@@ -571,12 +583,23 @@ void Castora::HandleSessionMessage(uint32_t message, uintptr_t wparam) {
     QCoreApplication::quit();
   } else if (message == kWmWtsSessionChange && wparam == kWtsSessionLock) {
     // The connection stays; only what shows or acts on this desk stops, and the window
-    // says so: after the unlock the user shares again with one click.
+    // says so: after the unlock the user shares again with one click. Until then the
+    // receiver cannot start a share of its own: first refused, then stopped, so that
+    // none slips in between.
+    SetLocked(true);
     controller_->TeardownVideo();
     controller_->TeardownAudio();
     controller_->StopRemoteInput();
     LeaveShare();
+  } else if (message == kWmWtsSessionChange && wparam == kWtsSessionUnlock) {
+    SetLocked(false);
   }
+}
+
+void Castora::SetLocked(bool locked) {
+  if (locked_ == locked) return;
+  locked_ = locked;
+  controller_->SetSessionLocked(locked);
 }
 
 bool Castora::nativeEventFilter(const QByteArray& event_type, void* message, long*) {

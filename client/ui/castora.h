@@ -74,7 +74,8 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   QPoint OptionMenuPosition() const;
 
   // Every session message, whatever delivered it: suspend and user switch end the
-  // program; a lock stops sharing and keeps the connection.
+  // program; a lock stops sharing, keeps the connection and refuses the receiver's
+  // starts until the unlock (or the user's next share).
   void HandleSessionMessage(uint32_t message, uintptr_t wparam);
 
   bool nativeEventFilter(const QByteArray& event_type, void* message, long* result) override;
@@ -122,6 +123,8 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   void PushShareOptions();
   // The share's start had no answer in time: ended as a refused start is.
   void OnShareStartTimeout();
+  // The session's lock as the window and the controller follow it.
+  void SetLocked(bool locked);
 
   ShadowMenu* option_menu_ = nullptr;
   ShadowMenu* advanced_menu_ = nullptr;
@@ -149,6 +152,8 @@ class Castora : public utils::MovableWidget, public QAbstractNativeEventFilter {
   // when this is clear (the user cancelled) is stale.
   bool connecting_ = false;
   bool connected_ = false;
+  // Between the session's lock and its unlock.
+  bool locked_ = false;
   QString peer_name_;
   std::unique_ptr<IController> controller_;
   QTimer flush_timer_;

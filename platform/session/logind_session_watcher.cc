@@ -5,7 +5,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QDBusVariant>
 #include <QDBusInterface>
+#include <QDBusMessage>
 #include <QVariantMap>
 
 #include "platform/session/session_message.h"
@@ -41,9 +43,18 @@ LogindSessionWatcher::LogindSessionWatcher(QObject* parent) : SessionEventWatche
   const QString path = session.value().path();
   bus.connect(QString::fromLatin1(kService), path, QString::fromLatin1(kSessionInterface), QStringLiteral("Lock"), this,
               SLOT(OnLock()));
+  bus.connect(QString::fromLatin1(kService), path, QString::fromLatin1(kSessionInterface), QStringLiteral("Unlock"),
+              this, SLOT(OnUnlock()));
   bus.connect(QString::fromLatin1(kService), path, QString::fromLatin1(kPropertiesInterface),
               QStringLiteral("PropertiesChanged"), this,
               SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
+  // A session locked before the program started (older logind has no LockedHint: the
+  // reply is invalid, and the session reads as unlocked).
+  QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(kService), path,
+                                                    QString::fromLatin1(kPropertiesInterface), QStringLiteral("Get"));
+  get << QString::fromLatin1(kSessionInterface) << QStringLiteral("LockedHint");
+  const QDBusReply<QDBusVariant> hint = bus.call(get);
+  if (hint.isValid()) locked_ = hint.value().variant().toBool();
 }
 
 LogindSessionWatcher::~LogindSessionWatcher() = default;
@@ -53,11 +64,21 @@ void LogindSessionWatcher::OnPrepareForSleep(bool start) {
   if (start) DeliverSessionMessage(kWmPowerBroadcast, kPbtApmSuspend);
 }
 
-void LogindSessionWatcher::OnLock() { DeliverSessionMessage(kWmWtsSessionChange, kWtsSessionLock); }
+void LogindSessionWatcher::OnLock() { SetLocked(true); }
+
+void LogindSessionWatcher::OnUnlock() { SetLocked(false); }
+
+void LogindSessionWatcher::SetLocked(bool locked) {
+  if (locked == locked_) return;
+  locked_ = locked;
+  DeliverSessionMessage(kWmWtsSessionChange, locked ? kWtsSessionLock : kWtsSessionUnlock);
+}
 
 void LogindSessionWatcher::OnPropertiesChanged(const QString& interface_name, const QVariantMap& changed,
                                                const QStringList&) {
   if (interface_name != QLatin1String(kSessionInterface)) return;
+  const auto hint = changed.find(QStringLiteral("LockedHint"));
+  if (hint != changed.end()) SetLocked(hint->toBool());
   const auto it = changed.find(QStringLiteral("Active"));
   if (it == changed.end()) return;
   const bool active = it->toBool();

@@ -18,6 +18,9 @@ class SessionEventWatcher : public QObject {
 
   // Whether events will arrive at all (false without a session manager to ask).
   virtual bool IsWatching() const = 0;
+  // Whether the session reads as locked now, for a watcher made while it is: the lock
+  // that happened before has sent no message.
+  virtual bool IsLocked() const { return false; }
 };
 
 // Under CASTORA_PLATFORM=sim a watcher that delivers nothing by itself (tests deliver

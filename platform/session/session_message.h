@@ -17,6 +17,7 @@ constexpr uintptr_t kPbtApmSuspend = 4;       //   the system is about to suspen
 constexpr uint32_t kWmWtsSessionChange = 689;  // session state change
 constexpr uintptr_t kWtsConsoleDisconnect = 2;  //   the session left the console (user switch)
 constexpr uintptr_t kWtsSessionLock = 7;        //   the session was locked
+constexpr uintptr_t kWtsSessionUnlock = 8;      //   the session was unlocked
 
 // The payload of a native event of type kSessionMessageEventType.
 struct SessionMessage {

@@ -5,7 +5,8 @@
 namespace platform::session {
 
 // The simulated session: nothing happens by itself; a test makes the session suspend,
-// lock or leave the console, and the message goes through the real native-event path.
+// lock, unlock or leave the console, and the message goes through the real native-event
+// path.
 class SimSessionEvents : public SessionEventWatcher {
   Q_OBJECT
 
@@ -16,6 +17,7 @@ class SimSessionEvents : public SessionEventWatcher {
 
   void Suspend();
   void Lock();
+  void Unlock();
   void DisconnectConsole();
 };
 

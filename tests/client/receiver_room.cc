@@ -1,5 +1,7 @@
 #include "tests/client/receiver_room.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include "crcp/config.h"
@@ -16,7 +18,7 @@ void ReceiverRoom::Open() {
   crcp::Config::Instance().SetPorts(static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 20));
 }
 
-bool ReceiverRoom::Start(Offer offer) {
+bool ReceiverRoom::Start(Offer offer, std::optional<nlohmann::json> info_answer) {
   receiver::SessionReceiver::Options options;
   options.uuid = "room-display";
   receiver = std::make_unique<receiver::SessionReceiver>(options);
@@ -31,7 +33,8 @@ bool ReceiverRoom::Start(Offer offer) {
     receiver->OfferService({"audio_mirror.c", "audio_mirror.s", "", audio});
   }
   if (offer.device_info) {
-    info = std::make_shared<receiver::DeviceInfoSide>(receiver.get());
+    info = info_answer ? std::make_shared<receiver::DeviceInfoSide>(receiver.get(), std::move(*info_answer))
+                       : std::make_shared<receiver::DeviceInfoSide>(receiver.get());
     receiver->OfferService(receiver::DeviceInfoSide::Offer(info));
   }
   if (offer.remote_input) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <asio/io_context.hpp>
 #include <asio/ip/udp.hpp>
+#include <nlohmann/json.hpp>
 
 #include "tests/receiver/audio_receiver.h"
 #include "tests/receiver/device_info_side.h"
@@ -30,8 +32,9 @@ class ReceiverRoom {
  public:
   // Before each test: the protocol's address and ports, the simulated devices.
   void Open();
-  // False when a side or the receiver did not start.
-  bool Start(Offer offer);
+  // False when a side or the receiver did not start. `info_answer`: the device-info
+  // side's own offer (its launch answer; unset: the side's default).
+  bool Start(Offer offer, std::optional<nlohmann::json> info_answer = std::nullopt);
   // After each test, once the client is gone: stops every side, expects that none of
   // them saw a fault, lets them go (a table's next row starts afresh) and gives the
   // protocol its defaults back (heart-beat time-out 2000 ms, any address).

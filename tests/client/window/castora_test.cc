@@ -532,27 +532,38 @@ TEST_F(SessionMessageTest, SuspendAndUserSwitchQuit) {
   EXPECT_EQ(DeliverAndRun(platform::session::kWmWtsSessionChange, platform::session::kWtsConsoleDisconnect), 0);
   // Other power and session events change nothing.
   EXPECT_EQ(DeliverAndRun(platform::session::kWmPowerBroadcast, 7), 1);
-  EXPECT_EQ(DeliverAndRun(platform::session::kWmWtsSessionChange, 8), 1);
+  EXPECT_EQ(DeliverAndRun(platform::session::kWmWtsSessionChange, 5), 1);
   EXPECT_EQ(DeliverAndRun(123, platform::session::kPbtApmSuspend), 1);
   EXPECT_TRUE(fake_->Take().empty());
 }
 
 // The lock ends the share and says so: the function page, connected and not sharing,
-// from which one click shares again.
+// from which one click shares again. The receiver's starts are refused from before the
+// share stops until the unlock, or until the user's click shows the desk is in use.
 TEST_F(SessionMessageTest, LockStopsSharingAndKeepsTheConnection) {
   Build();
   ConnectAndShare();
   ASSERT_FALSE(window_->isVisible());
   EXPECT_FALSE(platform::session::DeliverSessionMessage(platform::session::kWmWtsSessionChange,
                                                         platform::session::kWtsSessionLock));
-  EXPECT_EQ(fake_->Take(), (Calls{"TeardownVideo", "TeardownAudio", "StopRemoteInput"}));
+  EXPECT_EQ(fake_->Take(), (Calls{"SetSessionLocked 1", "TeardownVideo", "TeardownAudio", "StopRemoteInput"}));
+  platform::session::DeliverSessionMessage(platform::session::kWmWtsSessionChange,
+                                           platform::session::kWtsSessionUnlock);
+  EXPECT_EQ(fake_->Take(), (Calls{"SetSessionLocked 0"}));
+  platform::session::DeliverSessionMessage(platform::session::kWmWtsSessionChange,
+                                           platform::session::kWtsSessionLock);
+  EXPECT_TRUE(fake_->Called("SetSessionLocked 1"));
   EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
   EXPECT_FALSE(window_->IsMirrored());
   EXPECT_TRUE(window_->IsConnected());
   EXPECT_TRUE(window_->isVisible());
   EXPECT_EQ(Status(), QStringLiteral("Meeting room"));
+  fake_->Take();
   Find<MirrorButton>("join_mirror_btn_")->click();
-  EXPECT_TRUE(fake_->Called("PlayVideo 0"));
+  const Calls calls = fake_->Take();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.front(), "SetSessionLocked 0");
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "PlayVideo 0"), calls.end());
 }
 
 TEST_F(CastoraTest, TrayTriggerBringsTheHiddenWindowBack) {

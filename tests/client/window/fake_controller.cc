@@ -57,6 +57,7 @@ class FakeController : public IController {
   void TeardownAudio() override { Record("TeardownAudio"); }
   void StartRemoteInput() override { Record("StartRemoteInput"); }
   void StopRemoteInput() override { Record("StopRemoteInput"); }
+  void SetSessionLocked(bool locked) override { Record("SetSessionLocked " + std::to_string(locked)); }
 
   void OnToggleViceScreen(bool toggle) override { Record("OnToggleViceScreen " + std::to_string(toggle)); }
   void OnToggleKeepRatio(bool toggle) override { Record("OnToggleKeepRatio " + std::to_string(toggle)); }

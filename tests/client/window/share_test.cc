@@ -6,12 +6,22 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <nlohmann/json.hpp>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "client/controller.h"
 #include "client/controller_factory.h"
 #include "client/settings.h"
+#include "client/ui/about.h"
 #include "client/ui/castora.h"
 #include "client/ui/interrupt_dialog.h"
 #include "client/ui/mirror_button.h"
@@ -178,17 +188,31 @@ TEST_F(WindowShareTest, EveryEndOfAShareLeavesAWayOn) {
 }
 
 // The receiver acts only within the share the user started and the options the user
-// set: each of its actions, on the function page and while sharing with touch on or
-// off, ends in the touch, the sound, the page and the outputs the user chose.
+// set: each of its actions, on the function page, while sharing with touch on or off
+// and after the user's stop, ends in the touch, the sound, the page and the outputs the
+// user chose. While the desk is locked its video start is refused; after the unlock
+// the same start shares. Its device name is shown as the text it is, whatever markup
+// it holds: the picture such markup names is never opened.
 TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
-  enum Action { kInputStart, kSoundStart, kVideoStart, kVideoStopThenStart };
-  enum State { kFunctionPage, kSharingTouchOn, kSharingTouchOff };
+  enum Action {
+    kInputStart,
+    kSoundStart,
+    kSoundAnswer,  // an audio start answer nobody asked for
+    kVideoStart,
+    kVideoStopThenStart,
+    kLockedVideoStart,  // refused while locked; after the unlock, as kVideoStart
+    kLockedVideoStopThenStart,
+  };
+  enum State { kFunctionPage, kSharingTouchOn, kSharingTouchOff, kAfterStop };
   struct Case {
     Action action;
     State state;
     bool touch;  // the receiver's touch (sent after the action) is injected
     bool sound;  // the sound is shared, the output muted for it
     bool sharing;
+    // The receiver's device name (and version), with "%1" for a picture of the test's;
+    // nullptr: the reference receiver's own.
+    const char* device_name = nullptr;
   };
   const Case cases[] = {
       {kInputStart, kFunctionPage, false, false, false},
@@ -203,13 +227,43 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
       {kVideoStopThenStart, kFunctionPage, true, true, true},
       {kVideoStopThenStart, kSharingTouchOn, true, true, true},
       {kVideoStopThenStart, kSharingTouchOff, false, true, true},
+      {kSoundAnswer, kFunctionPage, false, false, false},
+      {kSoundAnswer, kAfterStop, false, false, false},
+      {kLockedVideoStart, kFunctionPage, true, true, true},
+      {kLockedVideoStart, kSharingTouchOn, true, true, true},
+      {kLockedVideoStopThenStart, kSharingTouchOff, false, true, true},
+      {kVideoStart, kFunctionPage, true, true, true, R"(<b>Room</b> <img src="%1">)"},
+      {kVideoStart, kFunctionPage, true, true, true, R"(<i>Room &amp 2 </b><img src="%1" <table><td>< 3 &#)"},
   };
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString picture = folder.filePath(QStringLiteral("room.png"));
+  QImage image(2, 2, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(picture));
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "action " << c.action << ", state " << c.state);
+    SCOPED_TRACE(testing::Message() << "action " << c.action << ", state " << c.state << ", name "
+                                    << (c.device_name ? c.device_name : "-"));
     Settings::SetEnableTouch(c.state != kSharingTouchOff);
-    ASSERT_TRUE(room_.Start({}));
+    std::optional<nlohmann::json> device_info;
+    const std::string name =
+        c.device_name ? QString::fromUtf8(c.device_name).arg(picture).toStdString() : std::string("Room 1");
+    if (c.device_name) {
+      device_info = nlohmann::json{{"deviceName", name}, {"osName", "Android"}, {"osVersion", "11"},
+                                         {"version", name}};
+    }
+    // Any open of the picture, by whoever.
+    const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(opens, 0);
+    ASSERT_GE(inotify_add_watch(opens, picture.toLocal8Bit().constData(), IN_OPEN | IN_ACCESS), 0);
+    ASSERT_TRUE(room_.Start({}, device_info));
     BuildWindow();
     ASSERT_TRUE(ConnectWindow());
+    // The title row and About laid out and painted with the receiver's texts.
+    window_->grab();
+    window_->about()->ShowOver();
+    window_->about()->grab();
+    window_->about()->hide();
     const bool shared_before = c.state != kFunctionPage;
     if (shared_before) {
       ASSERT_TRUE(Share());
@@ -218,6 +272,35 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
         ASSERT_TRUE(input_->WaitForControl(0, kWait));
       }
     }
+    if (c.state == kAfterStop) {
+      window_->findChild<QPushButton*>(QStringLiteral("stop_btn_"))->click();
+      ASSERT_TRUE(audio_->WaitForCommand(2, kWait)) << "sound stopped";
+      ASSERT_TRUE(OnPage(Castora::kFunctionPage));
+      QTest::qWait(300);
+    }
+    const bool locked = c.action == kLockedVideoStart || c.action == kLockedVideoStopThenStart;
+    if (locked) {
+      window_->HandleSessionMessage(platform::session::kWmWtsSessionChange, platform::session::kWtsSessionLock);
+      ASSERT_TRUE(OnPage(Castora::kFunctionPage));
+      if (c.action == kLockedVideoStopThenStart) {
+        ASSERT_TRUE(video_->SendReceiverStop());
+        ASSERT_TRUE(video_->WaitForCommand(0x5300, kWait));
+      }
+      ASSERT_TRUE(video_->SendReceiverStart(1));
+      const auto refused = video_->WaitForCommand(0x5100, kWait);
+      ASSERT_TRUE(refused);
+      EXPECT_EQ(refused->json, nlohmann::json({{"resultType", -1500}}));
+      QTest::qWait(300);
+      EXPECT_FALSE(window_->IsMirrored());
+      EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
+      EXPECT_TRUE(window_->isVisible());
+      EXPECT_FALSE(OutputMuted()) << "the output stays as it is";
+      EXPECT_FALSE(TouchInjected());
+      EXPECT_FALSE(audio_->WaitForCommand(1, std::chrono::milliseconds(300), shared_before ? 1 : 0));
+      EXPECT_FALSE(video_->WaitForCommand(0x1, std::chrono::milliseconds(1), shared_before ? 1 : 0));
+      window_->HandleSessionMessage(platform::session::kWmWtsSessionChange, platform::session::kWtsSessionUnlock);
+    }
+    const uint64_t datagrams = audio_->GetStats().datagrams;
     const size_t client_starts = input_->Controls().size();
     switch (c.action) {
       case kInputStart:
@@ -228,12 +311,18 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
         ASSERT_TRUE(audio_->SendReceiverStart(0));
         QTest::qWait(300);
         break;
+      case kSoundAnswer:
+        ASSERT_TRUE(audio_->SendCommand(101, R"({"repeatSend":1,"resultType":0})"));
+        QTest::qWait(300);
+        break;
       case kVideoStopThenStart:
         ASSERT_TRUE(video_->SendReceiverStop());
         ASSERT_TRUE(video_->WaitForCommand(0x5300, kWait));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->IsMirrored(); }, kWaitMs));
         [[fallthrough]];
       case kVideoStart:
+      case kLockedVideoStart:
+      case kLockedVideoStopThenStart:
         ASSERT_TRUE(video_->SendReceiverStart(1));
         break;
     }
@@ -242,7 +331,8 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
       EXPECT_EQ(window_->CurrentPage(), Castora::kMirrorPage);
       EXPECT_TRUE(video_->WaitForSamples(video_->SampleCount() + 3, kWait));
       // A share the receiver (re)started has the client start touch anew.
-      const bool restarted = c.action == kVideoStopThenStart || (c.action == kVideoStart && !shared_before);
+      const bool restarted =
+          c.action == kVideoStopThenStart || locked || (c.action == kVideoStart && !shared_before);
       if (c.touch && restarted) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return input_->Controls().size() > client_starts; }, kWaitMs));
       }
@@ -253,15 +343,26 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
     }
     EXPECT_EQ(TouchInjected(), c.touch);
     // A share the receiver restarted starts the sound again.
-    const size_t sound_starts = c.action == kVideoStopThenStart && shared_before ? 2 : 1;
+    const size_t sound_starts = (c.action == kVideoStopThenStart || locked) && shared_before ? 2 : 1;
     if (c.sound) {
       EXPECT_TRUE(audio_->WaitForCommand(1, kWait, sound_starts - 1)) << "sound started";
       EXPECT_TRUE(QTest::qWaitFor([] { return OutputMuted(); }, kWaitMs)) << "muted for the share";
     } else {
-      EXPECT_FALSE(audio_->WaitForCommand(1, std::chrono::milliseconds(300))) << "no sound";
+      EXPECT_FALSE(audio_->WaitForCommand(1, std::chrono::milliseconds(300), shared_before ? 1 : 0))
+          << "no sound start";
+      QTest::qWait(700);
+      EXPECT_EQ(audio_->GetStats().datagrams, datagrams) << "no sound sent";
       EXPECT_FALSE(OutputMuted()) << "the output stays as it is";
     }
     EXPECT_TRUE(receiver_->IsConnected());
+    const QString shown = window_->findChild<QLabel*>(QStringLiteral("status_label_"))->text();
+    EXPECT_EQ(shown.toStdString(), name) << "the title row shows the name as sent";
+    if (c.device_name) {
+      EXPECT_TRUE(window_->about()->DetailText().contains(QString::fromStdString(name).toHtmlEscaped()));
+    }
+    char event_buffer[4096];
+    EXPECT_LT(read(opens, event_buffer, sizeof event_buffer), 0) << "the picture was opened";
+    close(opens);
 
     TearDown();
     SetUp();
@@ -271,11 +372,24 @@ TEST_F(WindowShareTest, TheReceiverActsOnlyWithinTheUsersShare) {
 
 // A share start the receiver leaves unanswered ends as a refused one does, and a lock
 // while it waits leaves the function page: neither a late answer nor a click after
-// that shows this desk to anyone but the user who asked.
+// that shows this desk to anyone but the user who asked, and a start never answered at
+// all costs the user's next share nothing.
 TEST_F(WindowShareTest, AnUnansweredStartEndsAndALockCallsItOff) {
   const char* accepted = R"({"resultType":0,"screenHeight":720,"screenWidth":1280})";
-  for (bool lock : {false, true}) {
-    SCOPED_TRACE(lock ? "a lock while the start waits" : "the start unanswered");
+  struct Case {
+    const char* name;
+    bool lock;
+    bool late_answer;
+    bool unlock;  // before the click; without it the click itself ends the lock
+  };
+  const Case cases[] = {
+      {"the start unanswered", false, true, false},
+      {"a lock while the start waits", true, true, false},
+      {"a lock, the start never answered, the unlock", true, false, true},
+  };
+  for (const Case& c : cases) {
+    const bool lock = c.lock;
+    SCOPED_TRACE(c.name);
     ASSERT_TRUE(room_.Start({}));
     video_->SetStartAnswer(std::nullopt, 1280, 720);
     BuildWindow();
@@ -291,9 +405,14 @@ TEST_F(WindowShareTest, AnUnansweredStartEndsAndALockCallsItOff) {
     }
     ASSERT_TRUE(OnPage(Castora::kFunctionPage));
 
-    // The late answer: torn down at once, nothing of it is shown or sent.
-    ASSERT_TRUE(video_->SendCommand(0x100, accepted));
-    ASSERT_TRUE(video_->WaitForCommand(0x3, kWait));
+    if (c.late_answer) {
+      // The late answer: torn down at once, nothing of it is shown or sent.
+      ASSERT_TRUE(video_->SendCommand(0x100, accepted));
+      ASSERT_TRUE(video_->WaitForCommand(0x3, kWait));
+    }
+    if (c.unlock) {
+      window_->HandleSessionMessage(platform::session::kWmWtsSessionChange, platform::session::kWtsSessionUnlock);
+    }
     QTest::qWait(300);
     EXPECT_FALSE(window_->IsMirrored());
     EXPECT_EQ(window_->CurrentPage(), Castora::kFunctionPage);
@@ -304,6 +423,10 @@ TEST_F(WindowShareTest, AnUnansweredStartEndsAndALockCallsItOff) {
     video_->SetStartAnswer(0, 1280, 720);
     EXPECT_TRUE(Share()) << "sharing again";
     EXPECT_TRUE(video_->WaitForCommand(0x1, kWait, 1));
+    // And it stays up: no stop follows the answer to the new start.
+    EXPECT_FALSE(video_->WaitForCommand(0x3, std::chrono::milliseconds(1000), c.late_answer ? 1 : 0));
+    EXPECT_TRUE(window_->IsMirrored());
+    EXPECT_TRUE(audio_->WaitForCommand(1, kWait)) << "the sound of the share";
 
     TearDown();
     SetUp();

@@ -135,5 +135,15 @@ int main(int argc, char** argv) {
   Settle(300);
   Grab(&window, QStringLiteral("w5_share_lost"));
   GrabScreen(QStringLiteral("w6_share_lost_on_screen"));
+
+  // A receiver whose name is markup: the title row shows it as the text it is.
+  window.interrupt_dialog()->hide();
+  emit window.controller().Disconnected();
+  LastFakeController()->peer.device_name = "<b>Room</b> <img src=\"/usr/share/pixmaps/debian-logo.png\"> &amp; 2";
+  emit window.findChild<PinCodePage*>(QStringLiteral("pin_code_page_"))
+      ->Connect(QStringLiteral("CEGH2C"), QStringLiteral("192.168.1.20"), 7386, false);
+  emit window.controller().Connected(true);
+  Settle(300);
+  Grab(&window, QStringLiteral("w7_markup_name"));
   return g_ok ? 0 : 1;
 }

@@ -60,8 +60,9 @@ TEST_F(SessionEventsTest, SimulatedSessionDeliversTheWindowMessageNumbers) {
   EXPECT_TRUE(session.IsWatching());
   session.Suspend();
   session.Lock();
+  session.Unlock();
   session.DisconnectConsole();
-  EXPECT_EQ(filter_.received, (Messages{{536, 4}, {689, 7}, {689, 2}}));
+  EXPECT_EQ(filter_.received, (Messages{{536, 4}, {689, 7}, {689, 8}, {689, 2}}));
 }
 
 TEST_F(SessionEventsTest, DeliveryReportsWhetherAFilterConsumedIt) {
@@ -81,23 +82,36 @@ TEST_F(SessionEventsTest, SimulatedBackendIsChosenUnderSim) {
 }
 
 // logind's signals map onto the messages: the sleep before (not the wake after), a
-// lock, and the session losing the seat (once, until it is active again).
+// lock and an unlock (once per change, whether the request or the locker's hint
+// tells it), and the session losing the seat (once, until it is active again).
 TEST_F(SessionEventsTest, LogindSignalsBecomeSessionMessages) {
   LogindSessionWatcher watcher;  // without a system bus it watches nothing; the handlers work alike
-  QMetaObject::invokeMethod(&watcher, "OnPrepareForSleep", Q_ARG(bool, true));
-  QMetaObject::invokeMethod(&watcher, "OnPrepareForSleep", Q_ARG(bool, false));
-  QMetaObject::invokeMethod(&watcher, "OnLock");
+  EXPECT_FALSE(watcher.IsLocked());
   const auto properties = [&](const char* interface_name, QVariantMap changed) {
     QMetaObject::invokeMethod(&watcher, "OnPropertiesChanged", Q_ARG(QString, QString::fromLatin1(interface_name)),
                               Q_ARG(QVariantMap, changed), Q_ARG(QStringList, QStringList()));
   };
+  QMetaObject::invokeMethod(&watcher, "OnPrepareForSleep", Q_ARG(bool, true));
+  QMetaObject::invokeMethod(&watcher, "OnPrepareForSleep", Q_ARG(bool, false));
+  QMetaObject::invokeMethod(&watcher, "OnLock");
+  properties("org.freedesktop.login1.Session", {{QStringLiteral("LockedHint"), true}});
+  EXPECT_TRUE(watcher.IsLocked());
+  properties("org.freedesktop.login1.Session", {{QStringLiteral("LockedHint"), false}});
+  QMetaObject::invokeMethod(&watcher, "OnUnlock");
+  properties("org.freedesktop.login1.Session", {{QStringLiteral("LockedHint"), true}});
+  QMetaObject::invokeMethod(&watcher, "OnUnlock");
+  properties("org.freedesktop.login1.User", {{QStringLiteral("LockedHint"), true}});
+  EXPECT_FALSE(watcher.IsLocked());
+  EXPECT_EQ(filter_.received, (Messages{{536, 4}, {689, 7}, {689, 8}, {689, 7}, {689, 8}}));
+  filter_.received.clear();
+
   properties("org.freedesktop.login1.Session", {{QStringLiteral("Active"), false}});
   properties("org.freedesktop.login1.Session", {{QStringLiteral("Active"), false}});
   properties("org.freedesktop.login1.Session", {{QStringLiteral("IdleHint"), true}});
   properties("org.freedesktop.login1.User", {{QStringLiteral("Active"), true}});
   properties("org.freedesktop.login1.Session", {{QStringLiteral("Active"), true}});
   properties("org.freedesktop.login1.Session", {{QStringLiteral("Active"), false}});
-  EXPECT_EQ(filter_.received, (Messages{{536, 4}, {689, 7}, {689, 2}, {689, 2}}));
+  EXPECT_EQ(filter_.received, (Messages{{689, 2}, {689, 2}}));
 }
 
 }  // namespace
